@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+// Amount figures and their Chinese capital form. Pure text processing: no state, no I/O.
+
+namespace tf::amount {
+
+// The shortest decimal form of the leading number of a text ("R"): reads the longest leading
+// run of digits with at most one point, writes it back without leading zeros, without
+// trailing fractional zeros, ".5" for one half, "0" for zero.
+QString RewriteNumber(const QString& text);
+
+// The normalised amount: sign, integer part without leading zeros, ".", two decimals,
+// at most 8 integer digits. When highDigitsCut is given it tells whether integer digits
+// beyond the eighth were dropped.
+QString NormaliseAmount(const QString& text, const QString& sign, bool* highDigitsCut = nullptr);
+
+// The capital amount of normalised figures. previousBoxText and currentBoxText are the
+// currency box's text when it last got the focus and its text now; both are stripped from
+// the figures together with "$", "￥" and the point.
+QString CapitalAmount(const QString& figures, const QString& sign, const QString& previousBoxText,
+                      const QString& currentBoxText);
+
+// Every ASCII digit replaced by its capital numeral; other characters unchanged.
+QString ToCapitalDigits(const QString& text);
+
+}  // namespace tf::amount

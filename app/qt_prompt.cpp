@@ -1,0 +1,142 @@
+#include "app/qt_prompt.h"
+
+#include <QColorDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QHBoxLayout>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tf {
+
+namespace {
+
+QString TitleOr(const QString& title) { return title.isEmpty() ? ProgramTitle() : title; }
+
+QColor FromBgr(qint32 bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
+qint32 ToBgr(const QColor& c) { return c.red() | (c.green() << 8) | (c.blue() << 16); }
+
+// The font dialog with a colour choice beside it: font, size, style, underline, strikeout
+// and text colour in one window.
+class FontColourDialog : public QDialog {
+public:
+    FontColourDialog(const FontChoice& preset, QWidget* parent) : QDialog(parent), colour_(FromBgr(preset.color)) {
+        setWindowTitle(QStringLiteral("字体"));
+        font_ = new QFontDialog(this);
+        font_->setWindowFlags(Qt::Widget);
+        font_->setOptions(QFontDialog::NoButtons);
+        QFont f(preset.family.isEmpty() ? QStringLiteral("宋体") : preset.family);
+        f.setPointSizeF(preset.pointSize > 0 ? preset.pointSize : 9);
+        f.setBold(preset.bold);
+        f.setItalic(preset.italic);
+        f.setUnderline(preset.underline);
+        f.setStrikeOut(preset.strikeout);
+        font_->setCurrentFont(f);
+
+        colourButton_ = new QPushButton(QStringLiteral("颜色(&C)…"), this);
+        colourButton_->setObjectName(QStringLiteral("colour"));
+        swatch_ = new QLabel(this);
+        swatch_->setFixedSize(40, 20);
+        ShowColour();
+        connect(colourButton_, &QPushButton::clicked, this, [this] {
+            const QColor c = QColorDialog::getColor(colour_, this, QStringLiteral("颜色"));
+            if (c.isValid()) {
+                colour_ = c;
+                ShowColour();
+            }
+        });
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+        buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
+        buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
+        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+        auto* colourRow = new QHBoxLayout;
+        colourRow->addWidget(colourButton_);
+        colourRow->addWidget(swatch_);
+        colourRow->addStretch();
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(font_);
+        layout->addLayout(colourRow);
+        layout->addWidget(buttons);
+    }
+
+    FontChoice Result() const {
+        const QFont f = font_->currentFont();
+        FontChoice c;
+        c.family = f.family();
+        c.pointSize = f.pointSizeF();
+        c.bold = f.bold();
+        c.italic = f.italic();
+        c.underline = f.underline();
+        c.strikeout = f.strikeOut();
+        c.color = ToBgr(colour_);
+        return c;
+    }
+
+private:
+    void ShowColour() {
+        swatch_->setStyleSheet(QStringLiteral("background:%1;border:1px solid gray").arg(colour_.name()));
+    }
+    QFontDialog* font_;
+    QPushButton* colourButton_;
+    QLabel* swatch_;
+    QColor colour_;
+};
+
+}  // namespace
+
+void QtPrompt::Message(const QString& text, const QString& title) {
+    QMessageBox box(QMessageBox::Information, TitleOr(title), text, QMessageBox::Ok, parent_);
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    box.exec();
+}
+
+bool QtPrompt::AskYesNo(const QString& text, const QString& title) {
+    QMessageBox box(QMessageBox::Question, TitleOr(title), text, QMessageBox::Yes | QMessageBox::No, parent_);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("是(&Y)"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("否(&N)"));
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<QString> QtPrompt::InputText(const QString& prompt, const QString& title,
+                                           const QString& defaultText) {
+    QInputDialog dlg(parent_);
+    dlg.setWindowTitle(TitleOr(title));
+    dlg.setLabelText(prompt);
+    dlg.setTextValue(defaultText);
+    dlg.setOkButtonText(QStringLiteral("确定"));
+    dlg.setCancelButtonText(QStringLiteral("取消"));
+    if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+    return dlg.textValue();
+}
+
+std::optional<FontChoice> QtPrompt::ChooseFont(const FontChoice& preset) {
+    FontColourDialog dlg(preset, parent_);
+    if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+    return dlg.Result();
+}
+
+QString QtPrompt::OpenFileName(const QString& title, const QString& filter) {
+    return QFileDialog::getOpenFileName(parent_, title, QString(), filter);
+}
+
+QString QtPrompt::SaveFileName(const QString& title, const QString& filter, const QString& suggested) {
+    return QFileDialog::getSaveFileName(parent_, title, suggested, filter);
+}
+
+bool QtPrompt::ChoosePrinter(PrintTarget& target) {
+    QPrinter* printer = target.Printer();
+    if (!printer) return true;  // a target without a real printer needs no dialog
+    QPrintDialog dlg(printer, parent_);
+    dlg.setWindowTitle(QStringLiteral("打印"));
+    return dlg.exec() == QDialog::Accepted;
+}
+
+}  // namespace tf

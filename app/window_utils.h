@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <cmath>
+
+// Small window utilities shared by the program's windows. Window geometry is in twips
+// (1440 per inch); twips per pixel is 1440 / logical DPI.
+
+namespace tf {
+
+double TwipsPerPixel();
+inline int TwipsToPixels(double twips) { return static_cast<int>(std::lround(twips / TwipsPerPixel())); }
+inline double PixelsToTwips(int pixels) { return pixels * TwipsPerPixel(); }
+
+// True when an open (visible) top-level window of the program has exactly this caption.
+bool IsFormOpen(const QString& caption);
+// Returns once no open window has this caption; runs the event loop meanwhile, never spins.
+void WaitWhileFormOpen(const QString& caption);
+// Moves the window to the centre of the screen area above the task bar.
+void CentreOnScreen(QWidget* window);
+// Screen height minus the bottom of the work area, twips.
+qint16 TaskbarHeight();
+// Keeps the window above all others without moving or resizing it.
+void SetTopmost(QWidget* window);
+
+}  // namespace tf

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// Everything that asks the user something goes through this interface, so that tests can
+// answer in advance and check the exact texts shown.
+
+namespace tf {
+
+inline QString ProgramTitle() { return QStringLiteral("Tallyform"); }
+
+// A font as the font dialog presets and returns it. Colour is a 0x00BBGGRR value.
+struct FontChoice {
+    QString family;
+    double pointSize = 9;
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool strikeout = false;
+    qint32 color = 0;
+    friend bool operator==(const FontChoice&, const FontChoice&) = default;
+};
+
+}  // namespace tf
+
+class QPrinter;
+
+namespace tf {
+
+// The printer a print job draws on; the printer dialog sets it up.
+class PrintTarget {
+public:
+    virtual ~PrintTarget() = default;
+    // The Qt printer behind the target; null for targets that only record.
+    virtual QPrinter* Printer() = 0;
+};
+
+class Prompt {
+public:
+    virtual ~Prompt() = default;
+    // A notice with an OK button. An empty title shows the program's title.
+    virtual void Message(const QString& text, const QString& title = {}) = 0;
+    // A question with Yes and No; true for Yes.
+    virtual bool AskYesNo(const QString& text, const QString& title = {}) = 0;
+    // A line of text; nullopt when cancelled.
+    virtual std::optional<QString> InputText(const QString& prompt, const QString& title,
+                                             const QString& defaultText) = 0;
+    // The font dialog; nullopt when cancelled.
+    virtual std::optional<FontChoice> ChooseFont(const FontChoice& preset) = 0;
+    // File dialogs; an empty text when cancelled.
+    virtual QString OpenFileName(const QString& title, const QString& filter) = 0;
+    virtual QString SaveFileName(const QString& title, const QString& filter,
+                                 const QString& suggested) = 0;
+    // The printer dialog; false when cancelled.
+    virtual bool ChoosePrinter(PrintTarget& target) = 0;
+};
+
+}  // namespace tf

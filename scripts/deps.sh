@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running or testing needs, when any is missing.
+# Usage: scripts/deps.sh run|test
+set -euo pipefail
+pkgs=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite
+      libxlsxwriter-dev libfreexl-dev libminizip-dev fonts-noto-cjk)
+if [ "${1:-run}" = test ]; then
+  pkgs+=(poppler-utils python3-xlwt python3-xlrd python3-openpyxl xvfb xauth imagemagick)
+fi
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,211 @@
+#include "store/formats.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include "amount/number.h"
+#include "common/prompt.h"
+#include "store/database.h"
+#include "store/spacing.h"
+
+namespace tf::store {
+
+namespace {
+
+QString Quoted(const QString& name) { return u'\'' + name + u'\''; }
+
+Statement VoucherRowQuery(const QString& name) {
+    return {FormatsTable(), QStringLiteral("Name=? AND Ctl=-1"), {name}, {},
+            QStringLiteral("SELECT * FROM 参数 WHERE Name=") + Quoted(name) + QStringLiteral(" AND Ctl=-1")};
+}
+
+Statement FieldRowQuery(const QString& name, int field) {
+    return {FormatsTable(), QStringLiteral("Name=? AND Ctl=?"), {name, field}, {},
+            QStringLiteral("SELECT * FROM 参数 WHERE Name=") + Quoted(name) + QStringLiteral(" AND Ctl=") +
+                QString::number(field)};
+}
+
+Statement AllRowsQuery(const QString& name) {
+    return {FormatsTable(), QStringLiteral("Name=?"), {name}, {},
+            QStringLiteral("SELECT * FROM 参数 WHERE Name=") + Quoted(name)};
+}
+
+Statement FieldRowsQuery(const QString& name) {
+    return {FormatsTable(), QStringLiteral("Name=? AND Ctl>=2"), {name}, {},
+            QStringLiteral("SELECT * FROM 参数 WHERE Name=") + Quoted(name) + QStringLiteral(" AND  Ctl>=2")};
+}
+
+// Copies a stored value into a setting unless the column is empty, which leaves the setting
+// as it was (a stored format may lack a value).
+template <typename T, typename Convert>
+void Take(const QVariant& v, T& target, Convert convert) {
+    if (!v.isValid() || v.isNull()) return;
+    target = convert(v);
+}
+
+bool IsTrue(const QVariant& v) {
+    if (v.typeId() == QMetaType::QString) {
+        const QString t = v.toString().trimmed().toLower();
+        return t == u"true" || LenientNumber(t) != 0;
+    }
+    return v.toDouble() != 0;
+}
+
+void ApplyFieldRow(const Recordset& rs, FieldFormat& f) {
+    auto toDouble = [](const QVariant& v) { return v.toDouble(); };
+    Take(rs.Value(QStringLiteral("X")), f.X, toDouble);
+    Take(rs.Value(QStringLiteral("Y")), f.Y, toDouble);
+    Take(rs.Value(QStringLiteral("W")), f.W, toDouble);
+    Take(rs.Value(QStringLiteral("H")), f.H, toDouble);
+    Take(rs.Value(QStringLiteral("Color")), f.Color, [](const QVariant& v) { return static_cast<qint32>(v.toLongLong()); });
+    Take(rs.Value(QStringLiteral("fName")), f.fName, [](const QVariant& v) { return v.toString(); });
+    Take(rs.Value(QStringLiteral("fSize")), f.fSize, [](const QVariant& v) { return v.toFloat(); });
+    Take(rs.Value(QStringLiteral("fBold")), f.fBold, IsTrue);
+    Take(rs.Value(QStringLiteral("fItalic")), f.fItalic, IsTrue);
+    Take(rs.Value(QStringLiteral("fUnderline")), f.fUnderline, IsTrue);
+    Take(rs.Value(QStringLiteral("fStrikethru")), f.fStrikethru, IsTrue);
+}
+
+}  // namespace
+
+void LoadFormat(const AppContext& ctx, QString& name, VoucherSettings& s, const FormatHooks& hooks) {
+    if (name.isEmpty()) {
+        if (hooks.chooseFormat) name = hooks.chooseFormat();
+        if (name.isEmpty()) return;
+    }
+    // One connection for the whole load: a failure is reported once, not once per query.
+    Database db(ctx);
+    std::array<int, 3> checks{0, 0, 0};
+    if (auto rs = db.OpenRecordset(VoucherRowQuery(name)); rs && rs->RecordCount() > 0) {
+        Take(rs->Value(QStringLiteral("fName")), s.TT[0], [](const QVariant& v) { return v.toString(); });
+        auto asText = [](const QVariant& v) { return NumberText(v.toDouble()); };
+        Take(rs->Value(QStringLiteral("X")), s.TT[1], asText);
+        Take(rs->Value(QStringLiteral("Y")), s.TT[2], asText);
+        Take(rs->Value(QStringLiteral("W")), s.TT[3], asText);
+        Take(rs->Value(QStringLiteral("fBold")), s.OP[0], IsTrue);
+        Take(rs->Value(QStringLiteral("fItalic")), s.OP[1], IsTrue);
+        checks[0] = rs->Value(QStringLiteral("H")).toDouble() > 0 ? 1 : 0;
+        checks[1] = rs->Value(QStringLiteral("Color")).toDouble() > 0 ? 1 : 0;
+        checks[2] = IsTrue(rs->Value(QStringLiteral("fUnderline"))) ? 1 : 0;
+    }
+    for (int i = kFirstField; i <= kLastField; ++i) {
+        s.fieldFormats[i].Selected = false;
+        if (auto rs = db.OpenRecordset(FieldRowQuery(name, i)); rs && rs->RecordCount() > 0)
+            ApplyFieldRow(*rs, s.fieldFormats[i]);
+    }
+    s.CHK = checks;
+    if (hooks.formatApplied) hooks.formatApplied();
+    s.CurFormat = name;
+}
+
+bool SaveFormat(const AppContext& ctx, QString& name, VoucherSettings& s) {
+    if (name.isEmpty()) {
+        const auto answer =
+            ctx.prompt->InputText(QStringLiteral("请输入格式名称："), QStringLiteral("保存格式"), QString());
+        name = answer.value_or(QString()).trimmed();
+        if (name.isEmpty()) return false;
+    }
+    Database db(ctx);
+    if (name != DefaultFormatName()) {
+        auto rs = db.OpenRecordset(AllRowsQuery(name));
+        if (!rs) return false;
+        if (rs->RecordCount() > 0 && !ctx.prompt->AskYesNo(QStringLiteral("该记录已存在，是否覆盖？")))
+            return false;
+    }
+
+    // The voucher row and the 32 field rows are written together or not at all.
+    QString error;
+    auto fail = [&](const QString& why) {
+        db.Rollback();
+        db.ReportFailure(QStringLiteral("格式“") + name + QStringLiteral("”保存失败，原有格式保持不变。\n") + why);
+        return false;
+    };
+    if (!db.Begin()) return fail(db.Connection().lastError().text());
+
+    auto voucher = db.OpenRecordset(VoucherRowQuery(name));
+    if (!voucher) return fail(QString());
+    if (voucher->RecordCount() == 0) voucher->AddNew();
+    voucher->SetValue(QStringLiteral("Name"), name);
+    voucher->SetValue(QStringLiteral("Ctl"), -1);
+    voucher->SetValue(QStringLiteral("fName"), s.TT[0]);
+    voucher->SetValue(QStringLiteral("X"), LenientNumber(s.TT[1]));
+    voucher->SetValue(QStringLiteral("Y"), LenientNumber(s.TT[2]));
+    voucher->SetValue(QStringLiteral("W"), LenientNumber(s.TT[3]));
+    voucher->SetValue(QStringLiteral("H"), s.CHK[0]);
+    voucher->SetValue(QStringLiteral("Color"), s.CHK[1]);
+    voucher->SetValue(QStringLiteral("fBold"), s.OP[0]);
+    voucher->SetValue(QStringLiteral("fItalic"), s.OP[1]);
+    voucher->SetValue(QStringLiteral("fUnderline"), s.CHK[2] == 1);
+    if (!voucher->Update()) return fail(voucher->LastError());
+
+    auto fields = db.OpenRecordset(FieldRowsQuery(name));
+    if (!fields) return fail(QString());
+    while (fields->RecordCount() > 0) {
+        fields->MoveFirst();
+        if (!fields->Delete()) return fail(fields->LastError());
+    }
+    for (int i = kFirstField; i <= kLastField; ++i) {
+        const FieldFormat& f = s.fieldFormats[i];
+        fields->AddNew();
+        fields->SetValue(QStringLiteral("Name"), name);
+        fields->SetValue(QStringLiteral("Ctl"), i);
+        fields->SetValue(QStringLiteral("X"), f.X);
+        fields->SetValue(QStringLiteral("Y"), f.Y);
+        fields->SetValue(QStringLiteral("W"), f.W);
+        fields->SetValue(QStringLiteral("H"), f.H);
+        fields->SetValue(QStringLiteral("Color"), f.Color);
+        fields->SetValue(QStringLiteral("fName"), f.fName);
+        fields->SetValue(QStringLiteral("fSize"), f.fSize);
+        fields->SetValue(QStringLiteral("fBold"), f.fBold);
+        fields->SetValue(QStringLiteral("fItalic"), f.fItalic);
+        fields->SetValue(QStringLiteral("fUnderline"), f.fUnderline);
+        fields->SetValue(QStringLiteral("fStrikethru"), f.fStrikethru);
+        if (!fields->Update()) return fail(fields->LastError());
+    }
+    if (!db.Commit()) return fail(db.Connection().lastError().text());
+
+    CopySpacing(ctx, s.CurFormat, name);
+    s.CurFormat = name;
+    return true;
+}
+
+bool DeleteFormat(const AppContext& ctx, QString& name, const VoucherSettings& s,
+                  const FormatHooks& hooks) {
+    if (name.isEmpty()) {
+        if (hooks.chooseFormat) name = hooks.chooseFormat();
+        if (name.isEmpty()) return false;
+    }
+    if (name == s.CurFormat || name == DefaultFormatName()) {
+        ctx.prompt->Message(QStringLiteral("不能删除当前正在使用的格式及默认格式！"));
+        return false;
+    }
+    if (!ctx.prompt->AskYesNo(QStringLiteral("您确定要删除格式：") + name + QStringLiteral("？")))
+        return false;
+    Database db(ctx);
+    QString error;
+    if (!db.ExecuteSql(QStringLiteral("DELETE FROM 参数 WHERE Name=?"), {name}, &error)) {
+        db.ReportFailure(QStringLiteral("格式：“") + name + QStringLiteral("”删除失败！\n") + error);
+        return false;
+    }
+    ctx.prompt->Message(QStringLiteral("格式：“") + name + QStringLiteral("”删除完成！"));
+    return true;
+}
+
+QStringList FormatNames(const AppContext& ctx) {
+    Database db(ctx);
+    const QString shown = QStringLiteral("SELECT Name FROM 参数 GROUP BY Name ORDER BY Name");
+    QStringList names;
+    if (!db.OpenDatabase()) {
+        db.ReportFailure(QStringLiteral("数据库打开错误(") + shown + QStringLiteral(")！"));
+        return names;
+    }
+    QSqlQuery q(db.Connection());
+    if (!q.exec(QStringLiteral("SELECT Name FROM 参数 GROUP BY Name ORDER BY Name"))) {
+        db.ReportFailure(QStringLiteral("数据库打开错误(") + shown + QStringLiteral(")！"));
+        return names;
+    }
+    while (q.next()) names.append(q.value(0).toString());
+    return names;
+}
+
+}  // namespace tf::store

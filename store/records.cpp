@@ -1,0 +1,46 @@
+#include "store/records.h"
+
+#include "store/database.h"
+
+namespace tf::store {
+
+QDateTime CurrentTextDate() { return QDateTime(QDate(1973, 8, 18), QTime(0, 0, 0)); }
+
+QString DateText(const QDateTime& when) { return when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
+
+namespace {
+
+Statement GroupQuery(const QString& dat) {
+    return {RecordsTable(), QStringLiteral("Dat=?"), {dat}, QStringLiteral("Ctl"),
+            QStringLiteral("SELECT * FROM 记录 WHERE Dat=#") + dat + u'#'};
+}
+
+}  // namespace
+
+bool StoreTexts(const AppContext& ctx, const QDateTime& when, const FieldTexts& texts) {
+    const QString dat = DateText(when);
+    Database db(ctx);
+    // The old group is replaced as a whole or stays as it was.
+    if (!db.Begin()) return false;
+    bool ok = db.ExecuteSql(QStringLiteral("DELETE FROM 记录 WHERE Dat=?"), {dat});
+    if (!ok) db.ReportFailure(QStringLiteral("数据库打开错误(") + GroupQuery(dat).shown + QStringLiteral(")！"));
+    for (int i = kFirstField; ok && i <= kLastField; ++i)
+        ok = db.ExecuteSql(QStringLiteral("INSERT INTO 记录 (Dat, Ctl, Con) VALUES (?,?,?)"),
+                           {dat, i, texts[i].isNull() ? QStringLiteral("") : texts[i]});
+    if (ok && db.Commit()) return true;
+    db.Rollback();
+    return false;
+}
+
+void LoadCurrentText(const AppContext& ctx, const QDateTime& when, FieldTexts& texts) {
+    Database db(ctx);
+    auto rs = db.OpenRecordset(GroupQuery(DateText(when)));
+    if (!rs) return;
+    for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
+        const int ctl = rs->Value(QStringLiteral("Ctl")).toInt();
+        if (ctl < kFirstField || ctl > kLastField) continue;
+        texts[ctl] = rs->Value(QStringLiteral("Con")).toString();
+    }
+}
+
+}  // namespace tf::store

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QDateTime>
+
+#include "common/app_context.h"
+#include "common/fields.h"
+
+namespace tf::store {
+
+// The reserved timestamp under which the voucher on screen at exit is kept.
+QDateTime CurrentTextDate();
+
+// The stored form of a timestamp: "YYYY-MM-DD HH:MM:SS", so text order is time order.
+QString DateText(const QDateTime& when);
+
+// Stores the texts of fields 2..33 as the group of that timestamp, replacing any group
+// already there, in one transaction. Returns true when stored.
+bool StoreTexts(const AppContext& ctx, const QDateTime& when, const FieldTexts& texts);
+
+// Puts the texts of the group of that timestamp into the fields that have a row.
+void LoadCurrentText(const AppContext& ctx, const QDateTime& when, FieldTexts& texts);
+
+}  // namespace tf::store

@@ -1,0 +1,205 @@
+#include <QFile>
+#include <QtTest>
+
+#include "store/database.h"
+#include "store/default_format.h"
+#include "store/formats.h"
+#include "support/test_env.h"
+
+using namespace tf;
+using namespace tf::store;
+using tf::test::TestEnv;
+
+class TestDatabase : public QObject {
+    Q_OBJECT
+private slots:
+    void firstStartCreatesTablesAndDefaultFormat();
+    void defaultFormatFollowsDesignGeometry();
+    void secondStartCreatesNothing();
+    void missingSpacingTableIsCreated();
+    void tableExistsIsCaseSensitive();
+    void emptyResultIsNoFailure();
+    void recordsetAddUpdateDelete();
+    void faultyQueryShowsStatement();
+    void notADatabaseIsNeverTouched();
+    void oneMessagePerAction();
+};
+
+void TestDatabase::firstStartCreatesTablesAndDefaultFormat() {
+    TestEnv env;
+    QVERIFY(!QFile::exists(env.ctx.DatabasePath()));
+    env.CreateDatabase();
+    QVERIFY(env.prompt.shown.isEmpty());
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 参数 WHERE Name='默认格式'")).toInt(), 33);
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(DISTINCT Ctl) FROM 参数")).toInt(), 33);
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录")).toInt(), 0);
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT sql FROM sqlite_master WHERE name='字距'")).toString(),
+             QStringLiteral("CREATE TABLE 字距 (Name STRING(255),CID INTEGER,Sp DOUBLE)"));
+    const auto voucher = test::Rows(env.ctx, QStringLiteral(
+        "SELECT fName, X, Y, W, H, Color, fBold, fItalic, fUnderline FROM 参数 WHERE Ctl=-1")).value(0);
+    QCOMPARE(voucher.value(0).toString(), QStringLiteral("￥"));
+    QCOMPARE(voucher.value(1).toDouble(), 220.0);
+    QCOMPARE(voucher.value(2).toDouble(), 85.0);
+    QCOMPARE(voucher.value(3).toDouble(), 65.0);
+    QCOMPARE(voucher.value(4).toInt(), 1);  // grid shown
+    QCOMPARE(voucher.value(5).toInt(), 1);  // stub printed
+    QCOMPARE(voucher.value(6).toBool(), true);
+    QCOMPARE(voucher.value(7).toBool(), false);
+    QCOMPARE(voucher.value(8).toBool(), false);
+}
+
+void TestDatabase::defaultFormatFollowsDesignGeometry() {
+    TestEnv env;
+    env.CreateDatabase();
+    // 85 mm over a 4455-twip picture: the amount field at 10200, 2160 twips.
+    const auto row = test::Rows(env.ctx, QStringLiteral("SELECT X, Y, W, H, fName, fSize FROM 参数 WHERE Ctl=12")).value(0);
+    QVERIFY(qAbs(row.value(0).toDouble() - 10200 * 85.0 / 4455) < 1e-9);
+    QVERIFY(qAbs(row.value(1).toDouble() - 2160 * 85.0 / 4455) < 1e-9);
+    QVERIFY(qAbs(row.value(2).toDouble() - 2055 * 85.0 / 4455) < 1e-9);
+    QVERIFY(qAbs(row.value(3).toDouble() - 270 * 85.0 / 4455) < 1e-9);
+    QVERIFY(!row.value(4).toString().isEmpty());
+    QVERIFY(row.value(5).toDouble() > 0);
+    // Stub fields lie left of the stub line (65 of 220 mm), voucher fields right of it.
+    const auto xs = test::Rows(env.ctx, QStringLiteral("SELECT Ctl, X FROM 参数 WHERE Ctl>=2"));
+    QCOMPARE(xs.size(), 32);
+    for (const auto& r : xs) {
+        const int ctl = r.value(0).toInt();
+        if (ctl <= 17) QVERIFY2(r.value(1).toDouble() > 65, qPrintable(QString::number(ctl)));
+        else QVERIFY2(r.value(1).toDouble() < 65, qPrintable(QString::number(ctl)));
+    }
+}
+
+void TestDatabase::secondStartCreatesNothing() {
+    TestEnv env;
+    env.CreateDatabase();
+    QVERIFY(test::Exec(env.ctx, QStringLiteral("UPDATE 参数 SET X=1 WHERE Ctl=5")));
+    const QVariant schema = test::Scalar(env.ctx, QStringLiteral("SELECT group_concat(sql, ';') FROM sqlite_master"));
+    env.CreateDatabase();
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 参数")).toInt(), 33);
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT X FROM 参数 WHERE Ctl=5")).toDouble(), 1.0);
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT group_concat(sql, ';') FROM sqlite_master")), schema);
+    QVERIFY(env.prompt.shown.isEmpty());
+}
+
+void TestDatabase::missingSpacingTableIsCreated() {
+    TestEnv env;
+    env.CreateDatabase();
+    QVERIFY(test::Exec(env.ctx, QStringLiteral("DROP TABLE 字距")));
+    {
+        Database db(env.ctx);
+        QVERIFY(!db.TableExists(QStringLiteral("字距")));
+    }
+    env.CreateDatabase();
+    Database db(env.ctx);
+    QVERIFY(db.TableExists(QStringLiteral("字距")));
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 参数")).toInt(), 33);
+}
+
+void TestDatabase::tableExistsIsCaseSensitive() {
+    TestEnv env;
+    env.CreateDatabase();
+    QVERIFY(test::Exec(env.ctx, QStringLiteral("CREATE TABLE Extra (a)")));
+    Database db(env.ctx);
+    QVERIFY(db.TableExists(QStringLiteral("Extra")));
+    QVERIFY(!db.TableExists(QStringLiteral("extra")));
+    QVERIFY(!db.TableExists(QStringLiteral("EXTRA")));
+    QVERIFY(!db.TableExists(QStringLiteral("Extr")));
+}
+
+void TestDatabase::emptyResultIsNoFailure() {
+    TestEnv env;
+    env.CreateDatabase();
+    Database db(env.ctx);
+    auto rs = db.OpenRecordset({FormatsTable(), QStringLiteral("Name=?"), {QStringLiteral("无此格式")}, {}, {}});
+    QVERIFY(rs);
+    QCOMPARE(rs->RecordCount(), 0);
+    QVERIFY(rs->Eof());
+    QVERIFY(!rs->Value(QStringLiteral("X")).isValid());
+    QVERIFY(env.prompt.shown.isEmpty());
+}
+
+void TestDatabase::recordsetAddUpdateDelete() {
+    TestEnv env;
+    env.CreateDatabase();
+    Database db(env.ctx);
+    const Statement all{SpacingTable(), {}, {}, QStringLiteral("CID"), {}};
+    auto rs = db.OpenRecordset(all);
+    QVERIFY(rs);
+    for (int cid : {7, 3, 5}) {
+        rs->AddNew();
+        rs->SetValue(QStringLiteral("Name"), QStringLiteral("甲"));
+        rs->SetValue(QStringLiteral("CID"), cid);
+        rs->SetValue(QStringLiteral("Sp"), cid / 2.0);
+        QVERIFY(rs->Update());
+    }
+    rs = db.OpenRecordset(all);
+    QCOMPARE(rs->RecordCount(), 3);
+    QCOMPARE(rs->Value(QStringLiteral("cid")).toInt(), 3);  // column names are case-insensitive
+    rs->MoveLast();
+    QCOMPARE(rs->Value(QStringLiteral("CID")).toInt(), 7);
+    rs->SetValue(QStringLiteral("Sp"), 9.25);
+    QVERIFY(rs->Update());
+    rs->MoveFirst();
+    rs->MoveNext();
+    QCOMPARE(rs->Value(QStringLiteral("CID")).toInt(), 5);
+    QVERIFY(rs->Delete());
+    rs->MoveNext();
+    rs->MoveNext();
+    QVERIFY(rs->Eof());
+    QVERIFY(!rs->Delete());
+
+    QCOMPARE(test::Rows(env.ctx, QStringLiteral("SELECT CID, Sp FROM 字距 ORDER BY CID")),
+             (QList<QVariantList>{{3, 1.5}, {7, 9.25}}));
+}
+
+void TestDatabase::faultyQueryShowsStatement() {
+    TestEnv env;
+    env.CreateDatabase();
+    Database db(env.ctx);
+    auto rs = db.OpenRecordset({QStringLiteral("无此表"), {}, {}, {}, QStringLiteral("SELECT * FROM 无此表")});
+    QVERIFY(!rs);
+    QCOMPARE(env.prompt.Messages(), QStringList{QStringLiteral("数据库打开错误(SELECT * FROM 无此表)！")});
+}
+
+void TestDatabase::notADatabaseIsNeverTouched() {
+    TestEnv env;
+    const QByteArray jet = QByteArray("\x00\x01\x00\x00Standard Jet DB", 19) + QByteArray(4096, 'x');
+    {
+        QFile f(env.ctx.DatabasePath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(jet);
+    }
+    env.CreateDatabase();
+    QFile f(env.ctx.DatabasePath());
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), jet);
+    QVERIFY(!QFile::exists(env.ctx.DatabasePath() + QStringLiteral("-wal")));
+    const QStringList messages = env.prompt.Messages();
+    QCOMPARE(messages.size(), 1);
+    QVERIFY(messages.first().startsWith(QStringLiteral("无法建立数据库连接！")));
+    QVERIFY(messages.first().contains(env.ctx.DatabasePath()));
+}
+
+void TestDatabase::oneMessagePerAction() {
+    TestEnv env;
+    {
+        QFile f(env.ctx.DatabasePath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(2048, 'z'));
+    }
+    VoucherSettings s;
+    s.TT[1] = QStringLiteral("210");
+    s.CHK = {1, 1, 1};
+    int applied = 0;
+    QString name = DefaultFormatName();
+    LoadFormat(env.ctx, name, s, {{}, [&] { ++applied; }});
+    QCOMPARE(env.prompt.Messages().size(), 1);
+    // The load still ends as usual: checks cleared, window re-arranged, name in use.
+    QCOMPARE(applied, 1);
+    QCOMPARE(s.CHK, (std::array<int, 3>{0, 0, 0}));
+    QCOMPARE(s.TT[1], QStringLiteral("210"));
+    QCOMPARE(s.CurFormat, DefaultFormatName());
+}
+
+QTEST_GUILESS_MAIN(TestDatabase)
+#include "tst_database.moc"
