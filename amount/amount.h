@@ -8,7 +8,9 @@ namespace tf::amount {
 
 // The shortest decimal form of the leading number of a text ("R"): reads the longest leading
 // run of digits with at most one point, writes it back without leading zeros, without
-// trailing fractional zeros, ".5" for one half, "0" for zero.
+// trailing fractional zeros, ".5" for one half, "0" for zero. At most 15 significant digits,
+// rounded at the fifteenth; always positional, never an exponent (1234567890123456789 gives
+// "1234567890123460000", 0.000000001 gives ".000000001").
 QString RewriteNumber(const QString& text);
 
 // The normalised amount: sign, integer part without leading zeros, ".", two decimals,

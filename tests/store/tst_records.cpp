@@ -1,0 +1,114 @@
+#include <QtTest>
+
+#include "store/records.h"
+#include "support/test_env.h"
+
+using namespace tf;
+using namespace tf::store;
+using tf::test::TestEnv;
+
+namespace {
+
+FieldTexts Sample(const QString& tag) {
+    FieldTexts t;
+    for (int i = kFirstField; i <= kLastField; ++i) t[i] = tag + QString::number(i);
+    t[5] = QStringLiteral("北京某某贸易有限公司");
+    t[14] = QString();  // an empty field is stored too
+    return t;
+}
+
+}  // namespace
+
+class TestRecords : public QObject {
+    Q_OBJECT
+private slots:
+    void reservedDate();
+    void dateTextIsSortable_data();
+    void dateTextIsSortable();
+    void storeThenLoad();
+    void storingTwiceUnderOneTimestampKeeps32Rows();
+    void loadKeepsFieldsWithoutRow();
+    void failedStoreKeepsOldGroup();
+};
+
+void TestRecords::reservedDate() {
+    QCOMPARE(DateText(CurrentTextDate()), QStringLiteral("1973-08-18 00:00:00"));
+    TestEnv env;
+    env.CreateDatabase();
+    QVERIFY(StoreTexts(env.ctx, CurrentTextDate(), Sample(QStringLiteral("a"))));
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录 WHERE Dat='1973-08-18 00:00:00'")).toInt(), 32);
+}
+
+void TestRecords::dateTextIsSortable_data() {
+    QTest::addColumn<QDateTime>("earlier");
+    QTest::addColumn<QDateTime>("later");
+    QTest::newRow("single-digit month") << QDateTime(QDate(2007, 1, 5), QTime(8, 3, 9))
+                                        << QDateTime(QDate(2007, 10, 1), QTime(0, 0, 0));
+    QTest::newRow("single-digit hour") << QDateTime(QDate(2026, 3, 7), QTime(9, 59, 59))
+                                       << QDateTime(QDate(2026, 3, 7), QTime(10, 0, 0));
+    QTest::newRow("reserved before all") << CurrentTextDate() << QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59));
+}
+
+void TestRecords::dateTextIsSortable() {
+    QFETCH(QDateTime, earlier);
+    QFETCH(QDateTime, later);
+    QVERIFY(DateText(earlier) < DateText(later));
+    QCOMPARE(DateText(earlier).size(), 19);
+}
+
+void TestRecords::storeThenLoad() {
+    TestEnv env;
+    env.CreateDatabase();
+    const FieldTexts stored = Sample(QStringLiteral("x"));
+    QVERIFY(StoreTexts(env.ctx, CurrentTextDate(), stored));
+    FieldTexts loaded;
+    LoadCurrentText(env.ctx, CurrentTextDate(), loaded);
+    QVERIFY(loaded == stored);
+    QCOMPARE(loaded[5], QStringLiteral("北京某某贸易有限公司"));
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT Con FROM 记录 WHERE Ctl=14")).toString(), QString());
+    QVERIFY(!test::Scalar(env.ctx, QStringLiteral("SELECT Con FROM 记录 WHERE Ctl=14")).isNull());
+    QVERIFY(env.prompt.shown.isEmpty());
+}
+
+void TestRecords::storingTwiceUnderOneTimestampKeeps32Rows() {
+    TestEnv env;
+    env.CreateDatabase();
+    const QDateTime when(QDate(2026, 3, 7), QTime(9, 30, 15));
+    QVERIFY(StoreTexts(env.ctx, when, Sample(QStringLiteral("first"))));
+    QVERIFY(StoreTexts(env.ctx, when.addMSecs(400), Sample(QStringLiteral("second"))));
+    QVERIFY(StoreTexts(env.ctx, when.addSecs(1), Sample(QStringLiteral("third"))));
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录 WHERE Dat='2026-03-07 09:30:15'")).toInt(), 32);
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT Con FROM 记录 WHERE Dat='2026-03-07 09:30:15' AND Ctl=2")).toString(),
+             QStringLiteral("second2"));
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录")).toInt(), 64);
+}
+
+void TestRecords::loadKeepsFieldsWithoutRow() {
+    TestEnv env;
+    env.CreateDatabase();
+    // An imported group holds only some fields.
+    QVERIFY(test::Exec(env.ctx, QStringLiteral("INSERT INTO 记录 VALUES ('1973-08-18 00:00:00', 8, '收款人'), "
+                                               "('1973-08-18 00:00:00', 40, '越界'), ('1973-08-19 00:00:00', 9, '别的日子')")));
+    FieldTexts texts = Sample(QStringLiteral("k"));
+    LoadCurrentText(env.ctx, CurrentTextDate(), texts);
+    QCOMPARE(texts[8], QStringLiteral("收款人"));
+    QCOMPARE(texts[9], QStringLiteral("k9"));
+    QCOMPARE(texts[33], QStringLiteral("k33"));
+}
+
+void TestRecords::failedStoreKeepsOldGroup() {
+    TestEnv env;
+    env.CreateDatabase();
+    QVERIFY(StoreTexts(env.ctx, CurrentTextDate(), Sample(QStringLiteral("old"))));
+    QVERIFY(test::Exec(env.ctx, QStringLiteral(
+        "CREATE TRIGGER fail BEFORE INSERT ON 记录 WHEN NEW.Ctl = 30 BEGIN SELECT RAISE(ABORT, 'disk full'); END")));
+    QVERIFY(!StoreTexts(env.ctx, CurrentTextDate(), Sample(QStringLiteral("new"))));
+    FieldTexts texts;
+    LoadCurrentText(env.ctx, CurrentTextDate(), texts);
+    QCOMPARE(texts[2], QStringLiteral("old2"));
+    QCOMPARE(texts[33], QStringLiteral("old33"));
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录")).toInt(), 32);
+}
+
+QTEST_GUILESS_MAIN(TestRecords)
+#include "tst_records.moc"
