@@ -209,8 +209,8 @@ bool Database::ExecuteSql(const QString& sql, const QVariantList& params, QStrin
 
 bool Database::TableExists(const QString& name) {
     if (!OpenDatabase()) return false;
-    // sqlite_master compares with '=' on text, which is case-sensitive; QSqlDatabase::tables()
-    // would do as well, but this keeps the comparison explicit.
+    // Exact, case-sensitive comparison: "字距" and a table that differs only in case are
+    // different names here, though SQLite itself would treat them alike.
     const QStringList tables = db_.tables(QSql::Tables);
     for (const QString& t : tables)
         if (t == name) return true;
