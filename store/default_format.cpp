@@ -1,5 +1,6 @@
 #include "store/default_format.h"
 
+#include <algorithm>
 #include <array>
 
 namespace tf::store {
@@ -58,7 +59,9 @@ FieldFormats DesignFieldFormats() {
         FieldFormat& f = out[i];
         f.X = g.left * mmPerTwip;
         f.Y = g.top * mmPerTwip;
-        f.W = g.width * mmPerTwip;
+        // The design lets the payee fields and the amount run past the form's right edge;
+        // they end at the edge here, so nothing is printed beyond the form.
+        f.W = std::min(g.width * mmPerTwip, kDesignFormWidthMm - f.X);
         f.H = g.height * mmPerTwip;
         f.Color = 0;
         f.fName = QStringLiteral("宋体");

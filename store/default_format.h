@@ -18,5 +18,6 @@ const DesignGeometry& DesignGeometryOf(int field);
 constexpr double kDesignPictureWidth = 11655;
 constexpr double kDesignPictureHeight = 4455;
 constexpr double kDesignFormHeightMm = 85;
+constexpr double kDesignFormWidthMm = 220;
 
 }  // namespace tf::store

@@ -55,17 +55,19 @@ void TestDatabase::defaultFormatFollowsDesignGeometry() {
     const auto row = test::Rows(env.ctx, QStringLiteral("SELECT X, Y, W, H, fName, fSize FROM 参数 WHERE Ctl=12")).value(0);
     QVERIFY(qAbs(row.value(0).toDouble() - 10200 * 85.0 / 4455) < 1e-9);
     QVERIFY(qAbs(row.value(1).toDouble() - 2160 * 85.0 / 4455) < 1e-9);
-    QVERIFY(qAbs(row.value(2).toDouble() - 2055 * 85.0 / 4455) < 1e-9);
+    QVERIFY(qAbs(row.value(2).toDouble() - (220 - 10200 * 85.0 / 4455)) < 1e-9);  // ends at the form's edge
     QVERIFY(qAbs(row.value(3).toDouble() - 270 * 85.0 / 4455) < 1e-9);
     QVERIFY(!row.value(4).toString().isEmpty());
     QVERIFY(row.value(5).toDouble() > 0);
-    // Stub fields lie left of the stub line (65 of 220 mm), voucher fields right of it.
-    const auto xs = test::Rows(env.ctx, QStringLiteral("SELECT Ctl, X FROM 参数 WHERE Ctl>=2"));
+    // Stub fields lie left of the stub line (65 of 220 mm), voucher fields right of it, and
+    // no field reaches past the form's right edge.
+    const auto xs = test::Rows(env.ctx, QStringLiteral("SELECT Ctl, X, W FROM 参数 WHERE Ctl>=2"));
     QCOMPARE(xs.size(), 32);
     for (const auto& r : xs) {
         const int ctl = r.value(0).toInt();
         if (ctl <= 17) QVERIFY2(r.value(1).toDouble() > 65, qPrintable(QString::number(ctl)));
         else QVERIFY2(r.value(1).toDouble() < 65, qPrintable(QString::number(ctl)));
+        QVERIFY2(r.value(1).toDouble() + r.value(2).toDouble() <= 220 + 1e-9, qPrintable(QString::number(ctl)));
     }
 }
 

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <optional>
+
+#include "common/fields.h"
+#include "store/formats.h"
+
+// The arithmetic of the main window's arrangement, kept free of widgets so that it can be
+// checked exactly. All lengths are twips unless a name says mm.
+
+namespace tf {
+
+struct TwipsRect {
+    double left = 0;
+    double top = 0;
+    double width = 0;
+    double height = 0;
+    friend bool operator==(const TwipsRect&, const TwipsRect&) = default;
+};
+
+// What the arrangement depends on: the screen, the voucher dimensions and the design sizes
+// of the controls it places.
+struct ArrangeInput {
+    double screenWidth = 0;
+    double screenHeight = 0;
+    double formWidthMm = 220;  // W, TT(1)
+    double formHeightMm = 85;  // H, TT(2)
+    double stubWidthMm = 65;   // S, TT(3)
+    bool stubShown = true;     // CHK(1)
+    double picLeft = 60;
+    double picTop = 1440;
+    double titleWidth = 4695;    // L(0)
+    double exitWidth = 975;      // Cm(6)
+    double helpWidth = 735;      // Cm(7)
+    double contactWidth = 1215;  // Cm(9)
+};
+
+struct ArrangeResult {
+    TwipsRect window;  // outer frame of the main window
+    TwipsRect pic;     // the voucher picture, relative to the window's client area
+    double lineX = 0;  // stub line Lin(1), inside Pic
+    double lineY1 = 0;
+    double lineY2 = 0;
+    bool lineVisible = true;
+    double titleLeft = 0;  // L(0), inside Pic
+    double titleTop = 0;
+    TwipsRect tip;           // LBL (its height is left as it is: 0 here)
+    double tabWidth = 0;     // SST
+    double exitLeft = 0;     // Cm(6)
+    double helpLeft = 0;     // Cm(7)
+    double contactLeft = 0;  // Cm(9)
+    double twipsPerMm = 0;   // k = Pic height / H
+};
+
+// The window geometry for the given input. Empty when the dimensions give no picture
+// (H or W not positive, or W not larger than S while the stub is hidden).
+std::optional<ArrangeResult> ArrangeGeometry(const ArrangeInput& in);
+
+// Where one field and its caption stand inside Pic.
+struct PlacedField {
+    TwipsRect field;
+    double captionLeft = 0;
+    double captionTop = 0;
+    friend bool operator==(const PlacedField&, const PlacedField&) = default;
+};
+using FieldPlacement = FieldTable<PlacedField>;
+
+// The fields and captions as the window's design places them (stub shown, design size).
+FieldPlacement DesignPlacement();
+
+// Places every field from its millimetres with k twips per mm. With the stub hidden every
+// field and caption moves left by S mm. Captions keep their offset to their field, except a
+// caption right of its field, which follows the field's right edge.
+void ApplyLayoutGeometry(const store::FieldFormats& formats, double twipsPerMm, double stubWidthMm,
+                         bool stubShown, FieldPlacement& placement);
+
+// The inverse: the millimetres of every field's position and size. Fonts, colours and
+// Selected are left alone.
+void CaptureLayoutGeometry(const FieldPlacement& placement, double formHeightMm, double picHeight,
+                           double stubWidthMm, bool stubShown, store::FieldFormats& formats);
+
+}  // namespace tf
