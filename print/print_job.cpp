@@ -1,0 +1,47 @@
+#include "print/print_job.h"
+
+#include "print/settings.h"
+#include "store/records.h"
+
+namespace tf::print {
+
+std::optional<PageResult> PrintJob(const AppContext& ctx, const VoucherPage& page,
+                                   const FieldTexts& texts, bool& contentChanged,
+                                   PrintTarget& target, PrintDevice& printer) {
+    if (!ctx.prompt || !ctx.prompt->ChoosePrinter(target)) return std::nullopt;
+
+    const PageResult result = PrintVoucher(ctx, page, printer);
+
+    // Asked after every page, printed or not, as long as a field changed since last time.
+    if (contentChanged) {
+        contentChanged = false;
+        if (ctx.prompt->AskYesNo(QStringLiteral("是否保存打印记录？"))) {
+            // Records are kept to the second.
+            const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+            const QDateTime when = QDateTime::fromString(ctx.now().toString(format), format);
+            store::StoreTexts(ctx, when, texts);
+        }
+    }
+    return result;
+}
+
+bool PrintCalibrationMark(const AppContext& ctx, PrintTarget& target, PrintDevice& printer,
+                          const std::function<void()>& openOffsets) {
+    bool sent = false;
+    if (ctx.prompt &&
+        ctx.prompt->AskYesNo(
+            QStringLiteral("您是否需要打印校验图形？如果要打印，请在打印机中放好A4纸一张。"),
+            QStringLiteral("打印位置校验")) &&
+        ctx.prompt->ChoosePrinter(target)) {
+        // The margins are measured on an upright A4 sheet; a refusal leaves the printer as it is.
+        printer.SetPaper(Paper::A4);
+        printer.SetOrientation(Orientation::Portrait);
+        const double near = MmToTwips(kCalibrationMarginMm);     // 566.928
+        const double far = MmToTwips(2 * kCalibrationMarginMm);  // 1133.856
+        sent = printer.FilledBox(near, near, far, far) && printer.EndDoc();
+    }
+    if (openOffsets) openOffsets();
+    return sent;
+}
+
+}  // namespace tf::print

@@ -1,0 +1,117 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "common/prompt.h"
+
+// The printer as the print job sees it: paper, orientation, a font, a current position and
+// text and box output, all in twips (1440 per inch) from the top-left corner of the paper.
+// The current position is the top-left corner of the next text cell. Operations that can
+// fail return false.
+
+namespace tf::print {
+
+// Paper codes as the voucher forms know them.
+enum class Paper { A3 = 8, A4 = 9 };
+enum class Orientation { Portrait = 1, Landscape = 2 };
+
+struct PrinterFont {
+    QString name;
+    double size = 9;  // points
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool strikeout = false;
+    qint32 color = 0;  // 0x00BBGGRR
+    friend bool operator==(const PrinterFont&, const PrinterFont&) = default;
+};
+
+class PrintDevice {
+public:
+    virtual ~PrintDevice() = default;
+
+    virtual bool SetPaper(Paper paper) = 0;
+    virtual bool SetOrientation(Orientation orientation) = 0;
+    virtual bool SetFont(const PrinterFont& font) = 0;
+
+    // Extent of a text in the current font, twips.
+    virtual double TextWidth(const QString& text) = 0;
+    virtual double TextHeight(const QString& text) = 0;
+
+    double CurrentX() const { return currentX_; }
+    double CurrentY() const { return currentY_; }
+    void SetCurrentX(double x) { currentX_ = x; }
+    void SetCurrentY(double y) { currentY_ = y; }
+
+    // Prints the text at the current position without a line break; the current X then
+    // stands at the end of the text.
+    bool Print(const QString& text);
+    // A black rectangle between two corners.
+    virtual bool FilledBox(double x1, double y1, double x2, double y2) = 0;
+    // Ends the document: the page goes to the printer.
+    virtual bool EndDoc() = 0;
+    // Throws away a page that failed half-way, so the next job starts on a fresh page.
+    virtual void AbortDoc() = 0;
+
+protected:
+    virtual bool DrawText(const QString& text, double x, double y) = 0;
+
+private:
+    double currentX_ = 0;
+    double currentY_ = 0;
+};
+
+// A printer that keeps everything it is asked to do, for tests. Its text metric is simple
+// enough to predict by hand: a character below U+0080 is size × 10 twips wide, any other
+// (CJK, full-width signs) size × 20; every text is size × 25 twips high, whatever it holds.
+class RecordingPrinter : public PrintDevice, public PrintTarget {
+public:
+    struct Run {
+        QString text;
+        double x = 0;
+        double y = 0;
+        PrinterFont font;
+    };
+    struct Box {
+        double x1, y1, x2, y2;
+    };
+
+    static double CharWidth(QChar c, double size) {
+        return c.unicode() < 0x80 ? size * 10 : size * 20;
+    }
+    static double LineHeight(double size) { return size * 25; }
+
+    bool SetPaper(Paper paper) override;
+    bool SetOrientation(Orientation orientation) override;
+    bool SetFont(const PrinterFont& font) override;
+    double TextWidth(const QString& text) override;
+    double TextHeight(const QString& text) override;
+    bool FilledBox(double x1, double y1, double x2, double y2) override;
+    bool EndDoc() override;
+    void AbortDoc() override;
+    QPrinter* Printer() override { return nullptr; }
+
+    // Failures to simulate.
+    bool refuseA3 = false;
+    bool refuseA4 = false;
+    bool refuseOrientation = false;
+    int failAfterRuns = -1;  // Print fails once this many runs are placed; -1 never
+
+    // What happened, in order: "paper 9", "orientation 1", "font …", "text …", "box", "end",
+    // "abort".
+    QStringList calls;
+    QList<Run> runs;
+    QList<Box> boxes;
+    Paper paper = Paper::A4;
+    Orientation orientation = Orientation::Portrait;
+    PrinterFont font;
+    int endDocs = 0;
+    int aborts = 0;
+
+protected:
+    bool DrawText(const QString& text, double x, double y) override;
+};
+
+}  // namespace tf::print

@@ -1,0 +1,121 @@
+#include "print/qt_printer.h"
+
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPageSize>
+#include <cmath>
+
+namespace tf::print {
+
+namespace {
+
+constexpr double kTwipsPerInch = 1440;
+constexpr double kTwipsPerPoint = 20;
+
+QColor FromBgr(qint32 bgr) {
+    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
+
+}  // namespace
+
+QtPrinter::QtPrinter()
+    : own_(std::make_unique<QPrinter>(QPrinter::HighResolution)), printer_(own_.get()) {
+    Prepare();
+}
+
+QtPrinter::QtPrinter(QPrinter* printer) : printer_(printer) {
+    Prepare();
+}
+
+QtPrinter::~QtPrinter() {
+    AbortDoc();
+}
+
+void QtPrinter::AbortDoc() {
+    // A page that failed half-way is thrown away rather than sent as a half-filled form.
+    if (painter_.isActive()) {
+        printer_->abort();
+        painter_.end();
+    }
+    begun_ = false;
+}
+
+void QtPrinter::Prepare() {
+    printer_->setFullPage(true);
+    printer_->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    font_ = ToQFont(PrinterFont{});
+}
+
+QFont QtPrinter::ToQFont(const PrinterFont& f) {
+    QFont font(f.name);
+    // Under the twips scale one pixel is one twip.
+    font.setPixelSize(std::max(1, int(std::lround(f.size * kTwipsPerPoint))));
+    font.setBold(f.bold);
+    font.setItalic(f.italic);
+    font.setUnderline(f.underline);
+    font.setStrikeOut(f.strikeout);
+    // Unhinted outlines keep widths proportional to the size, as the twips expect.
+    font.setHintingPreference(QFont::PreferNoHinting);
+    font.setKerning(false);
+    return font;
+}
+
+bool QtPrinter::Begin() {
+    if (begun_) return painter_.isActive();
+    begun_ = true;
+    if (!painter_.begin(printer_)) return false;
+    painter_.scale(printer_->logicalDpiX() / kTwipsPerInch,
+                   printer_->logicalDpiY() / kTwipsPerInch);
+    return true;
+}
+
+bool QtPrinter::SetPaper(Paper paper) {
+    if (begun_) return painter_.isActive();  // a page in progress keeps its paper
+    return printer_->setPageSize(QPageSize(paper == Paper::A3 ? QPageSize::A3 : QPageSize::A4));
+}
+
+bool QtPrinter::SetOrientation(Orientation orientation) {
+    if (begun_) return painter_.isActive();
+    return printer_->setPageOrientation(
+        orientation == Orientation::Landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+}
+
+bool QtPrinter::SetFont(const PrinterFont& font) {
+    if (begun_ && !painter_.isActive()) return false;
+    font_ = ToQFont(font);
+    color_ = FromBgr(font.color);
+    return true;
+}
+
+double QtPrinter::TextWidth(const QString& text) {
+    return QFontMetricsF(font_, printer_).horizontalAdvance(text);
+}
+
+double QtPrinter::TextHeight(const QString&) {
+    return QFontMetricsF(font_, printer_).height();
+}
+
+bool QtPrinter::DrawText(const QString& text, double x, double y) {
+    if (!Begin()) return false;
+    painter_.setFont(font_);
+    painter_.setPen(color_);
+    // drawText places the baseline; the current position is the top of the text cell.
+    painter_.drawText(QPointF(x, y + QFontMetricsF(font_, printer_).ascent()), text);
+    return painter_.isActive();
+}
+
+bool QtPrinter::FilledBox(double x1, double y1, double x2, double y2) {
+    if (!Begin()) return false;
+    painter_.fillRect(QRectF(QPointF(x1, y1), QPointF(x2, y2)).normalized(), Qt::black);
+    return painter_.isActive();
+}
+
+bool QtPrinter::EndDoc() {
+    // An empty page is still a page.
+    if (!Begin()) return false;
+    const bool ok = painter_.end();
+    begun_ = false;
+    return ok;
+}
+
+}  // namespace tf::print

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QFont>
+#include <QPainter>
+#include <QPrinter>
+#include <memory>
+
+#include "common/prompt.h"
+#include "print/printer.h"
+
+namespace tf::print {
+
+// The print device on a QPrinter: the whole sheet is the page (no driver margins), and the
+// painter is scaled so that its coordinates are twips from the sheet's top-left corner.
+// Fonts are sized in pixels under that scale (points × 20), and text is drawn with its cell's
+// top-left corner at the current position. The painter starts with the first output, so the
+// paper and orientation can be set until then; EndDoc ends it.
+class QtPrinter : public PrintDevice, public PrintTarget {
+public:
+    // Prints on a printer of its own.
+    QtPrinter();
+    // Prints on a printer owned by someone else (the preview's, or one kept across jobs).
+    explicit QtPrinter(QPrinter* printer);
+    ~QtPrinter() override;
+
+    QPrinter* Printer() override { return printer_; }
+
+    bool SetPaper(Paper paper) override;
+    bool SetOrientation(Orientation orientation) override;
+    bool SetFont(const PrinterFont& font) override;
+    double TextWidth(const QString& text) override;
+    double TextHeight(const QString& text) override;
+    bool FilledBox(double x1, double y1, double x2, double y2) override;
+    bool EndDoc() override;
+    void AbortDoc() override;
+
+    // The QFont a printer font becomes.
+    static QFont ToQFont(const PrinterFont& font);
+
+protected:
+    bool DrawText(const QString& text, double x, double y) override;
+
+private:
+    void Prepare();
+    bool Begin();
+
+    std::unique_ptr<QPrinter> own_;
+    QPrinter* printer_ = nullptr;
+    QPainter painter_;
+    bool begun_ = false;
+    QFont font_;
+    QColor color_ = Qt::black;
+};
+
+}  // namespace tf::print
