@@ -10,6 +10,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -20,12 +22,16 @@
 
 #include "amount/amount.h"
 #include "amount/number.h"
+#include "app/font_menu.h"
+#include "app/grid.h"
+#include "app/layout_edit.h"
 #include "app/window_utils.h"
 #include "common/prompt.h"
 #include "store/database.h"
 #include "store/default_format.h"
 #include "store/format_chooser.h"
 #include "store/records.h"
+#include "store/spacing.h"
 
 namespace tf {
 
@@ -138,8 +144,42 @@ protected:
 
 const char* const kKindProperty = "tfKind";
 const char* const kIndexProperty = "tfIndex";
+// A selected field keeps its own background colour here, as decimal 0x00BBGGRR text.
+const char* const kTagProperty = "tag";
 
 }  // namespace
+
+// The voucher picture. What is drawn on it lives in a canvas that stays until the next
+// clearing; painting only shows the canvas under the frame and the child widgets.
+class PicBox : public QFrame {
+public:
+    explicit PicBox(QWidget* parent) : QFrame(parent) {}
+
+    const QImage& Canvas() const { return canvas_; }
+    QImage& Canvas() { return canvas_; }
+
+    // A clean canvas of the picture's present size in its background colour.
+    void Clear() {
+        const qreal dpm = 1440.0 / TwipsPerPixel() / 0.0254;
+        canvas_ = QImage(size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+        canvas_.setDotsPerMeterX(qRound(dpm));
+        canvas_.setDotsPerMeterY(qRound(dpm));
+        canvas_.fill(palette().color(QPalette::Window));
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        {
+            QPainter p(this);
+            p.drawImage(0, 0, canvas_);
+        }
+        QFrame::paintEvent(event);
+    }
+
+private:
+    QImage canvas_;
+};
 
 MF::MF(AppContext& ctx, QWidget* parent)
     : QWidget(parent),
@@ -160,7 +200,7 @@ MF::~MF() = default;
 
 void MF::BuildControls() {
     // The voucher picture with its fields, captions, title and stub line.
-    auto* pic = new QFrame(this);
+    auto* pic = new PicBox(this);
     pic->setObjectName(QStringLiteral("Pic"));
     pic->setFrameShape(QFrame::Panel);
     pic->setFrameShadow(QFrame::Sunken);
@@ -173,6 +213,7 @@ void MF::BuildControls() {
     pic->setFocusPolicy(Qt::ClickFocus);
     pic_ = pic;
     Place(pic_, kPicLeft, kPicTop, store::kDesignPictureWidth, store::kDesignPictureHeight);
+    pic_->Clear();
     WatchKeys(pic_);
 
     lin_ = new QFrame(pic_);
@@ -206,6 +247,8 @@ void MF::BuildControls() {
             edit->setPalette(p);
         }
         connect(edit, &QLineEdit::textChanged, this, [this] { ContentChanged = true; });
+        // The right button opens the field's font menu instead of the edit menu.
+        edit->setContextMenuPolicy(Qt::PreventContextMenu);
         WatchKeys(edit);
         t_[i] = edit;
 
@@ -537,9 +580,12 @@ void MF::Cm_Click(int index) {
 }
 
 void MF::CHK_Click(int index) {
-    Q_UNUSED(index);
     ClearSelection();
-    ArrangeWindow();
+    // The grid only redraws the picture; the other options change the arrangement.
+    if (index == 0)
+        NetLine();
+    else
+        ArrangeWindow();
 }
 
 QString MF::HelpPagePath() {
@@ -609,18 +655,242 @@ void MF::TT_LostFocus(int i) {
         box->setText(ttPrevious_[static_cast<size_t>(i)]);
 }
 
+namespace {
+
+// The shift state of an arrow key: 0 none, 1 Shift, 2 Ctrl; -1 for any other combination.
+int ShiftState(Qt::KeyboardModifiers modifiers) {
+    const Qt::KeyboardModifiers m = modifiers & ~Qt::KeypadModifier;
+    if (m == Qt::NoModifier) return 0;
+    if (m == Qt::ShiftModifier) return 1;
+    if (m == Qt::ControlModifier) return 2;
+    return -1;
+}
+
+// The direction of an arrow key; false for any other key.
+bool ArrowDirection(int key, int& dx, int& dy) {
+    dx = dy = 0;
+    switch (key) {
+        case Qt::Key_Left:
+            dx = -1;
+            return true;
+        case Qt::Key_Up:
+            dy = -1;
+            return true;
+        case Qt::Key_Right:
+            dx = 1;
+            return true;
+        case Qt::Key_Down:
+            dy = 1;
+            return true;
+        default:
+            return false;
+    }
+}
+
+void SetBackground(QLineEdit* edit, const QColor& c) {
+    QPalette p = edit->palette();
+    p.setColor(QPalette::Base, c);
+    edit->setPalette(p);
+}
+
+}  // namespace
+
 void MF::Form_KeyDown(int key, Qt::KeyboardModifiers modifiers) {
-    Q_UNUSED(key);
-    Q_UNUSED(modifiers);
+    int dx = 0, dy = 0;
+    if (!ArrowDirection(key, dx, dy)) return;
+    switch (ShiftState(modifiers)) {
+        case 0:
+            MoveSelected(dx * kMoveStep, dy * kMoveStep);
+            break;
+        case 1:
+            ResizeSelected(dx * kMoveStep, dy * kMoveStep);
+            break;
+        case 2:
+            // Left and Up make the font smaller, Right and Down larger.
+            ChangeSelectedFontSize((dx + dy) * kFontStep);
+            break;
+        default:
+            break;
+    }
 }
 
 void MF::Form_KeyUp(int key, Qt::KeyboardModifiers modifiers) {
-    Q_UNUSED(key);
-    Q_UNUSED(modifiers);
+    int dx = 0, dy = 0;
+    if (ArrowDirection(key, dx, dy) && ShiftState(modifiers) >= 0) CaptureLayout();
 }
 
 void MF::ClearSelection() {
-    for (int i = kFirstField; i <= kLastField; ++i) settings_.fieldFormats[i].Selected = false;
+    for (int i = kFirstField; i <= kLastField; ++i) {
+        store::FieldFormat& f = settings_.fieldFormats[i];
+        // A loaded format brings its own flags; a field still showing the selection colour
+        // goes back to its own background all the same.
+        const QString tag = t_[i]->property(kTagProperty).toString();
+        if (!f.Selected && tag.isEmpty()) continue;
+        if (!tag.isEmpty()) SetBackground(t_[i], FromVbColor(tag.toInt()));
+        t_[i]->setProperty(kTagProperty, QVariant());
+        f.Selected = false;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Layout editing
+
+QWidget* MF::Pic() const {
+    return pic_;
+}
+
+const QImage& MF::PicCanvas() const {
+    return pic_->Canvas();
+}
+
+double MF::PicWidth() const {
+    return arrangement_ ? arrangement_->pic.width : store::kDesignPictureWidth;
+}
+
+double MF::PicHeight() const {
+    return arrangement_ ? arrangement_->pic.height : store::kDesignPictureHeight;
+}
+
+void MF::DrawBand(const QColor& colour) {
+    DrawBox(pic_->Canvas(), DragX0, DragY0, DragX1, DragY1, colour, TwipsPerPixel());
+    pic_->update();
+}
+
+void MF::Pic_MouseDown(Qt::MouseButton button, double x, double y) {
+    if (button == Qt::LeftButton) {
+        lbl_->setText(DragTip());
+        DragX0 = DragX1 = RoundHalfEven(x);
+        DragY0 = DragY1 = RoundHalfEven(y);
+        Dragging = true;
+    }
+    ClearSelection();
+}
+
+void MF::Pic_MouseMove(Qt::MouseButtons buttons, double x, double y) {
+    if ((buttons & Qt::RightButton) || !Dragging) return;
+    const qint64 px = RoundHalfEven(x);
+    const qint64 py = RoundHalfEven(y);
+    // Small movements and a band under 500 twips either way are not drawn.
+    const bool moved = std::abs(px - DragX1) > 100 || std::abs(py - DragY1) > 100;
+    const bool large = std::abs(px - DragX0) > 500 || std::abs(py - DragY0) > 500;
+    if (!moved || !large) return;
+    DrawBand(Qt::white);  // wipes the band drawn before
+    DragX1 = static_cast<qint32>(px);
+    DragY1 = static_cast<qint32>(py);
+    DrawBand(Qt::black);
+}
+
+void MF::Pic_MouseUp(Qt::MouseButton button, double x, double y) {
+    // A release without a band started here (a middle click) selects nothing.
+    if (button == Qt::RightButton || !Dragging) return;
+    DragX1 = RoundHalfEven(x);
+    DragY1 = RoundHalfEven(y);
+    Dragging = false;
+    DrawBand(Qt::white);
+    for (int i = kFirstField; i <= kLastField; ++i) {
+        if (!FieldTouchesRect(placement_[i].field, DragX0, DragY0, DragX1, DragY1)) continue;
+        lbl_->setText(SelectedTip());
+        store::FieldFormat& f = settings_.fieldFormats[i];
+        if (!f.Selected) {
+            t_[i]->setProperty(kTagProperty,
+                               QString::number(ToVbColor(t_[i]->palette().color(QPalette::Base))));
+            SetBackground(t_[i], FromVbColor(kSelectionColour));
+        }
+        f.Selected = true;
+    }
+    // Repairs what the white wiping took from the grid.
+    NetLine();
+}
+
+void MF::MoveSelected(double dx, double dy, int field) {
+    tf::MoveSelected(placement_, SelectionOf(settings_.fieldFormats), {PicWidth(), PicHeight()}, dx,
+                     dy, field);
+    PlaceFieldWidgets();
+}
+
+void MF::ResizeSelected(double dw, double dh, int field) {
+    tf::ResizeSelected(placement_, SelectionOf(settings_.fieldFormats), {PicWidth(), PicHeight()},
+                       dw, dh, field);
+    PlaceFieldWidgets();
+}
+
+void MF::ChangeSelectedFontSize(double step, int field) {
+    FieldTable<double> sizes;
+    for (int i = kFirstField; i <= kLastField; ++i) sizes[i] = t_[i]->font().pointSizeF();
+    const FieldTable<double> before = sizes;
+    tf::ChangeSelectedFontSize(sizes, SelectionOf(settings_.fieldFormats), step, field);
+    for (int i = kFirstField; i <= kLastField; ++i) {
+        if (sizes[i] == before[i]) continue;
+        QFont f = t_[i]->font();
+        f.setPointSizeF(sizes[i]);
+        t_[i]->setFont(f);
+    }
+}
+
+void MF::NetLine() {
+    pic_->Clear();
+    // Read as leniently as the dimension check does, so "85mm" draws the grid for 85 mm.
+    const double H = LenientNumber(TT(2)->text());
+    if (!CHK(0)->isChecked()) return;
+    const auto grid = GridGeometry(PicWidth(), PicHeight(), H);
+    if (!grid) return;
+    DrawGrid(pic_->Canvas(), *grid, TwipsPerPixel(), pic_->font(),
+             pic_->palette().color(QPalette::WindowText));
+    pic_->update();
+}
+
+QMenu* MF::FontMenu(int i) {
+    if (!fontMenu_) {
+        fontMenu_ = new QMenu(QStringLiteral("FontStyle"), this);
+        fontMenu_->setObjectName(QStringLiteral("FontMenu"));
+        fontStyle_ = fontMenu_->addAction(QStringLiteral("修改字体/字号"));
+        fontStyle_->setObjectName(QStringLiteral("FontStyle"));
+        modiSpace_ = fontMenu_->addAction(QStringLiteral("修改字符间距"));
+        modiSpace_->setObjectName(QStringLiteral("mModiSpace"));
+    }
+    // The amount in figures is printed digit by digit into its boxes: no spacing there.
+    modiSpace_->setVisible(i != kAmountField);
+    return fontMenu_;
+}
+
+void MF::T_MouseDown(int i, Qt::MouseButton button, const QPoint& globalPos) {
+    if (button != Qt::RightButton || i < kFirstField || i > kLastField) return;
+    MenuField = static_cast<qint16>(i);
+    QLineEdit* field = t_[i];
+    // The field gives up the focus for the time of the menu without running its leave
+    // rules, as for any popup, and gets it back afterwards.
+    const bool hadFocus = field->hasFocus();
+    if (hadFocus) pic_->setFocus(Qt::PopupFocusReason);
+    field->setEnabled(false);
+    QMenu* menu = FontMenu(i);
+    QAction* chosen = menu->exec(globalPos);
+    if (chosen == fontStyle_)
+        FontStyle_Click();
+    else if (chosen == modiSpace_)
+        mModiSpace_Click();
+    CaptureLayout();
+    field->setEnabled(true);
+    if (hadFocus) field->setFocus(Qt::PopupFocusReason);
+}
+
+void MF::FontStyle_Click() {
+    if (MenuField < kFirstField || MenuField > kLastField || !ctx_.prompt) return;
+    QLineEdit* field = t_[MenuField];
+    const FontChoice preset =
+        FontChoiceOf(field->font(), ToVbColor(field->palette().color(QPalette::Text)));
+    const auto choice = ctx_.prompt->ChooseFont(preset);
+    if (!choice) return;
+    QFont f = field->font();
+    ApplyFontChoice(*choice, f);
+    field->setFont(f);
+    QPalette p = field->palette();
+    p.setColor(QPalette::Text, FromVbColor(choice->color));
+    field->setPalette(p);
+}
+
+void MF::mModiSpace_Click() {
+    if (MenuField < kFirstField || MenuField > kLastField) return;
+    store::EditSpacing(ctx_, settings_.CurFormat, MenuField);
 }
 
 bool MF::eventFilter(QObject* watched, QEvent* event) {
@@ -636,6 +906,29 @@ bool MF::eventFilter(QObject* watched, QEvent* event) {
                 Form_KeyDown(key->key(), key->modifiers());
             else if (!key->isAutoRepeat())
                 Form_KeyUp(key->key(), key->modifiers());
+            break;
+        }
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::MouseButtonRelease: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            if (watched == pic_) {
+                const QPointF at = mouse->position() * TwipsPerPixel();
+                if (event->type() == QEvent::MouseMove)
+                    Pic_MouseMove(mouse->buttons(), at.x(), at.y());
+                else if (event->type() == QEvent::MouseButtonRelease)
+                    Pic_MouseUp(mouse->button(), at.x(), at.y());
+                else
+                    Pic_MouseDown(mouse->button(), at.x(), at.y());
+                break;
+            }
+            if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::RightButton &&
+                watched->property(kKindProperty).toString() == QStringLiteral("T")) {
+                T_MouseDown(watched->property(kIndexProperty).toInt(), mouse->button(),
+                            mouse->globalPosition().toPoint());
+                return true;
+            }
             break;
         }
         case QEvent::FocusIn:
@@ -706,6 +999,8 @@ void MF::ArrangeWindow() {
                       std::max(1, TwipsToPixels(r->lineY2 - r->lineY1)));
     Place(title_, r->titleLeft, r->titleTop, kTitleWidth, kTitleHeight);
     Place(lbl_, r->tip.left, r->tip.top, r->tip.width, kTipHeight);
+    // Draws the grid when CHK(0) is checked, else leaves a clean picture.
+    NetLine();
     Place(sst_, kTabLeft, kTabTop, r->tabWidth, kTabHeight);
     Place(cm_[6], r->exitLeft, 60, 975, 375);
     Place(cm_[7], r->helpLeft, 60, 735, 375);

@@ -8,8 +8,11 @@
 #include "common/fields.h"
 #include "store/formats.h"
 
+class QAction;
 class QCheckBox;
+class QMenu;
 class QFrame;
+class QImage;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -17,6 +20,8 @@ class QRadioButton;
 class QTabWidget;
 
 namespace tf {
+
+class PicBox;
 
 // The main window: the voucher picture with its 32 fields, the tab control with the
 // buttons and print settings, and the tip line. It lives for the whole run; closing it
@@ -37,7 +42,7 @@ public:
     QCheckBox* CHK(int i) const { return chk_[static_cast<size_t>(i)]; }
     QRadioButton* OP(int i) const { return op_[static_cast<size_t>(i)]; }
     QPushButton* Cm(int i) const { return cm_[static_cast<size_t>(i)]; }
-    QWidget* Pic() const { return pic_; }
+    QWidget* Pic() const;
     QFrame* Lin(int) const { return lin_; }
     QTabWidget* SST() const { return sst_; }
     QLabel* LBL() const { return lbl_; }
@@ -52,7 +57,40 @@ public:
     void Form_KeyDown(int key, Qt::KeyboardModifiers modifiers);
     void Form_KeyUp(int key, Qt::KeyboardModifiers modifiers);
 
+    // Layout editing on the picture. Pointer positions are twips inside Pic.
+    void Pic_MouseDown(Qt::MouseButton button, double x, double y);
+    void Pic_MouseMove(Qt::MouseButtons buttons, double x, double y);
+    void Pic_MouseUp(Qt::MouseButton button, double x, double y);
+    // A press on field i; the right button opens the font menu at globalPos.
+    void T_MouseDown(int i, Qt::MouseButton button, const QPoint& globalPos);
+
+    // Give every selected field back its own background and unselect it.
     void ClearSelection();
+    // Act on every selected field (field < 0) or on field `field` when it is selected.
+    void MoveSelected(double dx, double dy, int field = -1);
+    void ResizeSelected(double dw, double dh, int field = -1);
+    void ChangeSelectedFontSize(double step, int field = -1);
+
+    // The popup menu of field i, its items shown as they are for that field.
+    QMenu* FontMenu(int i);
+    // The menu's items, acting on MenuField.
+    void FontStyle_Click();
+    void mModiSpace_Click();
+
+    // Clears the picture and draws the reference grid when CHK(0) is checked.
+    void NetLine();
+    // What is drawn on the picture, below the fields.
+    const QImage& PicCanvas() const;
+
+    static QString DragTip() {
+        return QStringLiteral(
+            "提示：按住鼠标拖动（别松开），可以选中控件，并调整其位置、大小及字体大小！");
+    }
+    static QString SelectedTip() {
+        return QStringLiteral(
+            "Mavrel提示：箭头键->移动位置，Shift+箭头键->改变控件大小，Ctrl+箭头键->"
+            "改变字体大小！");
+    }
     // Sizes the window to the screen and the voucher dimensions, then places every field.
     void ArrangeWindow();
     // Places every field and caption from FieldFormats.
@@ -82,7 +120,8 @@ public:
 
     bool ContentChanged = false;
     bool Dragging = false;
-    int MenuField = 0;
+    qint32 DragX0 = 0, DragY0 = 0, DragX1 = 0, DragY1 = 0;
+    qint16 MenuField = 0;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -99,6 +138,10 @@ private:
     void ShowCurrentFormat();
     void WatchKeys(QWidget* w);
     store::FormatHooks Hooks();
+    // Pic's size in twips, as the arrangement gave it.
+    double PicWidth() const;
+    double PicHeight() const;
+    void DrawBand(const QColor& colour);
 
     AppContext& ctx_;
     store::VoucherSettings settings_;
@@ -111,7 +154,10 @@ private:
     FieldTable<QLabel*> l_{};
     QLabel* title_ = nullptr;
     QFrame* lin_ = nullptr;
-    QWidget* pic_ = nullptr;
+    PicBox* pic_ = nullptr;
+    QMenu* fontMenu_ = nullptr;
+    QAction* fontStyle_ = nullptr;
+    QAction* modiSpace_ = nullptr;
     QTabWidget* sst_ = nullptr;
     std::array<QPushButton*, 11> cm_{};
     std::array<QLineEdit*, 4> tt_{};

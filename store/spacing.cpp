@@ -1,5 +1,9 @@
 #include "store/spacing.h"
 
+#include <cmath>
+
+#include "amount/number.h"
+#include "common/prompt.h"
 #include "store/database.h"
 
 namespace tf::store {
@@ -9,6 +13,12 @@ namespace {
 Statement SpacingQuery(const QString& name) {
     return {SpacingTable(), QStringLiteral("Name=?"), {name}, QStringLiteral("CID"),
             QStringLiteral("SELECT * FROM 字距 WHERE Name='") + name + QStringLiteral("' ORDER BY CID")};
+}
+
+Statement FieldSpacingQuery(const QString& name, int field) {
+    return {SpacingTable(), QStringLiteral("Name=? AND CID=?"), {name, field}, {},
+            QStringLiteral("SELECT * FROM 字距 WHERE Name='") + name + QStringLiteral("' AND CID=") +
+                QString::number(field)};
 }
 
 bool ReadInto(Database& db, Spacing& spacing, const QString& name) {
@@ -46,6 +56,53 @@ bool CopySpacing(const AppContext& ctx, const QString& source, const QString& ta
     if (ok && db.Commit()) return true;
     db.Rollback();
     return false;
+}
+
+std::optional<QString> SpacingText(const AppContext& ctx, const QString& format, int field) {
+    Database db(ctx);
+    auto rs = db.OpenRecordset(FieldSpacingQuery(format, field));
+    if (!rs) return std::nullopt;
+    if (rs->RecordCount() == 0) return QString();
+    rs->MoveFirst();
+    return NumberText(rs->Value(QStringLiteral("Sp")).toDouble());
+}
+
+bool SetSpacing(const AppContext& ctx, const QString& format, int field, const QString& answer) {
+    const QString text = answer.trimmed();
+    if (text.isEmpty()) return true;
+    const double v = LenientNumber(text);
+    // A number too large for a double has no place in a layout; leave the row as it is.
+    if (!std::isfinite(v)) return true;
+
+    Database db(ctx);
+    auto rs = db.OpenRecordset(FieldSpacingQuery(format, field));
+    if (!rs) return false;
+    bool ok = true;
+    if (v != 0) {
+        if (rs->RecordCount() == 0)
+            rs->AddNew();
+        else
+            rs->MoveFirst();
+        rs->SetValue(QStringLiteral("Name"), format);
+        rs->SetValue(QStringLiteral("CID"), field);
+        rs->SetValue(QStringLiteral("Sp"), v);
+        ok = rs->Update();
+    } else if (rs->RecordCount() > 0) {
+        rs->MoveFirst();
+        ok = rs->Delete();
+    }
+    if (!ok) db.ReportFailure(QStringLiteral("字符间距保存失败！\n") + rs->LastError());
+    return ok;
+}
+
+void EditSpacing(const AppContext& ctx, const QString& format, int field) {
+    if (!ctx.prompt) return;
+    const auto proposed = SpacingText(ctx, format, field);
+    if (!proposed) return;
+    const auto answer =
+        ctx.prompt->InputText(QStringLiteral("请输入字符间距(单位：毫米)："), ProgramTitle(), *proposed);
+    if (!answer) return;
+    SetSpacing(ctx, format, field, *answer);
 }
 
 }  // namespace tf::store
