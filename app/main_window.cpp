@@ -31,6 +31,10 @@
 #include "store/default_format.h"
 #include "store/format_chooser.h"
 #include "store/records.h"
+#include "print/collate_form.h"
+#include "print/preview.h"
+#include "print/print_job.h"
+#include "print/qt_printer.h"
 #include "store/spacing.h"
 
 namespace tf {
@@ -317,6 +321,15 @@ void MF::BuildPrintTab(QWidget* page) {
         }
         cm_[static_cast<size_t>(b.index)] = button;
     }
+    // Not in the original design: a preview of the page before a pre-printed form is spent.
+    preview_ = new QPushButton(QStringLiteral("打印预览"), page);
+    preview_->setObjectName(QStringLiteral("CmPreview"));
+    Place(preview_, 6840 - kTabLeft, 480 - kTabStrip, 1455, 375);
+    preview_->setFocusPolicy(Qt::ClickFocus);
+    preview_->setAutoDefault(false);
+    connect(preview_, &QPushButton::clicked, this, &MF::Preview_Click);
+    WatchKeys(preview_);
+
     label3_ = new QLabel(QStringLiteral("当前格式："), page);
     label3_->setObjectName(QStringLiteral("Label3"));
     curFormat_ = new QLabel(store::DefaultFormatName(), page);
@@ -564,6 +577,13 @@ void MF::Cm_Click(int index) {
             store::DeleteFormat(ctx_, name, settings_, Hooks());
             break;
         }
+        case 0:
+            print::PrintJob(ctx_, CurrentPage(), Texts(), ContentChanged, Target(), Device());
+            break;
+        case 4:
+            print::PrintCalibrationMark(ctx_, Target(), Device(),
+                                        [this] { print::ShowCollateForm(ctx_, this); });
+            break;
         case 6:
             close();
             break;
@@ -574,7 +594,7 @@ void MF::Cm_Click(int index) {
             OpenHelp(QStringLiteral("contact"));
             break;
         default:
-            // Print (0), history (1) and calibration (4) are not available yet; 5 is inactive.
+            // The history (1) comes later; 5 is inactive.
             break;
     }
 }
@@ -1056,6 +1076,49 @@ void MF::CaptureLayout() {
         f.fStrikethru = font.strikeOut();
         f.Color = ToVbColor(t_[i]->palette().color(QPalette::Text));
     }
+}
+
+void MF::Preview_Click() {
+    ClearSelection();
+    print::ShowPrintPreview(ctx_, CurrentPage(), this);
+}
+
+print::VoucherPage MF::CurrentPage() {
+    SettingsFromWidgets();
+    print::VoucherPage page;
+    page.TT = settings_.TT;
+    page.CHK = settings_.CHK;
+    page.OP = settings_.OP;
+    page.curFormat = settings_.CurFormat;
+    if (arrangement_) {
+        page.picWidth = arrangement_->pic.width;
+        page.picHeight = arrangement_->pic.height;
+    }
+    for (int i = kFirstField; i <= kLastField; ++i) {
+        const TwipsRect& r = placement_[i].field;
+        const store::FieldFormat& f = settings_.fieldFormats[i];
+        page.fields[i] = {r.left,  r.top,   r.width,     r.height,      T(i)->text(), L(i)->text(),
+                          f.fName, f.fSize, f.fBold,     f.fItalic,     f.fUnderline, f.fStrikethru,
+                          f.Color};
+    }
+    return page;
+}
+
+void MF::UsePrinter(PrintTarget* target, print::PrintDevice* device) {
+    target_ = target;
+    device_ = device;
+}
+
+PrintTarget& MF::Target() {
+    if (target_) return *target_;
+    if (!printer_) printer_ = std::make_unique<print::QtPrinter>();
+    return *printer_;
+}
+
+print::PrintDevice& MF::Device() {
+    if (device_) return *device_;
+    if (!printer_) printer_ = std::make_unique<print::QtPrinter>();
+    return *printer_;
 }
 
 }  // namespace tf

@@ -2,11 +2,14 @@
 
 #include <QWidget>
 #include <array>
+#include <memory>
 
 #include "app/arrange.h"
 #include "common/app_context.h"
 #include "common/fields.h"
 #include "store/formats.h"
+#include "print/page.h"
+#include "print/printer.h"
 
 class QAction;
 class QCheckBox;
@@ -22,6 +25,9 @@ class QTabWidget;
 namespace tf {
 
 class PicBox;
+namespace print {
+class QtPrinter;
+}
 
 // The main window: the voucher picture with its 32 fields, the tab control with the
 // buttons and print settings, and the tip line. It lives for the whole run; closing it
@@ -118,6 +124,14 @@ public:
     // The help page beside the program; empty when it is missing.
     static QString HelpPagePath();
 
+    // The voucher as it stands on screen, ready for the print job.
+    print::VoucherPage CurrentPage();
+    // Prints on another target and device (tests record the page instead of printing it).
+    void UsePrinter(PrintTarget* target, print::PrintDevice* device);
+    // The button beside "打      印" that shows the page before it is printed.
+    QPushButton* PreviewButton() const { return preview_; }
+    void Preview_Click();
+
     bool ContentChanged = false;
     bool Dragging = false;
     qint32 DragX0 = 0, DragY0 = 0, DragX1 = 0, DragY1 = 0;
@@ -128,6 +142,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    PrintTarget& Target();
+    print::PrintDevice& Device();
+
     void BuildControls();
     void BuildPrintTab(QWidget* page);
     void BuildSettingsTab(QWidget* page);
@@ -168,6 +185,11 @@ private:
     QLabel* label3_ = nullptr;
     QLabel* curFormat_ = nullptr;
     QLabel* lbl_ = nullptr;
+    QPushButton* preview_ = nullptr;
+    // One printer for the whole run, so the choices of the printer dialog are kept.
+    std::unique_ptr<print::QtPrinter> printer_;
+    PrintTarget* target_ = nullptr;
+    print::PrintDevice* device_ = nullptr;
 };
 
 }  // namespace tf
