@@ -1,6 +1,8 @@
 #include "print/preview.h"
 
+#include <QGuiApplication>
 #include <QPrinter>
+#include <QScreen>
 #include <memory>
 
 #include "print/qt_printer.h"
@@ -21,6 +23,12 @@ QPrintPreviewDialog* CreatePrintPreview(const AppContext& ctx, const VoucherPage
 
 void ShowPrintPreview(const AppContext& ctx, const VoucherPage& page, QWidget* parent) {
     std::unique_ptr<QPrintPreviewDialog> dialog(CreatePrintPreview(ctx, page, parent));
+    // Large enough to read the field texts on the page at once.
+    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        dialog->resize(area.width() * 4 / 5, area.height() * 9 / 10);
+        dialog->move(area.center() - dialog->rect().center());
+    }
     dialog->exec();
 }
 
