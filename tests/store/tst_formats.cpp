@@ -64,6 +64,7 @@ private slots:
     void failedSaveLeavesOldFormatWhole();
     void saveUnderNewNameCopiesSpacing();
     void chooserListsStoredNamesInOrder();
+    void copySpacingIsAllOrNothing();
 };
 
 void TestFormats::roundTripKeepsEveryValue() {
@@ -387,6 +388,21 @@ void TestFormats::chooserListsStoredNamesInOrder() {
     }
     QCOMPARE(FormatNames(env.ctx), (QStringList{QStringLiteral("A"), QStringLiteral("b"), QStringLiteral("中行"),
                                                 QStringLiteral("默认格式")}));
+}
+
+void TestFormats::copySpacingIsAllOrNothing() {
+    TestEnv env;
+    env.CreateDatabase();
+    QVERIFY(test::Exec(env.ctx, QStringLiteral("INSERT INTO 字距 VALUES ('源', 5, 1), ('源', 9, 2), ('目标', 7, 3)")));
+    QVERIFY(test::Exec(env.ctx, QStringLiteral(
+        "CREATE TRIGGER fail BEFORE INSERT ON 字距 WHEN NEW.CID = 9 BEGIN SELECT RAISE(ABORT, 'disk full'); END")));
+    QVERIFY(!CopySpacing(env.ctx, QStringLiteral("源"), QStringLiteral("目标")));
+    QCOMPARE(test::Rows(env.ctx, QStringLiteral("SELECT CID, Sp FROM 字距 WHERE Name='目标'")),
+             (QList<QVariantList>{{7, 3.0}}));
+    QVERIFY(test::Exec(env.ctx, QStringLiteral("DROP TRIGGER fail")));
+    QVERIFY(CopySpacing(env.ctx, QStringLiteral("源"), QStringLiteral("目标")));
+    QCOMPARE(test::Rows(env.ctx, QStringLiteral("SELECT CID, Sp FROM 字距 WHERE Name='目标' ORDER BY CID")),
+             (QList<QVariantList>{{5, 1.0}, {9, 2.0}}));
 }
 
 QTEST_GUILESS_MAIN(TestFormats)
