@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "common/colour.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -100,13 +101,6 @@ bool IsYearField(int i) {
 constexpr int kFieldTabOrder[] = {5,  6,  7,  8,  9,  10, 11, 12, 2,  3,  4,  13, 14, 15, 16, 17,
                                   18, 19, 20, 21, 22, 23, 28, 24, 25, 26, 29, 30, 31, 32, 33, 27};
 constexpr int kSettingsTabOrder[] = {2, 1, 0, 3};
-
-QColor FromVbColor(qint32 c) {
-    return QColor(c & 0xff, (c >> 8) & 0xff, (c >> 16) & 0xff);
-}
-qint32 ToVbColor(const QColor& c) {
-    return c.red() | (c.green() << 8) | (c.blue() << 16);
-}
 
 void Place(QWidget* w, double left, double top, double width, double height) {
     const int x = TwipsToPixels(left);
@@ -746,7 +740,7 @@ void MF::ClearSelection() {
         // goes back to its own background all the same.
         const QString tag = t_[i]->property(kTagProperty).toString();
         if (!f.Selected && tag.isEmpty()) continue;
-        if (!tag.isEmpty()) SetBackground(t_[i], FromVbColor(tag.toInt()));
+        if (!tag.isEmpty()) SetBackground(t_[i], ColourFromBgr(tag.toInt()));
         t_[i]->setProperty(kTagProperty, QVariant());
         f.Selected = false;
     }
@@ -813,8 +807,8 @@ void MF::Pic_MouseUp(Qt::MouseButton button, double x, double y) {
         store::FieldFormat& f = settings_.fieldFormats[i];
         if (!f.Selected) {
             t_[i]->setProperty(kTagProperty,
-                               QString::number(ToVbColor(t_[i]->palette().color(QPalette::Base))));
-            SetBackground(t_[i], FromVbColor(kSelectionColour));
+                               QString::number(BgrFromColour(t_[i]->palette().color(QPalette::Base))));
+            SetBackground(t_[i], ColourFromBgr(kSelectionColour));
         }
         f.Selected = true;
     }
@@ -897,14 +891,14 @@ void MF::FontStyle_Click() {
     if (MenuField < kFirstField || MenuField > kLastField || !ctx_.prompt) return;
     QLineEdit* field = t_[MenuField];
     const FontChoice preset =
-        FontChoiceOf(field->font(), ToVbColor(field->palette().color(QPalette::Text)));
+        FontChoiceOf(field->font(), BgrFromColour(field->palette().color(QPalette::Text)));
     const auto choice = ctx_.prompt->ChooseFont(preset);
     if (!choice) return;
     QFont f = field->font();
     ApplyFontChoice(*choice, f);
     field->setFont(f);
     QPalette p = field->palette();
-    p.setColor(QPalette::Text, FromVbColor(choice->color));
+    p.setColor(QPalette::Text, ColourFromBgr(choice->color));
     field->setPalette(p);
 }
 
@@ -1055,7 +1049,7 @@ void MF::ApplyLayout() {
         font.setStrikeOut(f.fStrikethru);
         t_[i]->setFont(font);
         QPalette p = t_[i]->palette();
-        p.setColor(QPalette::Text, FromVbColor(f.Color));
+        p.setColor(QPalette::Text, ColourFromBgr(f.Color));
         t_[i]->setPalette(p);
     }
 }
@@ -1074,7 +1068,7 @@ void MF::CaptureLayout() {
         f.fItalic = font.italic();
         f.fUnderline = font.underline();
         f.fStrikethru = font.strikeOut();
-        f.Color = ToVbColor(t_[i]->palette().color(QPalette::Text));
+        f.Color = BgrFromColour(t_[i]->palette().color(QPalette::Text));
     }
 }
 

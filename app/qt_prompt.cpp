@@ -1,4 +1,5 @@
 #include "app/qt_prompt.h"
+#include "common/colour.h"
 
 #include <QColorDialog>
 #include <QDialogButtonBox>
@@ -18,14 +19,12 @@ namespace {
 
 QString TitleOr(const QString& title) { return title.isEmpty() ? ProgramTitle() : title; }
 
-QColor FromBgr(qint32 bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
-qint32 ToBgr(const QColor& c) { return c.red() | (c.green() << 8) | (c.blue() << 16); }
 
 // The font dialog with a colour choice beside it: font, size, style, underline, strikeout
 // and text colour in one window.
 class FontColourDialog : public QDialog {
 public:
-    FontColourDialog(const FontChoice& preset, QWidget* parent) : QDialog(parent), colour_(FromBgr(preset.color)) {
+    FontColourDialog(const FontChoice& preset, QWidget* parent) : QDialog(parent), colour_(ColourFromBgr(preset.color)) {
         setWindowTitle(QStringLiteral("字体"));
         font_ = new QFontDialog(this);
         font_->setWindowFlags(Qt::Widget);
@@ -75,7 +74,7 @@ public:
         c.italic = f.italic();
         c.underline = f.underline();
         c.strikeout = f.strikeOut();
-        c.color = ToBgr(colour_);
+        c.color = BgrFromColour(colour_);
         return c;
     }
 

@@ -1,4 +1,5 @@
 #include "print/qt_printer.h"
+#include "common/colour.h"
 
 #include <QFontMetricsF>
 #include <QPageLayout>
@@ -11,10 +12,6 @@ namespace {
 
 constexpr double kTwipsPerInch = 1440;
 constexpr double kTwipsPerPoint = 20;
-
-QColor FromBgr(qint32 bgr) {
-    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
-}
 
 }  // namespace
 
@@ -83,7 +80,7 @@ bool QtPrinter::SetOrientation(Orientation orientation) {
 bool QtPrinter::SetFont(const PrinterFont& font) {
     if (begun_ && !painter_.isActive()) return false;
     font_ = ToQFont(font);
-    color_ = FromBgr(font.color);
+    color_ = ColourFromBgr(font.color);
     return true;
 }
 

@@ -20,6 +20,7 @@
 #include "store/default_format.h"
 #include "store/format_chooser.h"
 #include "support/test_env.h"
+#include "support/window_support.h"
 
 using namespace tf;
 
@@ -28,13 +29,6 @@ namespace {
 const QColor kSelected(149, 149, 177);
 const QColor kGrey(221, 221, 221);
 
-std::unique_ptr<MF> Open(test::TestEnv& env) {
-    auto w = std::make_unique<MF>(env.ctx);
-    w->show();
-    w->activateWindow();
-    if (!QTest::qWaitForWindowActive(w.get())) return nullptr;
-    return w;
-}
 
 double Tpp() {
     return TwipsPerPixel();
@@ -95,20 +89,6 @@ void WhenMenuOpen(std::function<void(QMenu*)> f) {
     QTimer::singleShot(0, *attempt);
 }
 
-void PickInChooser(const QString& name) {
-    auto attempt = std::make_shared<std::function<void()>>();
-    *attempt = [name, attempt] {
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            auto* sel = qobject_cast<store::Sel*>(top);
-            if (!sel || !sel->isVisible()) continue;
-            sel->Com()->setCurrentIndex(sel->Com()->findText(name));
-            sel->Cm(0)->click();
-            return;
-        }
-        QTimer::singleShot(20, *attempt);
-    };
-    QTimer::singleShot(0, *attempt);
-}
 
 bool HasColour(const QImage& img, const QColor& c) {
     for (int y = 0; y < img.height(); ++y)
@@ -150,7 +130,7 @@ private slots:
         QFETCH(bool, realMouse);
         QFETCH(int, selected);
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         GridLayout(*w);
         const QColor white = Background(*w, 9);
@@ -182,7 +162,7 @@ private slots:
         QFETCH(QPoint, from);
         QFETCH(QPoint, to);
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         GridLayout(*w);
         w->NetLine();
@@ -209,7 +189,7 @@ private slots:
 
     void bandWithoutGridLeavesCleanPicture() {
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         w->SST()->setCurrentIndex(1);
         QTest::mouseClick(w->CHK(0), Qt::LeftButton);
@@ -240,7 +220,7 @@ private slots:
     void selectionClearedBy() {
         QFETCH(QString, action);
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         FieldTable<QColor> own;
         for (int i = kFirstField; i <= kLastField; ++i) own[i] = Background(*w, i);
@@ -311,7 +291,7 @@ private slots:
         QFETCH(int, presses);
         QFETCH(QVector<double>, change);
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         GridLayout(*w);
         SelectField(*w, 15);
@@ -359,7 +339,7 @@ private slots:
 
     void edgesOfThePicture() {
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         GridLayout(*w);
         const double picW = w->Arrangement()->pic.width;
@@ -399,7 +379,7 @@ private slots:
 
     void dateCaptionFollowsItsField() {
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         SelectField(*w, 3);                    // month, caption "月" right of it
         w->FieldFormats()[5].Selected = true;  // caption on the left
@@ -435,7 +415,7 @@ private slots:
         QFETCH(int, modifiers);
         QFETCH(bool, refreshed);
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         QVERIFY(SelectedFields(*w).isEmpty());
         const float size = w->FieldFormats()[8].fSize;
@@ -451,7 +431,7 @@ private slots:
     void editsReachSavedAndReloadedFormat() {
         test::TestEnv env;
         env.CreateDatabase();
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         const store::FieldFormat original = w->FieldFormats()[7];
         SelectField(*w, 7);
@@ -468,10 +448,10 @@ private slots:
         env.prompt.inputs.enqueue(QStringLiteral("右移"));
         QTest::mouseClick(w->Cm(3), Qt::LeftButton);
         QCOMPARE(w->CurFormat()->text(), QStringLiteral("右移"));
-        PickInChooser(store::DefaultFormatName());
+        test::PickInChooser(store::DefaultFormatName());
         QTest::mouseClick(w->Cm(2), Qt::LeftButton);
         QCOMPARE(w->FieldFormats()[7].X, original.X);
-        PickInChooser(QStringLiteral("右移"));
+        test::PickInChooser(QStringLiteral("右移"));
         QTest::mouseClick(w->Cm(2), Qt::LeftButton);
         QCOMPARE(w->CurFormat()->text(), QStringLiteral("右移"));
         QVERIFY(std::abs(w->FieldFormats()[7].X - edited.X) < 1e-9);
@@ -496,7 +476,7 @@ private slots:
         QFETCH(int, field);
         QFETCH(bool, spacing);
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         w->T(field)->setFocus();
         QCoreApplication::processEvents();
@@ -526,7 +506,7 @@ private slots:
 
     void menuFontReachesLayout() {
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         FontChoice choice{QStringLiteral("黑体"), 16, true, true, true, false, 0x0000FF};
         env.prompt.fonts.enqueue(choice);
@@ -547,7 +527,7 @@ private slots:
     void menuSpacingUsesFormatInUse() {
         test::TestEnv env;
         env.CreateDatabase();
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         env.prompt.inputs.enqueue(QStringLiteral("2.5"));
         WhenMenuOpen([](QMenu* menu) {
@@ -566,7 +546,7 @@ private slots:
 
     void fontDialogPresetAndCancel() {
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         QFont font(QStringLiteral("楷体"));
         font.setPointSizeF(13);
@@ -600,7 +580,7 @@ private slots:
         QFETCH(int, index);
         QFETCH(bool, rearranges);
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         w->SST()->setCurrentIndex(1);
         // Moved on screen but not yet taken into the layout.
@@ -617,7 +597,7 @@ private slots:
 
     void gridOnTheWindow() {
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         QVERIFY(w->CHK(0)->isChecked());
         const double step = std::nearbyint(w->Arrangement()->pic.height / 85);

@@ -21,6 +21,7 @@
 #include "store/formats.h"
 #include "store/records.h"
 #include "support/test_env.h"
+#include "support/window_support.h"
 
 using namespace tf;
 
@@ -28,14 +29,6 @@ namespace {
 
 const QString kSaveQuestion = QStringLiteral("是否保存当前格式为默认格式？");
 
-// Opens the main window as a start does and waits until it has the focus.
-std::unique_ptr<MF> Open(test::TestEnv& env) {
-    auto w = std::make_unique<MF>(env.ctx);
-    w->show();
-    w->activateWindow();
-    if (!QTest::qWaitForWindowActive(w.get())) return nullptr;
-    return w;
-}
 
 // Gives the box the focus, optionally replaces its text, and moves the focus on to `next`.
 void Enter(QLineEdit* box, QWidget* next, const std::optional<QString>& text = std::nullopt) {
@@ -60,21 +53,6 @@ void ShowSettingsTab(MF& w) {
     QCoreApplication::processEvents();
 }
 
-// Picks a name in the format chooser as soon as it shows.
-void PickInChooser(const QString& name) {
-    auto attempt = std::make_shared<std::function<void()>>();
-    *attempt = [name, attempt] {
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            auto* sel = qobject_cast<store::Sel*>(top);
-            if (!sel || !sel->isVisible()) continue;
-            sel->Com()->setCurrentIndex(sel->Com()->findText(name));
-            sel->Cm(0)->click();
-            return;
-        }
-        QTimer::singleShot(20, *attempt);
-    };
-    QTimer::singleShot(0, *attempt);
-}
 
 bool Near(double a, double b) {
     return std::abs(a - b) < 1e-9;
@@ -248,7 +226,7 @@ private slots:
 
     void startUp() {
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         QCOMPARE(w->windowTitle(), QStringLiteral("银行Tallyform2.11"));
         QCOMPARE(w->findChild<QLabel*>(QStringLiteral("CurFormat"))->text(),
@@ -356,7 +334,7 @@ private slots:
         QFETCH(QString, figures);
         QFETCH(QString, capitals);
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         Enter(w->T(12), w->T(13), typed);
         QCOMPARE(w->T(12)->text(), figures);
@@ -367,7 +345,7 @@ private slots:
 
     void clearingAmountKeepsCapitals() {
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         Enter(w->T(12), w->T(13), QStringLiteral("1234.5"));
         Enter(w->T(12), w->T(13), QString());
@@ -378,7 +356,7 @@ private slots:
 
     void capitalsTypedByHandStay() {
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         Enter(w->T(11), w->T(13), QStringLiteral("手写大写"));
         QCOMPARE(w->T(11)->text(), QStringLiteral("手写大写"));
@@ -390,7 +368,7 @@ private slots:
 
     void highDigitsCutWarns() {
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         Enter(w->T(12), w->T(13), QStringLiteral("123456789.5"));
         QCOMPARE(w->T(12)->text(), QStringLiteral("￥23456789.50"));
@@ -421,7 +399,7 @@ private slots:
         QFETCH(int, field);
         QFETCH(int, target);
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         const FieldTexts before = w->Texts();
         const QString text = field <= 4 ? QStringLiteral("9") : QStringLiteral("上海某某有限公司");
@@ -472,7 +450,7 @@ private slots:
         QFETCH(QString, figures);
         QFETCH(QString, capitals);
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         Enter(w->T(12), w->T(13), QStringLiteral("1234.56"));
         ShowSettingsTab(*w);
@@ -516,7 +494,7 @@ private slots:
         QFETCH(QString, kept);
         QFETCH(bool, rearranged);
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         ShowSettingsTab(*w);
         const ArrangeResult before = *w->Arrangement();
@@ -533,7 +511,7 @@ private slots:
 
     void hidingStubNarrowsWindow() {
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         ShowSettingsTab(*w);
         const ArrangeResult shown = *w->Arrangement();
@@ -559,7 +537,7 @@ private slots:
 
     void captureAfterArrangeGivesBackFormats() {
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         const store::FieldFormats loaded = w->FieldFormats();
         for (bool stub : {true, false}) {
@@ -581,7 +559,7 @@ private slots:
 
     void fieldFontsAndColours() {
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         store::FieldFormat& f = w->FieldFormats()[8];
         f.fName = QStringLiteral("黑体");
@@ -609,7 +587,7 @@ private slots:
 
     void tabOrder() {
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         const int order[] = {5,  6,  7,  8,  9,  10, 11, 12, 2,  3,  4,  13, 14, 15, 16, 17,
                              18, 19, 20, 21, 22, 23, 28, 24, 25, 26, 29, 30, 31, 32, 33, 27};
@@ -646,21 +624,26 @@ private slots:
     void buttonsClearSelection() {
         QFETCH(int, button);
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         const FieldTexts texts = w->Texts();
         w->FieldFormats()[9].Selected = true;
         w->FieldFormats()[30].Selected = true;
+        // Printing is cancelled at the printer dialog, the calibration print at its question.
+        env.prompt.printers.enqueue(false);
+        env.prompt.yesNo.enqueue(false);
         QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("Cm%1").arg(button)),
                           Qt::LeftButton);
         for (int i = kFirstField; i <= kLastField; ++i) QVERIFY(!w->FieldFormats()[i].Selected);
         QCOMPARE(w->Texts(), texts);
-        QVERIFY(env.prompt.shown.isEmpty());
+        QVERIFY(env.prompt.unexpected.isEmpty());
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top != w.get() && top->isVisible()) top->close();
     }
 
     void settingsBoxAndTabClearSelection() {
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         w->FieldFormats()[9].Selected = true;
         QTest::mouseClick(w->SST()->tabBar(), Qt::LeftButton, {},
@@ -676,7 +659,7 @@ private slots:
     void saveLoadAndDeleteFormats() {
         test::TestEnv env;
         env.CreateDatabase();
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         ShowSettingsTab(*w);
         Enter(w->TT(1), w->TT(2), QStringLiteral("200"));
@@ -691,14 +674,14 @@ private slots:
         QCOMPARE(w->CurFormat()->text(), QStringLiteral("其他"));
 
         // Back to the default format through the chooser: its settings return.
-        PickInChooser(store::DefaultFormatName());
+        test::PickInChooser(store::DefaultFormatName());
         QTest::mouseClick(w->Cm(2), Qt::LeftButton);
         QCOMPARE(w->CurFormat()->text(), QStringLiteral("默认格式"));
         QCOMPARE(w->TT(1)->text(), QStringLiteral("220"));
         QVERIFY(w->OP(0)->isChecked());
         QVERIFY(Near(w->Arrangement()->lineX, w->Arrangement()->pic.width * 65 / 220));
 
-        PickInChooser(QStringLiteral("窄票"));
+        test::PickInChooser(QStringLiteral("窄票"));
         QTest::mouseClick(w->Cm(2), Qt::LeftButton);
         QCOMPARE(w->CurFormat()->text(), QStringLiteral("窄票"));
         QCOMPARE(w->TT(1)->text(), QStringLiteral("200"));
@@ -707,7 +690,7 @@ private slots:
 
         env.prompt.Clear();
         env.prompt.yesNo.enqueue(true);
-        PickInChooser(QStringLiteral("其他"));
+        test::PickInChooser(QStringLiteral("其他"));
         QTest::mouseClick(w->Cm(10), Qt::LeftButton);
         QCOMPARE(env.prompt.Questions(), QStringList{QStringLiteral("您确定要删除格式：其他？")});
         QVERIFY(!store::FormatNames(env.ctx).contains(QStringLiteral("其他")));
@@ -717,7 +700,7 @@ private slots:
     void helpPageMissingIsReported() {
         if (!MF::HelpPagePath().isEmpty()) QSKIP("a help page lies beside the test program");
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         for (int button : {7, 9}) {
             env.prompt.Clear();
@@ -740,7 +723,7 @@ private slots:
         double movedX = 0;
         double designX = 0;
         {
-            auto w = Open(env);
+            auto w = test::OpenMainWindow(env);
             QVERIFY(w);
             Enter(w->T(5), w->T(6), QStringLiteral("北京某某贸易有限公司"));
             Enter(w->T(12), w->T(13), QStringLiteral("88.8"));
@@ -761,7 +744,7 @@ private slots:
         }
         env.clock = QDateTime(QDate(2026, 4, 1), QTime(8, 0));
         env.prompt.Clear();
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         FieldTexts expected = typed;
         expected[2] = expected[18] = QStringLiteral("2026");
@@ -776,7 +759,7 @@ private slots:
 
     void closeBoxRunsShutDown() {
         test::TestEnv env;
-        auto w = Open(env);
+        auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         w->T(9)->setText(QStringLiteral("6222020200112233"));
         env.prompt.yesNo.enqueue(false);

@@ -14,17 +14,15 @@
 #include "print/printer.h"
 #include "store/records.h"
 #include "support/test_env.h"
+#include "support/window_support.h"
 
 using namespace tf;
 
 namespace {
 
 std::unique_ptr<MF> Open(test::TestEnv& env, print::RecordingPrinter& printer) {
-    auto w = std::make_unique<MF>(env.ctx);
-    w->UsePrinter(&printer, &printer);
-    w->show();
-    w->activateWindow();
-    if (!QTest::qWaitForWindowActive(w.get())) return nullptr;
+    auto w = test::OpenMainWindow(env);
+    if (w) w->UsePrinter(&printer, &printer);
     return w;
 }
 

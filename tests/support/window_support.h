@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+#include "app/main_window.h"
+#include "store/format_chooser.h"
+#include "support/test_env.h"
+
+// Helpers for tests that drive the real main window (header-only: they need the windows,
+// which the core test library does not link).
+
+namespace tf::test {
+
+// Opens the main window as a start does and waits until it is active; null if it never is.
+inline std::unique_ptr<MF> OpenMainWindow(TestEnv& env) {
+    auto w = std::make_unique<MF>(env.ctx);
+    w->show();
+    w->activateWindow();
+    if (!QTest::qWaitForWindowActive(w.get())) return nullptr;
+    return w;
+}
+
+// Picks a name in the format chooser as soon as it shows, and confirms it.
+inline void PickInChooser(const QString& name) {
+    auto attempt = std::make_shared<std::function<void()>>();
+    *attempt = [name, attempt] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            auto* sel = qobject_cast<store::Sel*>(top);
+            if (!sel || !sel->isVisible()) continue;
+            sel->Com()->setCurrentIndex(sel->Com()->findText(name));
+            sel->Cm(0)->click();
+            return;
+        }
+        QTimer::singleShot(20, *attempt);
+    };
+    QTimer::singleShot(0, *attempt);
+}
+
+}  // namespace tf::test
