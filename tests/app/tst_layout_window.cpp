@@ -78,15 +78,11 @@ void SendKey(QWidget* to, QEvent::Type type, int key, Qt::KeyboardModifiers mods
 
 // Runs f on the popup menu as soon as it is open.
 void WhenMenuOpen(std::function<void(QMenu*)> f) {
-    auto attempt = std::make_shared<std::function<void()>>();
-    *attempt = [f, attempt] {
-        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-            f(menu);
-            return;
-        }
-        QTimer::singleShot(10, *attempt);
-    };
-    QTimer::singleShot(0, *attempt);
+    test::RetryUntil([f] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu) f(menu);
+        return menu != nullptr;
+    });
 }
 
 

@@ -26,20 +26,31 @@ inline std::unique_ptr<MF> OpenMainWindow(TestEnv& env) {
     return w;
 }
 
+// Runs tryOnce from the event loop until it returns true (a dialog or menu has shown and
+// been handled). The timer deletes itself when done.
+inline void RetryUntil(std::function<bool()> tryOnce) {
+    auto* timer = new QTimer(qApp);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, tryOnce] {
+        if (!tryOnce()) return;
+        timer->stop();
+        timer->deleteLater();
+    });
+    timer->start();
+}
+
 // Picks a name in the format chooser as soon as it shows, and confirms it.
 inline void PickInChooser(const QString& name) {
-    auto attempt = std::make_shared<std::function<void()>>();
-    *attempt = [name, attempt] {
+    RetryUntil([name] {
         for (QWidget* top : QApplication::topLevelWidgets()) {
             auto* sel = qobject_cast<store::Sel*>(top);
             if (!sel || !sel->isVisible()) continue;
             sel->Com()->setCurrentIndex(sel->Com()->findText(name));
             sel->Cm(0)->click();
-            return;
+            return true;
         }
-        QTimer::singleShot(20, *attempt);
-    };
-    QTimer::singleShot(0, *attempt);
+        return false;
+    });
 }
 
 }  // namespace tf::test
