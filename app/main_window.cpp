@@ -1040,13 +1040,9 @@ void MF::ApplyLayout() {
     for (int i = kFirstField; i <= kLastField; ++i) {
         const store::FieldFormat& f = settings_.fieldFormats[i];
         QFont font = t_[i]->font();
-        // An empty or unusable value leaves the field's present one.
-        if (!f.fName.isEmpty()) font.setFamily(f.fName);
-        if (f.fSize > 0) font.setPointSizeF(f.fSize);
-        font.setBold(f.fBold);
-        font.setItalic(f.fItalic);
-        font.setUnderline(f.fUnderline);
-        font.setStrikeOut(f.fStrikethru);
+        // An empty font name or size leaves the field's present one.
+        ApplyFontChoice({f.fName, f.fSize, f.fBold, f.fItalic, f.fUnderline, f.fStrikethru, f.Color},
+                        font);
         t_[i]->setFont(font);
         QPalette p = t_[i]->palette();
         p.setColor(QPalette::Text, ColourFromBgr(f.Color));

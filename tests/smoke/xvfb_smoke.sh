@@ -15,21 +15,22 @@ bin=$1
 work=$2
 "$bin" > "$work/program.log" 2>&1 &
 pid=$!
-wid=""
-for _ in $(seq 100); do
-  wid=$(xdotool search --onlyvisible --name 'Tallyform2.11' 2>/dev/null | head -n 1) && [ -n "$wid" ] && break
-  sleep 0.1
-done
+# Prints the id of the first visible window whose name matches, waiting up to $2 tenths of a second.
+find_window() {
+  for _ in $(seq "$2"); do
+    w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
+    [ -n "$w" ] && { echo "$w"; return; }
+    sleep 0.1
+  done
+}
+wid=$(find_window 'Tallyform2.11' 100)
 if [ -z "$wid" ]; then echo "the main window did not appear"; kill "$pid"; exit 1; fi
 sleep 1
 import -window root "$work/main-window.png"
 eval "$(xdotool getwindowgeometry --shell "$wid")"
 # "退  出" stands at the right end of the top row, right-aligned with the voucher picture.
 xdotool mousemove --window "$wid" $((WIDTH - 42)) 16 click 1
-for _ in $(seq 50); do
-  box=$(xdotool search --onlyvisible --name '^Tallyform$' 2>/dev/null | head -n 1) && [ -n "$box" ] && break
-  sleep 0.1
-done
+box=$(find_window '^Tallyform$' 50)
 if [ -z "$box" ]; then echo "the question at exit did not appear"; kill "$pid"; exit 1; fi
 sleep 0.3
 # Escape answers No, as in any question box.
