@@ -7,6 +7,7 @@
 namespace tf {
 
 class Prompt;
+class Progress;
 
 // What the program needs from its surroundings: where its data lives, who answers
 // questions, and what time it is. Tests point all of these at their own doubles.
@@ -14,6 +15,7 @@ struct AppContext {
     QString dataDir;
     QString settingsFile;  // empty: the per-user settings store
     Prompt* prompt = nullptr;
+    Progress* progress = nullptr;  // null: progress is not shown
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
 
     QString DatabasePath() const;
