@@ -1,5 +1,4 @@
 #include "app/main_window.h"
-#include "common/colour.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -27,15 +26,16 @@
 #include "app/grid.h"
 #include "app/layout_edit.h"
 #include "app/window_utils.h"
+#include "common/colour.h"
 #include "common/prompt.h"
-#include "store/database.h"
-#include "store/default_format.h"
-#include "store/format_chooser.h"
-#include "store/records.h"
 #include "print/collate_form.h"
 #include "print/preview.h"
 #include "print/print_job.h"
 #include "print/qt_printer.h"
+#include "store/database.h"
+#include "store/default_format.h"
+#include "store/format_chooser.h"
+#include "store/records.h"
 #include "store/spacing.h"
 
 namespace tf {
@@ -806,8 +806,9 @@ void MF::Pic_MouseUp(Qt::MouseButton button, double x, double y) {
         lbl_->setText(SelectedTip());
         store::FieldFormat& f = settings_.fieldFormats[i];
         if (!f.Selected) {
-            t_[i]->setProperty(kTagProperty,
-                               QString::number(BgrFromColour(t_[i]->palette().color(QPalette::Base))));
+            t_[i]->setProperty(
+                kTagProperty,
+                QString::number(BgrFromColour(t_[i]->palette().color(QPalette::Base))));
             SetBackground(t_[i], ColourFromBgr(kSelectionColour));
         }
         f.Selected = true;
@@ -1041,8 +1042,8 @@ void MF::ApplyLayout() {
         const store::FieldFormat& f = settings_.fieldFormats[i];
         QFont font = t_[i]->font();
         // An empty font name or size leaves the field's present one.
-        ApplyFontChoice({f.fName, f.fSize, f.fBold, f.fItalic, f.fUnderline, f.fStrikethru, f.Color},
-                        font);
+        ApplyFontChoice(
+            {f.fName, f.fSize, f.fBold, f.fItalic, f.fUnderline, f.fStrikethru, f.Color}, font);
         t_[i]->setFont(font);
         QPalette p = t_[i]->palette();
         p.setColor(QPalette::Text, ColourFromBgr(f.Color));
@@ -1087,9 +1088,9 @@ print::VoucherPage MF::CurrentPage() {
     for (int i = kFirstField; i <= kLastField; ++i) {
         const TwipsRect& r = placement_[i].field;
         const store::FieldFormat& f = settings_.fieldFormats[i];
-        page.fields[i] = {r.left,  r.top,   r.width,     r.height,      T(i)->text(), L(i)->text(),
-                          f.fName, f.fSize, f.fBold,     f.fItalic,     f.fUnderline, f.fStrikethru,
-                          f.Color};
+        page.fields[i] = {r.left,       r.top,         r.width, r.height, T(i)->text(),
+                          L(i)->text(), f.fName,       f.fSize, f.fBold,  f.fItalic,
+                          f.fUnderline, f.fStrikethru, f.Color};
     }
     return page;
 }

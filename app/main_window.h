@@ -7,9 +7,9 @@
 #include "app/arrange.h"
 #include "common/app_context.h"
 #include "common/fields.h"
-#include "store/formats.h"
 #include "print/page.h"
 #include "print/printer.h"
+#include "store/formats.h"
 
 class QAction;
 class QCheckBox;

@@ -1,5 +1,4 @@
 #include "app/qt_prompt.h"
-#include "common/colour.h"
 
 #include <QColorDialog>
 #include <QDialogButtonBox>
@@ -13,18 +12,22 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "common/colour.h"
+
 namespace tf {
 
 namespace {
 
-QString TitleOr(const QString& title) { return title.isEmpty() ? ProgramTitle() : title; }
-
+QString TitleOr(const QString& title) {
+    return title.isEmpty() ? ProgramTitle() : title;
+}
 
 // The font dialog with a colour choice beside it: font, size, style, underline, strikeout
 // and text colour in one window.
 class FontColourDialog : public QDialog {
 public:
-    FontColourDialog(const FontChoice& preset, QWidget* parent) : QDialog(parent), colour_(ColourFromBgr(preset.color)) {
+    FontColourDialog(const FontChoice& preset, QWidget* parent)
+        : QDialog(parent), colour_(ColourFromBgr(preset.color)) {
         setWindowTitle(QStringLiteral("字体"));
         font_ = new QFontDialog(this);
         font_->setWindowFlags(Qt::Widget);
@@ -80,7 +83,8 @@ public:
 
 private:
     void ShowColour() {
-        swatch_->setStyleSheet(QStringLiteral("background:%1;border:1px solid gray").arg(colour_.name()));
+        swatch_->setStyleSheet(
+            QStringLiteral("background:%1;border:1px solid gray").arg(colour_.name()));
     }
     QFontDialog* font_;
     QPushButton* colourButton_;
@@ -97,7 +101,8 @@ void QtPrompt::Message(const QString& text, const QString& title) {
 }
 
 bool QtPrompt::AskYesNo(const QString& text, const QString& title) {
-    QMessageBox box(QMessageBox::Question, TitleOr(title), text, QMessageBox::Yes | QMessageBox::No, parent_);
+    QMessageBox box(QMessageBox::Question, TitleOr(title), text, QMessageBox::Yes | QMessageBox::No,
+                    parent_);
     box.button(QMessageBox::Yes)->setText(QStringLiteral("是(&Y)"));
     box.button(QMessageBox::No)->setText(QStringLiteral("否(&N)"));
     box.setDefaultButton(QMessageBox::Yes);
@@ -126,7 +131,8 @@ QString QtPrompt::OpenFileName(const QString& title, const QString& filter) {
     return QFileDialog::getOpenFileName(parent_, title, QString(), filter);
 }
 
-QString QtPrompt::SaveFileName(const QString& title, const QString& filter, const QString& suggested) {
+QString QtPrompt::SaveFileName(const QString& title, const QString& filter,
+                               const QString& suggested) {
     return QFileDialog::getSaveFileName(parent_, title, suggested, filter);
 }
 

@@ -47,7 +47,8 @@ void CentreOnScreen(QWidget* window) {
     if (!screen) return;
     const QRect full = screen->geometry();
     const int taskbar = TwipsToPixels(TaskbarHeight());
-    const QSize size = window->frameGeometry().size().isValid() ? window->frameGeometry().size() : window->size();
+    const QSize size =
+        window->frameGeometry().size().isValid() ? window->frameGeometry().size() : window->size();
     window->move(full.left() + (full.width() - size.width()) / 2,
                  full.top() + (full.height() - size.height() - taskbar) / 2);
 }

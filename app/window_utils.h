@@ -10,8 +10,12 @@
 namespace tf {
 
 double TwipsPerPixel();
-inline int TwipsToPixels(double twips) { return static_cast<int>(std::lround(twips / TwipsPerPixel())); }
-inline double PixelsToTwips(int pixels) { return pixels * TwipsPerPixel(); }
+inline int TwipsToPixels(double twips) {
+    return static_cast<int>(std::lround(twips / TwipsPerPixel()));
+}
+inline double PixelsToTwips(int pixels) {
+    return pixels * TwipsPerPixel();
+}
 
 // True when an open (visible) top-level window of the program has exactly this caption.
 bool IsFormOpen(const QString& caption);

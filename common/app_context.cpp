@@ -7,7 +7,9 @@
 
 namespace tf {
 
-QString AppContext::DatabasePath() const { return QDir(dataDir).filePath(QStringLiteral("Par.mdb")); }
+QString AppContext::DatabasePath() const {
+    return QDir(dataDir).filePath(QStringLiteral("Par.mdb"));
+}
 
 QString AppContext::DefaultDataDir() {
     const QString fromEnv = qEnvironmentVariable("TALLYFORM_DATA_DIR");

@@ -9,7 +9,9 @@
 
 namespace tf {
 
-inline QString ProgramTitle() { return QStringLiteral("Tallyform"); }
+inline QString ProgramTitle() {
+    return QStringLiteral("Tallyform");
+}
 
 // A font as the font dialog presets and returns it. Colour is a 0x00BBGGRR value.
 struct FontChoice {

@@ -1,10 +1,11 @@
 #include "print/qt_printer.h"
-#include "common/colour.h"
 
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPageSize>
 #include <cmath>
+
+#include "common/colour.h"
 
 namespace tf::print {
 

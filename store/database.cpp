@@ -17,7 +17,9 @@ namespace {
 
 QAtomicInt connectionCounter;
 
-QString QuotedName(const QString& name) { return u'"' + QString(name).replace(u'"', u"\"\""_s) + u'"'; }
+QString QuotedName(const QString& name) {
+    return u'"' + QString(name).replace(u'"', u"\"\""_s) + u'"';
+}
 
 }  // namespace
 
@@ -119,7 +121,8 @@ bool Recordset::Delete() {
 // ---- Database --------------------------------------------------------------------------
 
 Database::Database(const AppContext& ctx)
-    : ctx_(ctx), connectionName_(QStringLiteral("tf-%1").arg(connectionCounter.fetchAndAddRelaxed(1))) {}
+    : ctx_(ctx),
+      connectionName_(QStringLiteral("tf-%1").arg(connectionCounter.fetchAndAddRelaxed(1))) {}
 
 Database::~Database() {
     if (db_.isValid()) {
@@ -151,8 +154,10 @@ bool Database::OpenDatabase() {
     QSqlQuery probe(db_);
     if (!probe.exec(QStringLiteral("PRAGMA schema_version"))) {
         db_.close();
-        ReportFailure(QStringLiteral("无法建立数据库连接！\n文件“%1”不是本程序能读取的数据库，程序没有改动它。")
-                          .arg(QFileInfo(path).absoluteFilePath()));
+        ReportFailure(
+            QStringLiteral(
+                "无法建立数据库连接！\n文件“%1”不是本程序能读取的数据库，程序没有改动它。")
+                .arg(QFileInfo(path).absoluteFilePath()));
         return false;
     }
     probe.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
@@ -169,7 +174,8 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const Statement& st) {
     }
     QString sql = QStringLiteral("SELECT rowid AS \"__rowid\", * FROM ") + QuotedName(st.table);
     if (!st.where.isEmpty()) sql += QStringLiteral(" WHERE ") + st.where;
-    sql += QStringLiteral(" ORDER BY ") + (st.orderBy.isEmpty() ? QStringLiteral("rowid") : st.orderBy);
+    sql += QStringLiteral(" ORDER BY ") +
+           (st.orderBy.isEmpty() ? QStringLiteral("rowid") : st.orderBy);
     QSqlQuery q(db_);
     q.setForwardOnly(true);
     q.prepare(sql);
@@ -217,8 +223,12 @@ bool Database::TableExists(const QString& name) {
     return false;
 }
 
-bool Database::Begin() { return OpenDatabase() && db_.transaction(); }
-bool Database::Commit() { return open_ && db_.commit(); }
+bool Database::Begin() {
+    return OpenDatabase() && db_.transaction();
+}
+bool Database::Commit() {
+    return open_ && db_.commit();
+}
 void Database::Rollback() {
     if (open_) db_.rollback();
 }
@@ -235,15 +245,19 @@ void Database::EnsureTables() {
         const QString insert = QStringLiteral(
             "INSERT INTO 参数 (Name, Ctl, X, Y, W, H, Color, fName, fSize, fBold, fItalic, "
             "fUnderline, fStrikethru) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)");
-        ok = ok && ExecuteSql(insert, {DefaultFormatName(), -1, s.TT[1].toDouble(), s.TT[2].toDouble(),
-                                       s.TT[3].toDouble(), s.CHK[0], s.CHK[1], s.TT[0], QVariant(),
-                                       s.OP[0], s.OP[1], s.CHK[2] == 1, QVariant()});
+        ok = ok &&
+             ExecuteSql(insert, {DefaultFormatName(), -1, s.TT[1].toDouble(), s.TT[2].toDouble(),
+                                 s.TT[3].toDouble(), s.CHK[0], s.CHK[1], s.TT[0], QVariant(),
+                                 s.OP[0], s.OP[1], s.CHK[2] == 1, QVariant()});
         for (int i = kFirstField; ok && i <= kLastField; ++i) {
             const FieldFormat& f = s.fieldFormats[i];
             ok = ExecuteSql(insert, {DefaultFormatName(), i, f.X, f.Y, f.W, f.H, f.Color, f.fName,
                                      f.fSize, f.fBold, f.fItalic, f.fUnderline, f.fStrikethru});
         }
-        if (ok) Commit(); else Rollback();
+        if (ok)
+            Commit();
+        else
+            Rollback();
     }
     if (!TableExists(RecordsTable()))
         ExecuteSql(QStringLiteral("CREATE TABLE 记录 (Dat TEXT, Ctl INTEGER, Con TEXT)"));

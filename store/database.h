@@ -15,9 +15,15 @@
 
 namespace tf::store {
 
-inline QString FormatsTable() { return QStringLiteral("参数"); }
-inline QString SpacingTable() { return QStringLiteral("字距"); }
-inline QString RecordsTable() { return QStringLiteral("记录"); }
+inline QString FormatsTable() {
+    return QStringLiteral("参数");
+}
+inline QString SpacingTable() {
+    return QStringLiteral("字距");
+}
+inline QString RecordsTable() {
+    return QStringLiteral("记录");
+}
 
 // One query: rows of a table matching a condition with '?' placeholders.
 struct Statement {

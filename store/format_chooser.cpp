@@ -12,7 +12,8 @@
 
 namespace tf::store {
 
-Sel::Sel(const AppContext& ctx, const QString& currentFormat, QString& chosenFormat, QWidget* parent)
+Sel::Sel(const AppContext& ctx, const QString& currentFormat, QString& chosenFormat,
+         QWidget* parent)
     : QDialog(parent), chosenFormat_(chosenFormat) {
     setObjectName(QStringLiteral("Sel"));
     setWindowTitle(ChooserCaption());
@@ -21,7 +22,8 @@ Sel::Sel(const AppContext& ctx, const QString& currentFormat, QString& chosenFor
 
     com_ = new QComboBox(this);
     com_->setObjectName(QStringLiteral("Com"));
-    com_->setGeometry(TwipsToPixels(120), TwipsToPixels(120), TwipsToPixels(4455), com_->sizeHint().height());
+    com_->setGeometry(TwipsToPixels(120), TwipsToPixels(120), TwipsToPixels(4455),
+                      com_->sizeHint().height());
     com_->installEventFilter(this);
 
     const QString captions[2] = {QStringLiteral("确   定"), QStringLiteral("取   消")};
@@ -29,7 +31,8 @@ Sel::Sel(const AppContext& ctx, const QString& currentFormat, QString& chosenFor
     for (int i = 0; i < 2; ++i) {
         cm_[i] = new QPushButton(captions[i], this);
         cm_[i]->setObjectName(QStringLiteral("Cm%1").arg(i));
-        cm_[i]->setGeometry(TwipsToPixels(lefts[i]), TwipsToPixels(720), TwipsToPixels(1215), TwipsToPixels(375));
+        cm_[i]->setGeometry(TwipsToPixels(lefts[i]), TwipsToPixels(720), TwipsToPixels(1215),
+                            TwipsToPixels(375));
         connect(cm_[i], &QPushButton::clicked, this, [this, i] { Cm_Click(i); });
     }
     cm_[0]->setDefault(true);
@@ -60,8 +63,9 @@ bool Sel::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease ||
         event->type() == QEvent::ShortcutOverride) {
         const int key = static_cast<QKeyEvent*>(event)->key();
-        const bool dialogKey = key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_Escape ||
-                               key == Qt::Key_Return || key == Qt::Key_Enter;
+        const bool dialogKey = key == Qt::Key_Tab || key == Qt::Key_Backtab ||
+                               key == Qt::Key_Escape || key == Qt::Key_Return ||
+                               key == Qt::Key_Enter;
         return !dialogKey;
     }
     if (event->type() == QEvent::InputMethod) return true;

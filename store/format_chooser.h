@@ -9,7 +9,9 @@ class QPushButton;
 
 namespace tf::store {
 
-inline QString ChooserCaption() { return QStringLiteral("选择格式"); }
+inline QString ChooserCaption() {
+    return QStringLiteral("选择格式");
+}
 
 // The format chooser "选择格式": picks one stored format by name. Typing in the list is
 // swallowed; the name can only be picked. ChosenFormat is the picked name, or empty after

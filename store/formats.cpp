@@ -12,27 +12,43 @@ namespace tf::store {
 
 namespace {
 
-QString Quoted(const QString& name) { return u'\'' + name + u'\''; }
+QString Quoted(const QString& name) {
+    return u'\'' + name + u'\'';
+}
 
 Statement VoucherRowQuery(const QString& name) {
-    return {FormatsTable(), QStringLiteral("Name=? AND Ctl=-1"), {name}, {},
-            QStringLiteral("SELECT * FROM 参数 WHERE Name=") + Quoted(name) + QStringLiteral(" AND Ctl=-1")};
+    return {FormatsTable(),
+            QStringLiteral("Name=? AND Ctl=-1"),
+            {name},
+            {},
+            QStringLiteral("SELECT * FROM 参数 WHERE Name=") + Quoted(name) +
+                QStringLiteral(" AND Ctl=-1")};
 }
 
 Statement FieldRowQuery(const QString& name, int field) {
-    return {FormatsTable(), QStringLiteral("Name=? AND Ctl=?"), {name, field}, {},
-            QStringLiteral("SELECT * FROM 参数 WHERE Name=") + Quoted(name) + QStringLiteral(" AND Ctl=") +
-                QString::number(field)};
+    return {FormatsTable(),
+            QStringLiteral("Name=? AND Ctl=?"),
+            {name, field},
+            {},
+            QStringLiteral("SELECT * FROM 参数 WHERE Name=") + Quoted(name) +
+                QStringLiteral(" AND Ctl=") + QString::number(field)};
 }
 
 Statement AllRowsQuery(const QString& name) {
-    return {FormatsTable(), QStringLiteral("Name=?"), {name}, {},
+    return {FormatsTable(),
+            QStringLiteral("Name=?"),
+            {name},
+            {},
             QStringLiteral("SELECT * FROM 参数 WHERE Name=") + Quoted(name)};
 }
 
 Statement FieldRowsQuery(const QString& name) {
-    return {FormatsTable(), QStringLiteral("Name=? AND Ctl>=2"), {name}, {},
-            QStringLiteral("SELECT * FROM 参数 WHERE Name=") + Quoted(name) + QStringLiteral(" AND  Ctl>=2")};
+    return {FormatsTable(),
+            QStringLiteral("Name=? AND Ctl>=2"),
+            {name},
+            {},
+            QStringLiteral("SELECT * FROM 参数 WHERE Name=") + Quoted(name) +
+                QStringLiteral(" AND  Ctl>=2")};
 }
 
 // Copies a stored value into a setting unless the column is empty, which leaves the setting
@@ -57,8 +73,10 @@ void ApplyFieldRow(const Recordset& rs, FieldFormat& f) {
     Take(rs.Value(QStringLiteral("Y")), f.Y, toDouble);
     Take(rs.Value(QStringLiteral("W")), f.W, toDouble);
     Take(rs.Value(QStringLiteral("H")), f.H, toDouble);
-    Take(rs.Value(QStringLiteral("Color")), f.Color, [](const QVariant& v) { return static_cast<qint32>(v.toLongLong()); });
-    Take(rs.Value(QStringLiteral("fName")), f.fName, [](const QVariant& v) { return v.toString(); });
+    Take(rs.Value(QStringLiteral("Color")), f.Color,
+         [](const QVariant& v) { return static_cast<qint32>(v.toLongLong()); });
+    Take(rs.Value(QStringLiteral("fName")), f.fName,
+         [](const QVariant& v) { return v.toString(); });
     Take(rs.Value(QStringLiteral("fSize")), f.fSize, [](const QVariant& v) { return v.toFloat(); });
     Take(rs.Value(QStringLiteral("fBold")), f.fBold, IsTrue);
     Take(rs.Value(QStringLiteral("fItalic")), f.fItalic, IsTrue);
@@ -68,7 +86,8 @@ void ApplyFieldRow(const Recordset& rs, FieldFormat& f) {
 
 }  // namespace
 
-void LoadFormat(const AppContext& ctx, QString& name, VoucherSettings& s, const FormatHooks& hooks) {
+void LoadFormat(const AppContext& ctx, QString& name, VoucherSettings& s,
+                const FormatHooks& hooks) {
     if (name.isEmpty()) {
         if (hooks.chooseFormat) name = hooks.chooseFormat();
         if (name.isEmpty()) return;
@@ -77,7 +96,8 @@ void LoadFormat(const AppContext& ctx, QString& name, VoucherSettings& s, const 
     Database db(ctx);
     std::array<int, 3> checks{0, 0, 0};
     if (auto rs = db.OpenRecordset(VoucherRowQuery(name)); rs && rs->RecordCount() > 0) {
-        Take(rs->Value(QStringLiteral("fName")), s.TT[0], [](const QVariant& v) { return v.toString(); });
+        Take(rs->Value(QStringLiteral("fName")), s.TT[0],
+             [](const QVariant& v) { return v.toString(); });
         auto asText = [](const QVariant& v) { return NumberText(v.toDouble()); };
         Take(rs->Value(QStringLiteral("X")), s.TT[1], asText);
         Take(rs->Value(QStringLiteral("Y")), s.TT[2], asText);
@@ -100,8 +120,8 @@ void LoadFormat(const AppContext& ctx, QString& name, VoucherSettings& s, const 
 
 bool SaveFormat(const AppContext& ctx, QString& name, VoucherSettings& s) {
     if (name.isEmpty()) {
-        const auto answer =
-            ctx.prompt->InputText(QStringLiteral("请输入格式名称："), QStringLiteral("保存格式"), QString());
+        const auto answer = ctx.prompt->InputText(QStringLiteral("请输入格式名称："),
+                                                  QStringLiteral("保存格式"), QString());
         name = answer.value_or(QString()).trimmed();
         if (name.isEmpty()) return false;
     }
@@ -109,7 +129,8 @@ bool SaveFormat(const AppContext& ctx, QString& name, VoucherSettings& s) {
     if (name != DefaultFormatName()) {
         auto rs = db.OpenRecordset(AllRowsQuery(name));
         if (!rs) return false;
-        if (rs->RecordCount() > 0 && !ctx.prompt->AskYesNo(QStringLiteral("该记录已存在，是否覆盖？")))
+        if (rs->RecordCount() > 0 &&
+            !ctx.prompt->AskYesNo(QStringLiteral("该记录已存在，是否覆盖？")))
             return false;
     }
 
@@ -117,7 +138,8 @@ bool SaveFormat(const AppContext& ctx, QString& name, VoucherSettings& s) {
     QString error;
     auto fail = [&](const QString& why) {
         db.Rollback();
-        db.ReportFailure(QStringLiteral("格式“") + name + QStringLiteral("”保存失败，原有格式保持不变。\n") + why);
+        db.ReportFailure(QStringLiteral("格式“") + name +
+                         QStringLiteral("”保存失败，原有格式保持不变。\n") + why);
         return false;
     };
     if (!db.Begin()) return fail(db.Connection().lastError().text());
@@ -184,7 +206,8 @@ bool DeleteFormat(const AppContext& ctx, QString& name, const VoucherSettings& s
     Database db(ctx);
     QString error;
     if (!db.ExecuteSql(QStringLiteral("DELETE FROM 参数 WHERE Name=?"), {name}, &error)) {
-        db.ReportFailure(QStringLiteral("格式：“") + name + QStringLiteral("”删除失败！\n") + error);
+        db.ReportFailure(QStringLiteral("格式：“") + name + QStringLiteral("”删除失败！\n") +
+                         error);
         return false;
     }
     ctx.prompt->Message(QStringLiteral("格式：“") + name + QStringLiteral("”删除完成！"));

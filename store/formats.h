@@ -9,7 +9,9 @@
 
 namespace tf::store {
 
-inline QString DefaultFormatName() { return QStringLiteral("默认格式"); }
+inline QString DefaultFormatName() {
+    return QStringLiteral("默认格式");
+}
 
 // One field's layout: millimetres from the top-left corner of the whole form (stub
 // included), text colour (0x00BBGGRR) and font.

@@ -4,14 +4,21 @@
 
 namespace tf::store {
 
-QDateTime CurrentTextDate() { return QDateTime(QDate(1973, 8, 18), QTime(0, 0, 0)); }
+QDateTime CurrentTextDate() {
+    return QDateTime(QDate(1973, 8, 18), QTime(0, 0, 0));
+}
 
-QString DateText(const QDateTime& when) { return when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
+QString DateText(const QDateTime& when) {
+    return when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
 
 namespace {
 
 Statement GroupQuery(const QString& dat) {
-    return {RecordsTable(), QStringLiteral("Dat=?"), {dat}, QStringLiteral("Ctl"),
+    return {RecordsTable(),
+            QStringLiteral("Dat=?"),
+            {dat},
+            QStringLiteral("Ctl"),
             QStringLiteral("SELECT * FROM 记录 WHERE Dat=#") + dat + u'#'};
 }
 
@@ -23,7 +30,9 @@ bool StoreTexts(const AppContext& ctx, const QDateTime& when, const FieldTexts& 
     // The old group is replaced as a whole or stays as it was.
     if (!db.Begin()) return false;
     bool ok = db.ExecuteSql(QStringLiteral("DELETE FROM 记录 WHERE Dat=?"), {dat});
-    if (!ok) db.ReportFailure(QStringLiteral("数据库打开错误(") + GroupQuery(dat).shown + QStringLiteral(")！"));
+    if (!ok)
+        db.ReportFailure(QStringLiteral("数据库打开错误(") + GroupQuery(dat).shown +
+                         QStringLiteral(")！"));
     for (int i = kFirstField; ok && i <= kLastField; ++i)
         ok = db.ExecuteSql(QStringLiteral("INSERT INTO 记录 (Dat, Ctl, Con) VALUES (?,?,?)"),
                            {dat, i, texts[i].isNull() ? QStringLiteral("") : texts[i]});

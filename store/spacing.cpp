@@ -11,14 +11,21 @@ namespace tf::store {
 namespace {
 
 Statement SpacingQuery(const QString& name) {
-    return {SpacingTable(), QStringLiteral("Name=?"), {name}, QStringLiteral("CID"),
-            QStringLiteral("SELECT * FROM 字距 WHERE Name='") + name + QStringLiteral("' ORDER BY CID")};
+    return {SpacingTable(),
+            QStringLiteral("Name=?"),
+            {name},
+            QStringLiteral("CID"),
+            QStringLiteral("SELECT * FROM 字距 WHERE Name='") + name +
+                QStringLiteral("' ORDER BY CID")};
 }
 
 Statement FieldSpacingQuery(const QString& name, int field) {
-    return {SpacingTable(), QStringLiteral("Name=? AND CID=?"), {name, field}, {},
-            QStringLiteral("SELECT * FROM 字距 WHERE Name='") + name + QStringLiteral("' AND CID=") +
-                QString::number(field)};
+    return {SpacingTable(),
+            QStringLiteral("Name=? AND CID=?"),
+            {name, field},
+            {},
+            QStringLiteral("SELECT * FROM 字距 WHERE Name='") + name +
+                QStringLiteral("' AND CID=") + QString::number(field)};
 }
 
 bool ReadInto(Database& db, Spacing& spacing, const QString& name) {
@@ -36,7 +43,8 @@ bool ReadInto(Database& db, Spacing& spacing, const QString& name) {
 
 }  // namespace
 
-bool ReadSpacing(const AppContext& ctx, Spacing& spacing, QString& name, const QString& currentFormat) {
+bool ReadSpacing(const AppContext& ctx, Spacing& spacing, QString& name,
+                 const QString& currentFormat) {
     if (name.isEmpty()) name = currentFormat;
     Database db(ctx);
     return ReadInto(db, spacing, name);
@@ -99,8 +107,8 @@ void EditSpacing(const AppContext& ctx, const QString& format, int field) {
     if (!ctx.prompt) return;
     const auto proposed = SpacingText(ctx, format, field);
     if (!proposed) return;
-    const auto answer =
-        ctx.prompt->InputText(QStringLiteral("请输入字符间距(单位：毫米)："), ProgramTitle(), *proposed);
+    const auto answer = ctx.prompt->InputText(QStringLiteral("请输入字符间距(单位：毫米)："),
+                                              ProgramTitle(), *proposed);
     if (!answer) return;
     SetSpacing(ctx, format, field, *answer);
 }

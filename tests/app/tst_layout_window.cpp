@@ -29,7 +29,6 @@ namespace {
 const QColor kSelected(149, 149, 177);
 const QColor kGrey(221, 221, 221);
 
-
 double Tpp() {
     return TwipsPerPixel();
 }
@@ -84,7 +83,6 @@ void WhenMenuOpen(std::function<void(QMenu*)> f) {
         return menu != nullptr;
     });
 }
-
 
 bool HasColour(const QImage& img, const QColor& c) {
     for (int y = 0; y < img.height(); ++y)

@@ -29,7 +29,6 @@ namespace {
 
 const QString kSaveQuestion = QStringLiteral("是否保存当前格式为默认格式？");
 
-
 // Gives the box the focus, optionally replaces its text, and moves the focus on to `next`.
 void Enter(QLineEdit* box, QWidget* next, const std::optional<QString>& text = std::nullopt) {
     box->setFocus(Qt::TabFocusReason);
@@ -52,7 +51,6 @@ void ShowSettingsTab(MF& w) {
     w.SST()->setCurrentIndex(1);
     QCoreApplication::processEvents();
 }
-
 
 bool Near(double a, double b) {
     return std::abs(a - b) < 1e-9;

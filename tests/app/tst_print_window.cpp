@@ -35,7 +35,10 @@ void Type(MF& w, int field, const QString& text) {
 }
 
 int StoredGroups(const AppContext& ctx) {
-    return test::Scalar(ctx, QStringLiteral("SELECT COUNT(DISTINCT Dat) FROM 记录 WHERE Dat<>'1973-08-18 00:00:00'")).toInt();
+    return test::Scalar(
+               ctx, QStringLiteral(
+                        "SELECT COUNT(DISTINCT Dat) FROM 记录 WHERE Dat<>'1973-08-18 00:00:00'"))
+        .toInt();
 }
 
 void CloseWithoutSaving(test::TestEnv& env, MF& w) {
@@ -79,9 +82,12 @@ void TestPrintWindow::printsWhatTheScreenShows() {
     QCOMPARE(page.picHeight, expected.picHeight);
     QVERIFY(qAbs(page.picWidth - expected.picWidth) < 1e-6);
     for (int i = kFirstField; i <= kLastField; ++i) {
-        QVERIFY2(qAbs(page.fields[i].left - expected.fields[i].left) < 1e-6, qPrintable(QString::number(i)));
-        QVERIFY2(qAbs(page.fields[i].top - expected.fields[i].top) < 1e-6, qPrintable(QString::number(i)));
-        QVERIFY2(qAbs(page.fields[i].width - expected.fields[i].width) < 1e-6, qPrintable(QString::number(i)));
+        QVERIFY2(qAbs(page.fields[i].left - expected.fields[i].left) < 1e-6,
+                 qPrintable(QString::number(i)));
+        QVERIFY2(qAbs(page.fields[i].top - expected.fields[i].top) < 1e-6,
+                 qPrintable(QString::number(i)));
+        QVERIFY2(qAbs(page.fields[i].width - expected.fields[i].width) < 1e-6,
+                 qPrintable(QString::number(i)));
         QCOMPARE(page.fields[i].fontName, expected.fields[i].fontName);
     }
     QCOMPARE(page.fields[12].caption, print::AmountCaption());
@@ -124,9 +130,13 @@ void TestPrintWindow::recordQuestionOncePerChange() {
     QCOMPARE(env.prompt.Questions(), QStringList{QStringLiteral("是否保存打印记录？")});
     QCOMPARE(StoredGroups(env.ctx), 1);
     QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录 WHERE Dat=?"),
-                          {store::DateText(env.clock)}).toInt(), 32);
+                          {store::DateText(env.clock)})
+                 .toInt(),
+             32);
     QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT Con FROM 记录 WHERE Dat=? AND Ctl=12"),
-                          {store::DateText(env.clock)}).toString(), QStringLiteral("￥8.00"));
+                          {store::DateText(env.clock)})
+                 .toString(),
+             QStringLiteral("￥8.00"));
     QVERIFY(!w->ContentChanged);
 
     // The same voucher again: printed, not asked.

@@ -68,7 +68,8 @@ void TestChooser::listsStoredNamesWithFormatInUsePreselected() {
         sel->Cm(1)->click();
     });
     QCOMPARE(caption, QStringLiteral("选择格式"));
-    QCOMPARE(items, (QStringList{QStringLiteral("乙"), QStringLiteral("甲"), QStringLiteral("默认格式")}));
+    QCOMPARE(items,
+             (QStringList{QStringLiteral("乙"), QStringLiteral("甲"), QStringLiteral("默认格式")}));
     QCOMPARE(current, QStringLiteral("甲"));
 }
 
@@ -85,10 +86,11 @@ void TestChooser::pickedNameIsReturned() {
     TestEnv env;
     env.CreateDatabase();
     SaveNamed(env.ctx, QStringLiteral("甲"));
-    QCOMPARE(Choose(env.ctx, QStringLiteral("默认格式"), [](Sel* sel) {
-                 sel->Com()->setCurrentIndex(sel->Com()->findText(QStringLiteral("甲")));
-                 sel->Cm(0)->click();
-             }),
+    QCOMPARE(Choose(env.ctx, QStringLiteral("默认格式"),
+                    [](Sel* sel) {
+                        sel->Com()->setCurrentIndex(sel->Com()->findText(QStringLiteral("甲")));
+                        sel->Cm(0)->click();
+                    }),
              QStringLiteral("甲"));
 }
 
@@ -98,8 +100,10 @@ void TestChooser::cancelAndCloseBoxReturnNothing() {
     // A previous choice must not leak into a later cancelled one.
     QCOMPARE(Choose(env.ctx, QStringLiteral("默认格式"), [](Sel* sel) { sel->Cm(0)->click(); }),
              QStringLiteral("默认格式"));
-    QCOMPARE(Choose(env.ctx, QStringLiteral("默认格式"), [](Sel* sel) { sel->Cm(1)->click(); }), QString());
-    QCOMPARE(Choose(env.ctx, QStringLiteral("默认格式"), [](Sel* sel) { sel->close(); }), QString());
+    QCOMPARE(Choose(env.ctx, QStringLiteral("默认格式"), [](Sel* sel) { sel->Cm(1)->click(); }),
+             QString());
+    QCOMPARE(Choose(env.ctx, QStringLiteral("默认格式"), [](Sel* sel) { sel->close(); }),
+             QString());
     QCOMPARE(Choose(env.ctx, QStringLiteral("默认格式"),
                     [](Sel* sel) { QTest::keyClick(sel->Com(), Qt::Key_Escape); }),
              QString());

@@ -30,13 +30,21 @@ void TestDatabase::firstStartCreatesTablesAndDefaultFormat() {
     QVERIFY(!QFile::exists(env.ctx.DatabasePath()));
     env.CreateDatabase();
     QVERIFY(env.prompt.shown.isEmpty());
-    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 参数 WHERE Name='默认格式'")).toInt(), 33);
-    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(DISTINCT Ctl) FROM 参数")).toInt(), 33);
+    QCOMPARE(
+        test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 参数 WHERE Name='默认格式'"))
+            .toInt(),
+        33);
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(DISTINCT Ctl) FROM 参数")).toInt(),
+             33);
     QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录")).toInt(), 0);
-    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT sql FROM sqlite_master WHERE name='字距'")).toString(),
-             QStringLiteral("CREATE TABLE 字距 (Name STRING(255),CID INTEGER,Sp DOUBLE)"));
-    const auto voucher = test::Rows(env.ctx, QStringLiteral(
-        "SELECT fName, X, Y, W, H, Color, fBold, fItalic, fUnderline FROM 参数 WHERE Ctl=-1")).value(0);
+    QCOMPARE(
+        test::Scalar(env.ctx, QStringLiteral("SELECT sql FROM sqlite_master WHERE name='字距'"))
+            .toString(),
+        QStringLiteral("CREATE TABLE 字距 (Name STRING(255),CID INTEGER,Sp DOUBLE)"));
+    const auto voucher =
+        test::Rows(env.ctx, QStringLiteral("SELECT fName, X, Y, W, H, Color, fBold, fItalic, "
+                                           "fUnderline FROM 参数 WHERE Ctl=-1"))
+            .value(0);
     QCOMPARE(voucher.value(0).toString(), QStringLiteral("￥"));
     QCOMPARE(voucher.value(1).toDouble(), 220.0);
     QCOMPARE(voucher.value(2).toDouble(), 85.0);
@@ -52,10 +60,14 @@ void TestDatabase::defaultFormatFollowsDesignGeometry() {
     TestEnv env;
     env.CreateDatabase();
     // 85 mm over a 4455-twip picture: the amount field at 10200, 2160 twips.
-    const auto row = test::Rows(env.ctx, QStringLiteral("SELECT X, Y, W, H, fName, fSize FROM 参数 WHERE Ctl=12")).value(0);
+    const auto row =
+        test::Rows(env.ctx,
+                   QStringLiteral("SELECT X, Y, W, H, fName, fSize FROM 参数 WHERE Ctl=12"))
+            .value(0);
     QVERIFY(qAbs(row.value(0).toDouble() - 10200 * 85.0 / 4455) < 1e-9);
     QVERIFY(qAbs(row.value(1).toDouble() - 2160 * 85.0 / 4455) < 1e-9);
-    QVERIFY(qAbs(row.value(2).toDouble() - (220 - 10200 * 85.0 / 4455)) < 1e-9);  // ends at the form's edge
+    QVERIFY(qAbs(row.value(2).toDouble() - (220 - 10200 * 85.0 / 4455)) <
+            1e-9);  // ends at the form's edge
     QVERIFY(qAbs(row.value(3).toDouble() - 270 * 85.0 / 4455) < 1e-9);
     QVERIFY(!row.value(4).toString().isEmpty());
     QVERIFY(row.value(5).toDouble() > 0);
@@ -65,9 +77,12 @@ void TestDatabase::defaultFormatFollowsDesignGeometry() {
     QCOMPARE(xs.size(), 32);
     for (const auto& r : xs) {
         const int ctl = r.value(0).toInt();
-        if (ctl <= 17) QVERIFY2(r.value(1).toDouble() > 65, qPrintable(QString::number(ctl)));
-        else QVERIFY2(r.value(1).toDouble() < 65, qPrintable(QString::number(ctl)));
-        QVERIFY2(r.value(1).toDouble() + r.value(2).toDouble() <= 220 + 1e-9, qPrintable(QString::number(ctl)));
+        if (ctl <= 17)
+            QVERIFY2(r.value(1).toDouble() > 65, qPrintable(QString::number(ctl)));
+        else
+            QVERIFY2(r.value(1).toDouble() < 65, qPrintable(QString::number(ctl)));
+        QVERIFY2(r.value(1).toDouble() + r.value(2).toDouble() <= 220 + 1e-9,
+                 qPrintable(QString::number(ctl)));
     }
 }
 
@@ -75,11 +90,15 @@ void TestDatabase::secondStartCreatesNothing() {
     TestEnv env;
     env.CreateDatabase();
     QVERIFY(test::Exec(env.ctx, QStringLiteral("UPDATE 参数 SET X=1 WHERE Ctl=5")));
-    const QVariant schema = test::Scalar(env.ctx, QStringLiteral("SELECT group_concat(sql, ';') FROM sqlite_master"));
+    const QVariant schema =
+        test::Scalar(env.ctx, QStringLiteral("SELECT group_concat(sql, ';') FROM sqlite_master"));
     env.CreateDatabase();
     QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 参数")).toInt(), 33);
-    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT X FROM 参数 WHERE Ctl=5")).toDouble(), 1.0);
-    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT group_concat(sql, ';') FROM sqlite_master")), schema);
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT X FROM 参数 WHERE Ctl=5")).toDouble(),
+             1.0);
+    QCOMPARE(
+        test::Scalar(env.ctx, QStringLiteral("SELECT group_concat(sql, ';') FROM sqlite_master")),
+        schema);
     QVERIFY(env.prompt.shown.isEmpty());
 }
 
@@ -112,7 +131,8 @@ void TestDatabase::emptyResultIsNoFailure() {
     TestEnv env;
     env.CreateDatabase();
     Database db(env.ctx);
-    auto rs = db.OpenRecordset({FormatsTable(), QStringLiteral("Name=?"), {QStringLiteral("无此格式")}, {}, {}});
+    auto rs = db.OpenRecordset(
+        {FormatsTable(), QStringLiteral("Name=?"), {QStringLiteral("无此格式")}, {}, {}});
     QVERIFY(rs);
     QCOMPARE(rs->RecordCount(), 0);
     QVERIFY(rs->Eof());
@@ -158,14 +178,17 @@ void TestDatabase::faultyQueryShowsStatement() {
     TestEnv env;
     env.CreateDatabase();
     Database db(env.ctx);
-    auto rs = db.OpenRecordset({QStringLiteral("无此表"), {}, {}, {}, QStringLiteral("SELECT * FROM 无此表")});
+    auto rs = db.OpenRecordset(
+        {QStringLiteral("无此表"), {}, {}, {}, QStringLiteral("SELECT * FROM 无此表")});
     QVERIFY(!rs);
-    QCOMPARE(env.prompt.Messages(), QStringList{QStringLiteral("数据库打开错误(SELECT * FROM 无此表)！")});
+    QCOMPARE(env.prompt.Messages(),
+             QStringList{QStringLiteral("数据库打开错误(SELECT * FROM 无此表)！")});
 }
 
 void TestDatabase::notADatabaseIsNeverTouched() {
     TestEnv env;
-    const QByteArray jet = QByteArray("\x00\x01\x00\x00Standard Jet DB", 19) + QByteArray(4096, 'x');
+    const QByteArray jet =
+        QByteArray("\x00\x01\x00\x00Standard Jet DB", 19) + QByteArray(4096, 'x');
     {
         QFile f(env.ctx.DatabasePath());
         QVERIFY(f.open(QIODevice::WriteOnly));

@@ -15,7 +15,8 @@ namespace {
 // A layout that differs from the default in every value.
 VoucherSettings Edited() {
     VoucherSettings s = DesignSettings();
-    s.TT = {QStringLiteral("$"), QStringLiteral("230"), QStringLiteral("90.5"), QStringLiteral("70")};
+    s.TT = {QStringLiteral("$"), QStringLiteral("230"), QStringLiteral("90.5"),
+            QStringLiteral("70")};
     s.CHK = {0, 0, 1};
     s.OP = {false, true};
     for (int i = kFirstField; i <= kLastField; ++i) {
@@ -36,10 +37,13 @@ VoucherSettings Edited() {
 }
 
 int RowsOf(const AppContext& ctx, const QString& name) {
-    return test::Scalar(ctx, QStringLiteral("SELECT COUNT(*) FROM 参数 WHERE Name=?"), {name}).toInt();
+    return test::Scalar(ctx, QStringLiteral("SELECT COUNT(*) FROM 参数 WHERE Name=?"), {name})
+        .toInt();
 }
 
-FormatHooks NoChooser() { return {[] { return QString(); }, [] {}}; }
+FormatHooks NoChooser() {
+    return {[] { return QString(); }, [] {}};
+}
 
 }  // namespace
 
@@ -80,7 +84,8 @@ void TestFormats::roundTripKeepsEveryValue() {
     int applied = 0;
     LoadFormat(env.ctx, name, loaded, {{}, [&] {
                                            ++applied;
-                                           // The hook sees the loaded checks but not yet the new name.
+                                           // The hook sees the loaded checks but not yet the new
+                                           // name.
                                            QCOMPARE(loaded.CHK, saved.CHK);
                                            QCOMPARE(loaded.CurFormat, DefaultFormatName());
                                        }});
@@ -97,12 +102,18 @@ void TestFormats::roundTripKeepsEveryValue() {
 void TestFormats::dimensionsComeBackAsTheirLeadingNumber_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("loaded");
-    QTest::newRow("plain number") << "220" << "220";
-    QTest::newRow("decimal") << "85.5" << "85.5";
-    QTest::newRow("number with letters") << "210mm" << "210";
-    QTest::newRow("no number") << "abc" << "0";
-    QTest::newRow("leading blanks") << "  97" << "97";
-    QTest::newRow("empty") << "" << "0";
+    QTest::newRow("plain number") << "220"
+                                  << "220";
+    QTest::newRow("decimal") << "85.5"
+                             << "85.5";
+    QTest::newRow("number with letters") << "210mm"
+                                         << "210";
+    QTest::newRow("no number") << "abc"
+                               << "0";
+    QTest::newRow("leading blanks") << "  97"
+                                    << "97";
+    QTest::newRow("empty") << ""
+                           << "0";
 }
 
 void TestFormats::dimensionsComeBackAsTheirLeadingNumber() {
@@ -145,7 +156,8 @@ void TestFormats::loadingUnknownNameKeepsLayoutAndClearsChecks() {
 void TestFormats::loadingSkipsEmptyColumns() {
     TestEnv env;
     env.CreateDatabase();
-    QVERIFY(test::Exec(env.ctx, QStringLiteral("UPDATE 参数 SET fName=NULL, fSize=NULL WHERE Ctl=7")));
+    QVERIFY(
+        test::Exec(env.ctx, QStringLiteral("UPDATE 参数 SET fName=NULL, fSize=NULL WHERE Ctl=7")));
     QVERIFY(test::Exec(env.ctx, QStringLiteral("DELETE FROM 参数 WHERE Ctl=8")));
     VoucherSettings s;
     s.fieldFormats[7].fName = QStringLiteral("黑体");
@@ -169,7 +181,12 @@ void TestFormats::loadWithEmptyNameUsesChooser() {
     VoucherSettings target;
     int asked = 0;
     QString name;
-    LoadFormat(env.ctx, name, target, {[&] { ++asked; return QString(); }, [] {}});
+    LoadFormat(env.ctx, name, target,
+               {[&] {
+                    ++asked;
+                    return QString();
+                },
+                [] {}});
     QCOMPARE(asked, 1);
     QVERIFY(name.isEmpty());
     QCOMPARE(target.CurFormat, DefaultFormatName());  // cancelled: nothing changes
@@ -187,8 +204,12 @@ void TestFormats::overwriteQuestion() {
     QString name = QStringLiteral("农行");
     VoucherSettings first = Edited();
     QVERIFY(SaveFormat(env.ctx, name, first));
-    const auto before = test::Rows(env.ctx, QStringLiteral("SELECT * FROM 参数 WHERE Name=? ORDER BY Ctl"), {name});
-    const qint64 voucherRow = test::Scalar(env.ctx, QStringLiteral("SELECT rowid FROM 参数 WHERE Name=? AND Ctl=-1"), {name}).toLongLong();
+    const auto before =
+        test::Rows(env.ctx, QStringLiteral("SELECT * FROM 参数 WHERE Name=? ORDER BY Ctl"), {name});
+    const qint64 voucherRow =
+        test::Scalar(env.ctx, QStringLiteral("SELECT rowid FROM 参数 WHERE Name=? AND Ctl=-1"),
+                     {name})
+            .toLongLong();
 
     VoucherSettings second = DesignSettings();
     second.CurFormat = QStringLiteral("别的");
@@ -196,17 +217,27 @@ void TestFormats::overwriteQuestion() {
     QVERIFY(!SaveFormat(env.ctx, name, second));
     QCOMPARE(env.prompt.Questions(), QStringList{QStringLiteral("该记录已存在，是否覆盖？")});
     QCOMPARE(second.CurFormat, QStringLiteral("别的"));
-    QCOMPARE(test::Rows(env.ctx, QStringLiteral("SELECT * FROM 参数 WHERE Name=? ORDER BY Ctl"), {name}), before);
+    QCOMPARE(
+        test::Rows(env.ctx, QStringLiteral("SELECT * FROM 参数 WHERE Name=? ORDER BY Ctl"), {name}),
+        before);
 
     env.prompt.yesNo.enqueue(true);
     QVERIFY(SaveFormat(env.ctx, name, second));
     QCOMPARE(second.CurFormat, name);
     QCOMPARE(RowsOf(env.ctx, name), 33);
     // The voucher row is changed in place, the field rows written afresh.
-    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT rowid FROM 参数 WHERE Name=? AND Ctl=-1"), {name}).toLongLong(), voucherRow);
-    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT X FROM 参数 WHERE Name=? AND Ctl=-1"), {name}).toDouble(), 220.0);
-    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT X FROM 参数 WHERE Name=? AND Ctl=12"), {name}).toDouble(),
-             DesignFieldFormats()[12].X);
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT rowid FROM 参数 WHERE Name=? AND Ctl=-1"),
+                          {name})
+                 .toLongLong(),
+             voucherRow);
+    QCOMPARE(
+        test::Scalar(env.ctx, QStringLiteral("SELECT X FROM 参数 WHERE Name=? AND Ctl=-1"), {name})
+            .toDouble(),
+        220.0);
+    QCOMPARE(
+        test::Scalar(env.ctx, QStringLiteral("SELECT X FROM 参数 WHERE Name=? AND Ctl=12"), {name})
+            .toDouble(),
+        DesignFieldFormats()[12].X);
 }
 
 void TestFormats::defaultFormatIsOverwrittenWithoutQuestion() {
@@ -217,14 +248,17 @@ void TestFormats::defaultFormatIsOverwrittenWithoutQuestion() {
     QVERIFY(SaveFormat(env.ctx, name, s));
     QVERIFY(env.prompt.shown.isEmpty());
     QCOMPARE(RowsOf(env.ctx, name), 33);
-    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT fName FROM 参数 WHERE Name=? AND Ctl=-1"), {name}).toString(),
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT fName FROM 参数 WHERE Name=? AND Ctl=-1"),
+                          {name})
+                 .toString(),
              QStringLiteral("$"));
 }
 
 void TestFormats::namesAreTrimmedAndBlankNamesCancel_data() {
     QTest::addColumn<std::optional<QString>>("answer");
     QTest::addColumn<QString>("stored");
-    QTest::newRow("surrounding blanks") << std::optional<QString>(QStringLiteral("  建行 ")) << "建行";
+    QTest::newRow("surrounding blanks")
+        << std::optional<QString>(QStringLiteral("  建行 ")) << "建行";
     QTest::newRow("blanks only") << std::optional<QString>(QStringLiteral("   ")) << "";
     QTest::newRow("empty") << std::optional<QString>(QString()) << "";
     QTest::newRow("cancelled") << std::optional<QString>() << "";
@@ -288,9 +322,12 @@ void TestFormats::awkwardNamesRoundTrip() {
 void TestFormats::deletingFormatInUseOrDefaultIsRefused_data() {
     QTest::addColumn<QString>("inUse");
     QTest::addColumn<QString>("target");
-    QTest::newRow("format in use") << "甲" << "甲";
-    QTest::newRow("default while another is in use") << "甲" << "默认格式";
-    QTest::newRow("default in use") << "默认格式" << "默认格式";
+    QTest::newRow("format in use") << "甲"
+                                   << "甲";
+    QTest::newRow("default while another is in use") << "甲"
+                                                     << "默认格式";
+    QTest::newRow("default in use") << "默认格式"
+                                    << "默认格式";
 }
 
 void TestFormats::deletingFormatInUseOrDefaultIsRefused() {
@@ -304,7 +341,8 @@ void TestFormats::deletingFormatInUseOrDefaultIsRefused() {
     s.CurFormat = inUse;
     QString name;
     QVERIFY(!DeleteFormat(env.ctx, name, s, {[&] { return target; }, [] {}}));
-    QCOMPARE(env.prompt.Messages(), QStringList{QStringLiteral("不能删除当前正在使用的格式及默认格式！")});
+    QCOMPARE(env.prompt.Messages(),
+             QStringList{QStringLiteral("不能删除当前正在使用的格式及默认格式！")});
     QVERIFY(env.prompt.Questions().isEmpty());
     QCOMPARE(RowsOf(env.ctx, target), 33);
 }
@@ -330,7 +368,9 @@ void TestFormats::deleteAsksAndReports() {
     QCOMPARE(env.prompt.Messages(), QStringList{QStringLiteral("格式：“乙”删除完成！")});
     QCOMPARE(RowsOf(env.ctx, name), 0);
     // Spacing rows outlive the format.
-    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 字距 WHERE Name='乙'")).toInt(), 1);
+    QCOMPARE(
+        test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 字距 WHERE Name='乙'")).toInt(),
+        1);
 
     // A cancelled choice does nothing at all.
     env.prompt.Clear();
@@ -345,17 +385,21 @@ void TestFormats::failedSaveLeavesOldFormatWhole() {
     QString name = QStringLiteral("丙");
     VoucherSettings first = Edited();
     QVERIFY(SaveFormat(env.ctx, name, first));
-    const auto before = test::Rows(env.ctx, QStringLiteral("SELECT * FROM 参数 WHERE Name=? ORDER BY Ctl"), {name});
+    const auto before =
+        test::Rows(env.ctx, QStringLiteral("SELECT * FROM 参数 WHERE Name=? ORDER BY Ctl"), {name});
     // The disk "fills up" while the twentieth field row is written.
-    QVERIFY(test::Exec(env.ctx, QStringLiteral(
-        "CREATE TRIGGER fail BEFORE INSERT ON 参数 WHEN NEW.Ctl = 20 BEGIN SELECT RAISE(ABORT, 'disk full'); END")));
+    QVERIFY(
+        test::Exec(env.ctx, QStringLiteral("CREATE TRIGGER fail BEFORE INSERT ON 参数 WHEN NEW.Ctl "
+                                           "= 20 BEGIN SELECT RAISE(ABORT, 'disk full'); END")));
 
     VoucherSettings second = DesignSettings();
     second.CurFormat = QStringLiteral("丁");
     env.prompt.yesNo.enqueue(true);
     QVERIFY(!SaveFormat(env.ctx, name, second));
     QCOMPARE(second.CurFormat, QStringLiteral("丁"));
-    QCOMPARE(test::Rows(env.ctx, QStringLiteral("SELECT * FROM 参数 WHERE Name=? ORDER BY Ctl"), {name}), before);
+    QCOMPARE(
+        test::Rows(env.ctx, QStringLiteral("SELECT * FROM 参数 WHERE Name=? ORDER BY Ctl"), {name}),
+        before);
     QCOMPARE(env.prompt.Messages().size(), 1);
     QVERIFY(env.prompt.Messages().first().contains(name));
 }
@@ -363,8 +407,12 @@ void TestFormats::failedSaveLeavesOldFormatWhole() {
 void TestFormats::saveUnderNewNameCopiesSpacing() {
     TestEnv env;
     env.CreateDatabase();
-    QVERIFY(test::Exec(env.ctx, QStringLiteral("INSERT INTO 字距 VALUES ('默认格式', 5, 1.5), ('默认格式', 9, -0.5)")));
-    QVERIFY(test::Exec(env.ctx, QStringLiteral("INSERT INTO 字距 VALUES ('戊', 7, 3)")));  // stale rows of the target
+    QVERIFY(test::Exec(
+        env.ctx,
+        QStringLiteral("INSERT INTO 字距 VALUES ('默认格式', 5, 1.5), ('默认格式', 9, -0.5)")));
+    QVERIFY(test::Exec(
+        env.ctx,
+        QStringLiteral("INSERT INTO 字距 VALUES ('戊', 7, 3)")));  // stale rows of the target
     VoucherSettings s;
     QString name = QStringLiteral("戊");
     QVERIFY(SaveFormat(env.ctx, name, s));
@@ -375,7 +423,9 @@ void TestFormats::saveUnderNewNameCopiesSpacing() {
     QCOMPARE(read, name);
     for (int i = kFirstField; i <= kLastField; ++i)
         QCOMPARE(spacing[i], i == 5 ? 1.5 : i == 9 ? -0.5 : 0.0);
-    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 字距 WHERE Name='戊'")).toInt(), 2);
+    QCOMPARE(
+        test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 字距 WHERE Name='戊'")).toInt(),
+        2);
 }
 
 void TestFormats::chooserListsStoredNamesInOrder() {
@@ -386,22 +436,27 @@ void TestFormats::chooserListsStoredNamesInOrder() {
         QString name = n;
         QVERIFY(SaveFormat(env.ctx, name, s));
     }
-    QCOMPARE(FormatNames(env.ctx), (QStringList{QStringLiteral("A"), QStringLiteral("b"), QStringLiteral("中行"),
-                                                QStringLiteral("默认格式")}));
+    QCOMPARE(FormatNames(env.ctx),
+             (QStringList{QStringLiteral("A"), QStringLiteral("b"), QStringLiteral("中行"),
+                          QStringLiteral("默认格式")}));
 }
 
 void TestFormats::copySpacingIsAllOrNothing() {
     TestEnv env;
     env.CreateDatabase();
-    QVERIFY(test::Exec(env.ctx, QStringLiteral("INSERT INTO 字距 VALUES ('源', 5, 1), ('源', 9, 2), ('目标', 7, 3)")));
-    QVERIFY(test::Exec(env.ctx, QStringLiteral(
-        "CREATE TRIGGER fail BEFORE INSERT ON 字距 WHEN NEW.CID = 9 BEGIN SELECT RAISE(ABORT, 'disk full'); END")));
+    QVERIFY(test::Exec(
+        env.ctx,
+        QStringLiteral("INSERT INTO 字距 VALUES ('源', 5, 1), ('源', 9, 2), ('目标', 7, 3)")));
+    QVERIFY(
+        test::Exec(env.ctx, QStringLiteral("CREATE TRIGGER fail BEFORE INSERT ON 字距 WHEN NEW.CID "
+                                           "= 9 BEGIN SELECT RAISE(ABORT, 'disk full'); END")));
     QVERIFY(!CopySpacing(env.ctx, QStringLiteral("源"), QStringLiteral("目标")));
     QCOMPARE(test::Rows(env.ctx, QStringLiteral("SELECT CID, Sp FROM 字距 WHERE Name='目标'")),
              (QList<QVariantList>{{7, 3.0}}));
     QVERIFY(test::Exec(env.ctx, QStringLiteral("DROP TRIGGER fail")));
     QVERIFY(CopySpacing(env.ctx, QStringLiteral("源"), QStringLiteral("目标")));
-    QCOMPARE(test::Rows(env.ctx, QStringLiteral("SELECT CID, Sp FROM 字距 WHERE Name='目标' ORDER BY CID")),
+    QCOMPARE(test::Rows(env.ctx,
+                        QStringLiteral("SELECT CID, Sp FROM 字距 WHERE Name='目标' ORDER BY CID")),
              (QList<QVariantList>{{5, 1.0}, {9, 2.0}}));
 }
 

@@ -36,7 +36,10 @@ void TestRecords::reservedDate() {
     TestEnv env;
     env.CreateDatabase();
     QVERIFY(StoreTexts(env.ctx, CurrentTextDate(), Sample(QStringLiteral("a"))));
-    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录 WHERE Dat='1973-08-18 00:00:00'")).toInt(), 32);
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral(
+                                       "SELECT COUNT(*) FROM 记录 WHERE Dat='1973-08-18 00:00:00'"))
+                 .toInt(),
+             32);
 }
 
 void TestRecords::dateTextIsSortable_data() {
@@ -46,7 +49,8 @@ void TestRecords::dateTextIsSortable_data() {
                                         << QDateTime(QDate(2007, 10, 1), QTime(0, 0, 0));
     QTest::newRow("single-digit hour") << QDateTime(QDate(2026, 3, 7), QTime(9, 59, 59))
                                        << QDateTime(QDate(2026, 3, 7), QTime(10, 0, 0));
-    QTest::newRow("reserved before all") << CurrentTextDate() << QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59));
+    QTest::newRow("reserved before all")
+        << CurrentTextDate() << QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59));
 }
 
 void TestRecords::dateTextIsSortable() {
@@ -65,7 +69,8 @@ void TestRecords::storeThenLoad() {
     LoadCurrentText(env.ctx, CurrentTextDate(), loaded);
     QVERIFY(loaded == stored);
     QCOMPARE(loaded[5], QStringLiteral("北京某某贸易有限公司"));
-    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT Con FROM 记录 WHERE Ctl=14")).toString(), QString());
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT Con FROM 记录 WHERE Ctl=14")).toString(),
+             QString());
     QVERIFY(!test::Scalar(env.ctx, QStringLiteral("SELECT Con FROM 记录 WHERE Ctl=14")).isNull());
     QVERIFY(env.prompt.shown.isEmpty());
 }
@@ -77,8 +82,14 @@ void TestRecords::storingTwiceUnderOneTimestampKeeps32Rows() {
     QVERIFY(StoreTexts(env.ctx, when, Sample(QStringLiteral("first"))));
     QVERIFY(StoreTexts(env.ctx, when.addMSecs(400), Sample(QStringLiteral("second"))));
     QVERIFY(StoreTexts(env.ctx, when.addSecs(1), Sample(QStringLiteral("third"))));
-    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录 WHERE Dat='2026-03-07 09:30:15'")).toInt(), 32);
-    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT Con FROM 记录 WHERE Dat='2026-03-07 09:30:15' AND Ctl=2")).toString(),
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral(
+                                       "SELECT COUNT(*) FROM 记录 WHERE Dat='2026-03-07 09:30:15'"))
+                 .toInt(),
+             32);
+    QCOMPARE(test::Scalar(
+                 env.ctx,
+                 QStringLiteral("SELECT Con FROM 记录 WHERE Dat='2026-03-07 09:30:15' AND Ctl=2"))
+                 .toString(),
              QStringLiteral("second2"));
     QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录")).toInt(), 64);
 }
@@ -87,8 +98,11 @@ void TestRecords::loadKeepsFieldsWithoutRow() {
     TestEnv env;
     env.CreateDatabase();
     // An imported group holds only some fields.
-    QVERIFY(test::Exec(env.ctx, QStringLiteral("INSERT INTO 记录 VALUES ('1973-08-18 00:00:00', 8, '收款人'), "
-                                               "('1973-08-18 00:00:00', 40, '越界'), ('1973-08-19 00:00:00', 9, '别的日子')")));
+    QVERIFY(test::Exec(
+        env.ctx,
+        QStringLiteral(
+            "INSERT INTO 记录 VALUES ('1973-08-18 00:00:00', 8, '收款人'), "
+            "('1973-08-18 00:00:00', 40, '越界'), ('1973-08-19 00:00:00', 9, '别的日子')")));
     FieldTexts texts = Sample(QStringLiteral("k"));
     LoadCurrentText(env.ctx, CurrentTextDate(), texts);
     QCOMPARE(texts[8], QStringLiteral("收款人"));
@@ -100,8 +114,9 @@ void TestRecords::failedStoreKeepsOldGroup() {
     TestEnv env;
     env.CreateDatabase();
     QVERIFY(StoreTexts(env.ctx, CurrentTextDate(), Sample(QStringLiteral("old"))));
-    QVERIFY(test::Exec(env.ctx, QStringLiteral(
-        "CREATE TRIGGER fail BEFORE INSERT ON 记录 WHEN NEW.Ctl = 30 BEGIN SELECT RAISE(ABORT, 'disk full'); END")));
+    QVERIFY(
+        test::Exec(env.ctx, QStringLiteral("CREATE TRIGGER fail BEFORE INSERT ON 记录 WHEN NEW.Ctl "
+                                           "= 30 BEGIN SELECT RAISE(ABORT, 'disk full'); END")));
     QVERIFY(!StoreTexts(env.ctx, CurrentTextDate(), Sample(QStringLiteral("new"))));
     FieldTexts texts;
     LoadCurrentText(env.ctx, CurrentTextDate(), texts);

@@ -42,7 +42,10 @@ public:
     QStringList Texts(const QString& kind) const;
     QStringList Messages() const { return Texts(QStringLiteral("message")); }
     QStringList Questions() const { return Texts(QStringLiteral("question")); }
-    void Clear() { shown.clear(); unexpected.clear(); }
+    void Clear() {
+        shown.clear();
+        unexpected.clear();
+    }
 
     FontChoice lastFontPreset;
 };

@@ -25,7 +25,8 @@ namespace tf::test {
 
 // Runs a query on the test's Par.mdb through a connection of its own and returns every
 // row's values .
-QList<QVariantList> Rows(const AppContext& ctx, const QString& sql, const QVariantList& params = {});
+QList<QVariantList> Rows(const AppContext& ctx, const QString& sql,
+                         const QVariantList& params = {});
 // The first column of the first row, or an invalid QVariant.
 QVariant Scalar(const AppContext& ctx, const QString& sql, const QVariantList& params = {});
 // Runs a statement; false on error.
