@@ -20,9 +20,12 @@ private slots:
     void tableExistsIsCaseSensitive();
     void emptyResultIsNoFailure();
     void recordsetAddUpdateDelete();
+    void writeToUnknownColumnFails();
     void faultyQueryShowsStatement();
     void notADatabaseIsNeverTouched();
     void oneMessagePerAction();
+    void dataFolder_data();
+    void dataFolder();
 };
 
 void TestDatabase::firstStartCreatesTablesAndDefaultFormat() {
@@ -174,6 +177,21 @@ void TestDatabase::recordsetAddUpdateDelete() {
              (QList<QVariantList>{{3, 1.5}, {7, 9.25}}));
 }
 
+void TestDatabase::writeToUnknownColumnFails() {
+    TestEnv env;
+    env.CreateDatabase();
+    Database db(env.ctx);
+    auto rs = db.OpenRecordset({RecordsTable(), {}, {}, {}, {}});
+    QVERIFY(rs);
+    rs->AddNew();
+    rs->SetValue(QStringLiteral("Dat"), QStringLiteral("2026-03-07 09:30:15"));
+    rs->SetValue(QStringLiteral("Ctl"), 5);
+    rs->SetValue(QStringLiteral("Inhalt"), QStringLiteral("丢失的文字"));
+    QVERIFY(!rs->Update());
+    QVERIFY2(rs->LastError().contains(QStringLiteral("Inhalt")), qPrintable(rs->LastError()));
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录")).toInt(), 0);
+}
+
 void TestDatabase::faultyQueryShowsStatement() {
     TestEnv env;
     env.CreateDatabase();
@@ -224,6 +242,44 @@ void TestDatabase::oneMessagePerAction() {
     QCOMPARE(s.CHK, (std::array<int, 3>{0, 0, 0}));
     QCOMPARE(s.TT[1], QStringLiteral("210"));
     QCOMPARE(s.CurFormat, DefaultFormatName());
+}
+
+void TestDatabase::dataFolder_data() {
+    QTest::addColumn<bool>("fileBesideProgram");
+    QTest::addColumn<bool>("fromEnvironment");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("writable program folder without Par.mdb: the user's folder")
+        << false << false << QStringLiteral("user");
+    QTest::newRow("Par.mdb beside the program: a portable copy stays there")
+        << true << false << QStringLiteral("program");
+    QTest::newRow("TALLYFORM_DATA_DIR names the folder") << true << true << QStringLiteral("env");
+}
+
+void TestDatabase::dataFolder() {
+    QFETCH(bool, fileBesideProgram);
+    QFETCH(bool, fromEnvironment);
+    QFETCH(QString, expected);
+    QTemporaryDir root;
+    const QString program = root.filePath(QStringLiteral("program"));
+    const QString user = root.filePath(QStringLiteral("user"));
+    const QString env = root.filePath(QStringLiteral("env"));
+    QVERIFY(QDir().mkpath(program));
+    if (fileBesideProgram) {
+        QFile f(QDir(program).filePath(QStringLiteral("Par.mdb")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    const QByteArray saved = qgetenv("TALLYFORM_DATA_DIR");
+    if (fromEnvironment)
+        qputenv("TALLYFORM_DATA_DIR", QFile::encodeName(env));
+    else
+        qunsetenv("TALLYFORM_DATA_DIR");
+    const QString chosen = AppContext::DefaultDataDir(program, user);
+    if (saved.isNull())
+        qunsetenv("TALLYFORM_DATA_DIR");
+    else
+        qputenv("TALLYFORM_DATA_DIR", saved);
+    QCOMPARE(chosen, root.filePath(expected));
+    QVERIFY(QFileInfo(chosen).isDir());
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)
