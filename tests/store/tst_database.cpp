@@ -62,30 +62,36 @@ void TestDatabase::firstStartCreatesTablesAndDefaultFormat() {
 void TestDatabase::defaultFormatFollowsDesignGeometry() {
     TestEnv env;
     env.CreateDatabase();
-    // 85 mm over a 4455-twip picture: the amount field at 10200, 2160 twips.
+    // 85 mm over a 4455-twip picture: the amount field at 9420, 2160 twips.
     const auto row =
         test::Rows(env.ctx,
                    QStringLiteral("SELECT X, Y, W, H, fName, fSize FROM 参数 WHERE Ctl=12"))
             .value(0);
-    QVERIFY(qAbs(row.value(0).toDouble() - 10200 * 85.0 / 4455) < 1e-9);
+    QVERIFY(qAbs(row.value(0).toDouble() - 9420 * 85.0 / 4455) < 1e-9);
     QVERIFY(qAbs(row.value(1).toDouble() - 2160 * 85.0 / 4455) < 1e-9);
-    QVERIFY(qAbs(row.value(2).toDouble() - (220 - 10200 * 85.0 / 4455)) <
-            1e-9);  // ends at the form's edge
+    QVERIFY(qAbs(row.value(2).toDouble() - 2055 * 85.0 / 4455) < 1e-9);
     QVERIFY(qAbs(row.value(3).toDouble() - 270 * 85.0 / 4455) < 1e-9);
     QVERIFY(!row.value(4).toString().isEmpty());
     QVERIFY(row.value(5).toDouble() > 0);
     // Stub fields lie left of the stub line (65 of 220 mm), voucher fields right of it, and
-    // no field reaches past the form's right edge.
-    const auto xs = test::Rows(env.ctx, QStringLiteral("SELECT Ctl, X, W FROM 参数 WHERE Ctl>=2"));
+    // every field lies inside the 220 x 85 mm form.
+    const auto xs =
+        test::Rows(env.ctx, QStringLiteral("SELECT Ctl, X, Y, W, H FROM 参数 WHERE Ctl>=2"));
     QCOMPARE(xs.size(), 32);
     for (const auto& r : xs) {
         const int ctl = r.value(0).toInt();
+        const double x = r.value(1).toDouble(), y = r.value(2).toDouble();
+        const double w = r.value(3).toDouble(), h = r.value(4).toDouble();
+        const QByteArray at = QByteArray::number(ctl);
         if (ctl <= 17)
-            QVERIFY2(r.value(1).toDouble() > 65, qPrintable(QString::number(ctl)));
+            QVERIFY2(x > 65, at);
         else
-            QVERIFY2(r.value(1).toDouble() < 65, qPrintable(QString::number(ctl)));
-        QVERIFY2(r.value(1).toDouble() + r.value(2).toDouble() <= 220 + 1e-9,
-                 qPrintable(QString::number(ctl)));
+            QVERIFY2(x + w < 65, at);
+        QVERIFY2(x >= 0 && y >= 0, at);
+        QVERIFY2(x + w <= 220 + 1e-9, at);
+        QVERIFY2(y + h <= 85 + 1e-9, at);
+        // Each of the eleven boxes of an amount in figures holds a 9 pt full-width digit.
+        if (ctl == 12 || ctl == 28) QVERIFY2(w / 11 >= 9 * 25.4 / 72, at);
     }
 }
 
