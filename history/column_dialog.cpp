@@ -14,7 +14,9 @@
 #include <QVBoxLayout>
 
 #include "app/window_utils.h"
+#include "history/grid_ops.h"
 #include "history/plain_grid_model.h"
+#include "history/text_width.h"
 
 using namespace Qt::StringLiterals;
 
@@ -132,9 +134,11 @@ void fOpen::BuildControls() {
 
 void fOpen::DisplayXls(const WorkbookOpener& open) {
     history::DisplayXls(ctx_, sample_, path_, sheet_, open);
+    sample_.SetWidth(PixelsToTwips(msf_->viewport()->width()));
+    FitColumns(sample_, 1, FontTextWidth(msf_->font(), TwipsPerPixel()));
     model_->Refresh();
-    msf_->resizeColumnsToContents();
-    msf_->setColumnWidth(0, TwipsToPixels(sample_.ColWidth(0)) + 8);
+    for (int c = 0; c < sample_.Cols(); ++c)
+        msf_->setColumnWidth(c, TwipsToPixels(sample_.ColWidth(c)));
 }
 
 bool fOpen::eventFilter(QObject* watched, QEvent* event) {

@@ -9,6 +9,7 @@
 
 #include "common/progress.h"
 #include "common/prompt.h"
+#include "history/history_records.h"
 #include "store/database.h"
 #include "store/records.h"
 
@@ -229,7 +230,7 @@ int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& r
                 return dbFailure(writer.Shown());
             }
             db.ExecuteSql(u"RELEASE import_row"_s);
-            grid.SetText(r, 0, SqlDate(*day));
+            grid.SetText(r, 0, GridDateText(dat));
             progress.StepProgress(1, u"pages"_s);
         }
         const bool stored = finish();
