@@ -130,11 +130,13 @@ void fOpen::BuildControls() {
     qqb_[0]->setDefault(true);
     buttons->addStretch();
     layout->addLayout(buttons);
+    // Lay the controls out now: the sample is fitted to the grid's width before showing.
+    layout->activate();
 }
 
 void fOpen::DisplayXls(const WorkbookOpener& open) {
     history::DisplayXls(ctx_, sample_, path_, sheet_, open);
-    sample_.SetWidth(PixelsToTwips(msf_->viewport()->width()));
+    sample_.SetWidth(PixelsToTwips(msf_->width() - 2 * msf_->frameWidth()));
     FitColumns(sample_, 1, FontTextWidth(msf_->font(), TwipsPerPixel()));
     model_->Refresh();
     for (int c = 0; c < sample_.Cols(); ++c)
