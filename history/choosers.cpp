@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QTableView>
 
-#include "app/window_utils.h"
+#include "common/window_utils.h"
 #include "common/prompt.h"
 #include "history/plain_grid_model.h"
 

@@ -13,7 +13,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/window_utils.h"
+#include "common/window_utils.h"
 #include "history/grid_ops.h"
 #include "history/plain_grid_model.h"
 #include "history/text_width.h"
