@@ -5,7 +5,7 @@
 #include <QPainter>
 #include <cmath>
 
-#include "app/window_utils.h"
+#include "common/window_utils.h"
 
 namespace tf::progress {
 
