@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <utility>
 
 namespace tf::history {
 
@@ -50,6 +51,11 @@ const QString& TextGrid::Text(int row, int col) const {
 void TextGrid::SetText(int row, int col, const QString& text) {
     assert(row >= 0 && row < rows_ && col >= 0 && col < cols_);
     cells_[CellIndex(row, col)] = text;
+}
+
+QString TextGrid::TakeText(int row, int col) {
+    assert(row >= 0 && row < rows_ && col >= 0 && col < cols_);
+    return std::exchange(cells_[CellIndex(row, col)], QString());
 }
 
 void TextGrid::PermuteRows(int first, const std::vector<int>& order) {

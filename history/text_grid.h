@@ -32,6 +32,8 @@ public:
 
     const QString& Text(int row, int col) const;
     void SetText(int row, int col, const QString& text);
+    // Moves a cell's text out, leaving the cell empty.
+    QString TakeText(int row, int col);
 
     double ColWidth(int col) const { return colWidths_[Index(col)]; }
     void SetColWidth(int col, double twips) { colWidths_[Index(col)] = twips; }

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+#include <functional>
+#include <utility>
+
+#include "history/text_grid.h"
+
+// Operations on a TextGrid shared by the history list and the import's sample grid: fitting
+// column widths to the texts, a press in the header (refit or sort), sorting with a direction
+// marker in the header, and removing a range of data rows. They keep no state of their own.
+
+namespace tf::history {
+
+// The width of a text in the showing window's font, twips.
+using TextWidth = std::function<double(const QString&)>;
+
+inline QString AscendingMarker() {
+    return QStringLiteral("△");
+}
+inline QString DescendingMarker() {
+    return QStringLiteral("▽");
+}
+
+// Exchanges the two values when a < b, so that afterwards a >= b.
+template <typename T>
+void OrderPair(T& a, T& b) {
+    if (a < b) std::swap(a, b);
+}
+
+// Sets every column's width from the texts of the rows from firstRow down (from row 0 when
+// there are no data rows). Columns left of the numbering column get width 0; the last column
+// takes up what is left of the grid's width less 400 twips.
+void FitColumns(TextGrid& grid, int firstRow, const TextWidth& width);
+
+// A mouse press at (x, y), twips inside the grid: on the numbering column's header it refits
+// the columns, on another column's header it sorts by that column, elsewhere it does nothing.
+void GridHeaderClick(TextGrid& grid, double x, double y, const TextWidth& width);
+
+// Sorts the data rows by a column, ascending on the first press and then alternating, marks
+// the direction in that column's header, and renumbers the rows.
+void SortByColumn(TextGrid& grid, int column);
+
+// Removes the data rows from a to b inclusive, given in either order. Row numbers stay
+// 1, 2, 3 … without gaps.
+void RemoveGridRows(TextGrid& grid, int a, int b);
+
+// The generic order of two cell texts: two texts that both read as numbers compare as
+// numbers, any other pair as text. Negative, zero or positive like a comparison function.
+int GenericCompare(QStringView a, QStringView b);
+
+// True when the whole text, blanks around it aside, is a decimal number (sign, digits, an
+// optional fraction, an optional leading currency sign ￥ or ¥).
+bool ReadsAsNumber(QStringView text, double* value = nullptr);
+
+}  // namespace tf::history

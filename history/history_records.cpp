@@ -1,0 +1,181 @@
+#include "history/history_records.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include "common/fields.h"
+#include "common/prompt.h"
+#include "store/database.h"
+#include "store/records.h"
+
+using namespace Qt::StringLiterals;
+
+namespace tf::history {
+
+namespace {
+
+const QString kMidnight = u" 00:00:00"_s;
+
+QString KeptDat() {
+    return store::DateText(store::CurrentTextDate());
+}
+
+QString FailureText(const QString& shown, const QString& error = {}) {
+    QString text = u"数据库打开错误("_s + shown + u")！"_s;
+    if (!error.isEmpty()) text += u'\n' + error;
+    return text;
+}
+
+void ResetGrid(TextGrid& grid, const VoucherFields& voucher) {
+    grid.SetCols(kHistoryCols);
+    grid.SetRows(kHistoryFixedRows);
+    grid.SetFixedRows(kHistoryFixedRows);
+    grid.SetFixedCols(kHistoryFixedCols);
+    grid.ClearTexts();
+    grid.SetColWidth(0, 0);
+    grid.SetRowHeight(0, 0);
+    for (int c = kFirstField; c <= kLastVoucherField; ++c) {
+        grid.SetText(0, c, QString::number(c));
+        grid.SetText(1, c, voucher.Caption(c));
+    }
+    grid.SetText(0, kHistoryCols - 1, QString::number(kRemarksField));
+    grid.SetText(1, kHistoryCols - 1, voucher.Caption(kRemarksField));
+    grid.Row = grid.RowSel = 1;
+}
+
+}  // namespace
+
+QString GridDateText(const QString& storedDat) {
+    if (storedDat.size() == 19 && storedDat.endsWith(kMidnight)) return storedDat.left(10);
+    return storedDat;
+}
+
+QString StoredDat(const QString& gridDateText) {
+    if (gridDateText.size() == 10) return gridDateText + kMidnight;
+    return gridDateText;
+}
+
+bool FillHistory(const AppContext& ctx, TextGrid& grid, const VoucherFields& voucher,
+                 const TextWidth& width) {
+    ResetGrid(grid, voucher);
+    const QString shown = u"SELECT * FROM 记录 WHERE Dat<>#1973-08-18# ORDER BY Dat DESC"_s;
+    bool ok = false;
+    {
+        store::Database db(ctx);
+        if (db.OpenDatabase()) {
+            // Only the rows the list shows: the voucher items and the remarks.
+            QSqlQuery q(db.Connection());
+            q.setForwardOnly(true);
+            q.prepare(
+                u"SELECT Dat, Ctl, Con FROM 记录 WHERE Dat<>? AND (Ctl BETWEEN 2 AND 17 OR Ctl=27) "
+                "ORDER BY Dat DESC"_s);
+            q.addBindValue(KeptDat());
+            ok = q.exec();
+            if (ok) {
+                QString previous;
+                bool first = true;
+                int row = grid.Rows() - 1;
+                while (q.next()) {
+                    QString dat = q.value(0).toString();
+                    if (first || dat != previous) {
+                        first = false;
+                        row = grid.AddRow();
+                        grid.SetText(row, 1, QString::number(row - 1));
+                        grid.SetText(row, 0, GridDateText(dat));
+                        previous = std::move(dat);
+                    }
+                    const int ctl = q.value(1).toInt();
+                    const int col = ctl == kRemarksField ? kHistoryCols - 1 : ctl;
+                    grid.SetText(row, col, q.value(2).toString());
+                }
+            }
+        }
+        if (!ok) db.ReportFailure(FailureText(shown));
+    }
+    FitColumns(grid, 1, width);
+    return ok;
+}
+
+void FilterHistory(TextGrid& grid, const QString& text) {
+    const int header = grid.FixedRows() - 1;
+    const double shownHeight = header >= 0 ? grid.RowHeight(header) : TextGrid::kDefaultRowHeight;
+    for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
+        bool match = text.isEmpty();
+        for (int c = grid.FixedCols(); !match && c < grid.Cols(); ++c)
+            match = grid.Text(r, c).contains(text, Qt::CaseSensitive);
+        grid.SetRowHeight(r, match ? shownHeight : 0);
+    }
+}
+
+bool ClearHistory(const AppContext& ctx, TextGrid& grid) {
+    if (!ctx.prompt || !ctx.prompt->AskYesNo(u"您确认要删除所有打印记录？"_s)) return false;
+    store::Database db(ctx);
+    QString error;
+    // One statement in one transaction: the whole history goes, or none of it.
+    if (db.Begin() && db.ExecuteSql(u"DELETE FROM 记录 WHERE Dat<>?"_s, {KeptDat()}, &error) &&
+        db.Commit()) {
+        grid.SetRows(grid.FixedRows());
+        grid.Row = grid.RowSel = grid.FixedRows() - 1;
+        return true;
+    }
+    if (error.isEmpty() && db.IsOpen()) error = db.Connection().lastError().text();
+    db.Rollback();
+    db.ReportFailure(FailureText(u"DELETE * FROM 记录 WHERE Dat<>#1973-08-18#"_s, error));
+    return false;
+}
+
+bool DeleteHistoryRows(const AppContext& ctx, TextGrid& grid) {
+    int first = grid.Row;
+    int last = grid.RowSel;
+    OrderPair(last, first);
+    if (first < grid.FixedRows() || last >= grid.Rows()) return false;
+    if (!ctx.prompt || !ctx.prompt->AskYesNo(u"您确定要删除第"_s + QString::number(first - 1) +
+                                             u"至第"_s + QString::number(last - 1) + u"行数据？"_s))
+        return false;
+
+    store::Database db(ctx);
+    if (!db.Begin()) {
+        db.ReportFailure(FailureText(u"DELETE * FROM 记录"_s, db.Connection().lastError().text()));
+        return false;
+    }
+    QString failed;
+    QString error;
+    {
+        QSqlQuery q(db.Connection());
+        q.prepare(u"DELETE FROM 记录 WHERE Dat=?"_s);
+        for (int g = first; g <= last && failed.isEmpty(); ++g) {
+            q.addBindValue(StoredDat(grid.Text(g, 0)));
+            if (!q.exec()) {
+                failed = u"DELETE * FROM 记录 WHERE Dat=#"_s + grid.Text(g, 0) + u'#';
+                error = q.lastError().text();
+            }
+        }
+    }
+    if (failed.isEmpty() && !db.Commit()) {
+        failed = u"DELETE * FROM 记录"_s;
+        error = db.Connection().lastError().text();
+    }
+    if (!failed.isEmpty()) {
+        // Nothing was deleted, so the list stays as it is.
+        db.Rollback();
+        db.ReportFailure(FailureText(failed, error));
+        return false;
+    }
+    RemoveGridRows(grid, grid.Row, grid.RowSel);
+    grid.Row = grid.RowSel = std::min(first, grid.Rows() - 1);
+    return true;
+}
+
+void TakeBackRecord(const TextGrid& grid, VoucherFields& voucher) {
+    if (grid.Rows() < 3) return;
+    const int r = grid.Row;
+    if (r >= grid.Rows() || r <= 1) return;
+    for (int c = 2; c < grid.Cols(); ++c) {
+        bool isNumber = false;
+        const int field = grid.Text(0, c).toInt(&isNumber);
+        if (!isNumber || field < kFirstField || field > kLastField) continue;
+        voucher.TakeText(field, grid.Text(r, c));
+    }
+}
+
+}  // namespace tf::history

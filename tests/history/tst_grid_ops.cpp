@@ -1,0 +1,235 @@
+#include <QtTest>
+
+#include "history/grid_ops.h"
+
+using namespace tf::history;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// 70 twips per character, so a text of 14 characters is 980 twips wide.
+double Width(const QString& text) {
+    return 70.0 * text.size();
+}
+
+// A grid like the history list: rows 0 and 1 fixed, columns 0 and 1 fixed, one data row
+// per entry of `column2`, numbered from 1.
+TextGrid MakeGrid(const QStringList& column2, int cols = 4) {
+    TextGrid g;
+    g.SetCols(cols);
+    g.SetRows(2);
+    g.SetFixedRows(2);
+    g.SetFixedCols(2);
+    g.SetWidth(100000);
+    for (int c = 2; c < cols; ++c) g.SetText(1, c, QStringLiteral("H%1").arg(c));
+    for (const QString& text : column2) {
+        const int r = g.AddRow();
+        g.SetText(r, 0, QStringLiteral("key%1").arg(r));
+        g.SetText(r, 1, QString::number(r - 1));
+        g.SetText(r, 2, text);
+    }
+    return g;
+}
+
+QStringList Column(const TextGrid& g, int col) {
+    QStringList out;
+    for (int r = g.FixedRows(); r < g.Rows(); ++r) out << g.Text(r, col);
+    return out;
+}
+
+}  // namespace
+
+class TestGridOps : public QObject {
+    Q_OBJECT
+private slots:
+    void fitColumns_data();
+    void fitColumns();
+    void fitColumnsFillsTheGridWithTheLastColumn();
+    void headerClick_data();
+    void headerClick();
+    void markerCycle();
+    void mixedColumnIsOrderedConsistently_data();
+    void mixedColumnIsOrderedConsistently();
+    void removeRows_data();
+    void removeRows();
+};
+
+void TestGridOps::fitColumns_data() {
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QString>("header");
+    QTest::addColumn<double>("gridWidth");
+    QTest::addColumn<int>("firstRow");
+    QTest::addColumn<double>("expected");
+    const QString text980(14, u'x');
+    QTest::newRow("widest text plus 100")
+        << QStringList{u"ab"_s, text980, {}} << u"H"_s << 100000.0 << 2 << 1080.0;
+    QTest::newRow("header wider than texts")
+        << QStringList{u"ab"_s} << QString(20, u'h') << 100000.0 << 2 << 1500.0;
+    QTest::newRow("empty column is 50 despite its header")
+        << QStringList{{}, {}} << u"a long header"_s << 100000.0 << 2 << 50.0;
+    QTest::newRow("from the header row, the header counts")
+        << QStringList{{}, {}} << u"a long header"_s << 100000.0 << 1 << 1010.0;
+    QTest::newRow("capped at half the grid width")
+        << QStringList{QString(100, u'x')} << u"H"_s << 3000.0 << 1 << 1500.0;
+}
+
+void TestGridOps::fitColumns() {
+    QFETCH(QStringList, texts);
+    QFETCH(QString, header);
+    QFETCH(double, gridWidth);
+    QFETCH(int, firstRow);
+    QFETCH(double, expected);
+    TextGrid g = MakeGrid(texts);
+    g.SetText(1, 2, header);
+    g.SetWidth(gridWidth);
+    FitColumns(g, firstRow, Width);
+    QCOMPARE(g.ColWidth(2), expected);
+    QCOMPARE(g.ColWidth(0), 0.0);  // left of the numbering column
+}
+
+void TestGridOps::fitColumnsFillsTheGridWithTheLastColumn() {
+    // No data rows: measured from row 0, so the hidden mapping row counts too.
+    TextGrid g = MakeGrid({});
+    g.SetText(0, 2, QString(30, u'm'));
+    g.SetWidth(10000);
+    FitColumns(g, 1, Width);
+    QCOMPARE(g.ColWidth(2), 30 * 70.0 + 100);
+    double total = 0;
+    for (int c = 0; c < g.Cols(); ++c) total += g.ColWidth(c);
+    QCOMPARE(total, 10000.0 - 400);
+}
+
+void TestGridOps::headerClick_data() {
+    QTest::addColumn<double>("x");
+    QTest::addColumn<double>("y");
+    QTest::addColumn<int>("leftCol");
+    QTest::addColumn<int>("sortedCol");  // -1: nothing sorted
+    QTest::addColumn<bool>("refitted");
+    // Columns: 0 hidden, 1 = 500, 2 = 1000, 3 = 1000; header rows 0 and 240 high.
+    QTest::newRow("numbering header refits") << 300.0 << 100.0 << 2 << -1 << true;
+    QTest::newRow("first data column") << 700.0 << 100.0 << 2 << 2 << false;
+    QTest::newRow("second data column") << 1600.0 << 100.0 << 2 << 3 << false;
+    QTest::newRow("scrolled: first shown column is 3") << 700.0 << 100.0 << 3 << 3 << false;
+    QTest::newRow("below the header") << 700.0 << 240.0 << 2 << -1 << false;
+    QTest::newRow("right of the last column") << 2600.0 << 100.0 << 2 << -1 << false;
+}
+
+void TestGridOps::headerClick() {
+    QFETCH(double, x);
+    QFETCH(double, y);
+    QFETCH(int, leftCol);
+    QFETCH(int, sortedCol);
+    QFETCH(bool, refitted);
+    TextGrid g = MakeGrid({u"b"_s, u"a"_s});
+    g.SetText(2, 3, u"y"_s);
+    g.SetText(3, 3, u"x"_s);
+    g.SetRowHeight(0, 0);
+    g.SetColWidth(0, 0);
+    g.SetColWidth(1, 500);
+    g.SetColWidth(2, 1000);
+    g.SetColWidth(3, 1000);
+    g.SetWidth(2000);  // a refit makes column 3 fill up to 1600
+    g.LeftCol = leftCol;
+    GridHeaderClick(g, x, y, Width);
+    for (int c = 2; c <= 3; ++c) QCOMPARE(g.Text(1, c).endsWith(AscendingMarker()), c == sortedCol);
+    if (sortedCol >= 0) QVERIFY(g.Text(2, sortedCol) < g.Text(3, sortedCol));
+    QCOMPARE(g.ColWidth(1) != 500, refitted);
+}
+
+void TestGridOps::markerCycle() {
+    TextGrid g = MakeGrid({u"2"_s, u"10"_s, u"1"_s});
+    const QStringList ascending{u"1"_s, u"2"_s, u"10"_s};
+    const QStringList descending{u"10"_s, u"2"_s, u"1"_s};
+    SortByColumn(g, 2);
+    QCOMPARE(g.Text(1, 2), u"H2△"_s);
+    QCOMPARE(Column(g, 2), ascending);
+    SortByColumn(g, 2);
+    QCOMPARE(g.Text(1, 2), u"H2▽"_s);
+    QCOMPARE(Column(g, 2), descending);
+    SortByColumn(g, 2);
+    QCOMPARE(g.Text(1, 2), u"H2△"_s);
+    QCOMPARE(Column(g, 2), ascending);
+    // Whole rows move, and the numbers are written afresh.
+    QCOMPARE(Column(g, 0), (QStringList{u"key4"_s, u"key2"_s, u"key3"_s}));
+    QCOMPARE(Column(g, 1), (QStringList{u"1"_s, u"2"_s, u"3"_s}));
+    // Sorting another column takes the marker away from this one.
+    SortByColumn(g, 3);
+    QCOMPARE(g.Text(1, 2), u"H2"_s);
+    QCOMPARE(g.Text(1, 3), u"H3△"_s);
+    QCOMPARE(g.Col, 3);
+}
+
+void TestGridOps::mixedColumnIsOrderedConsistently_data() {
+    QTest::addColumn<QStringList>("texts");
+    QTest::newRow("cycle of the pairwise rule") << QStringList{u"2"_s, u"1a"_s, u"10"_s};
+    QTest::newRow("amounts, accounts, names and blanks") << QStringList{u"￥999.00"_s,
+                                                                        u"张三"_s,
+                                                                        u"6222021234567890123"_s,
+                                                                        {},
+                                                                        u"￥1234.50"_s,
+                                                                        u"-3"_s,
+                                                                        u"abc"_s,
+                                                                        u"0.5"_s,
+                                                                        u"李四"_s,
+                                                                        u"1a"_s,
+                                                                        u"2"_s,
+                                                                        u"10"_s};
+    QStringList many;
+    for (int i = 0; i < 3000; ++i)
+        many << (i % 3 == 0 ? QString::number((i * 7919) % 1000)
+                            : QString::number((i * 104729) % 1000) + QStringLiteral("号"));
+    QTest::newRow("3000 mixed rows") << many;
+}
+
+void TestGridOps::mixedColumnIsOrderedConsistently() {
+    QFETCH(QStringList, texts);
+    for (const bool descending : {false, true}) {
+        TextGrid g = MakeGrid(texts);
+        SortByColumn(g, 2);
+        if (descending) SortByColumn(g, 2);
+        const QStringList sorted = Column(g, 2);
+        QCOMPARE(sorted.size(), texts.size());
+        // Every pair of two numbers and every pair of two texts is in the rule's order.
+        QStringList numbers, others;
+        for (const QString& t : sorted) (ReadsAsNumber(t) ? numbers : others) << t;
+        for (const QStringList* part : {&numbers, &others})
+            for (qsizetype i = 1; i < part->size(); ++i) {
+                const int c = GenericCompare(part->at(i - 1), part->at(i));
+                QVERIFY2(descending ? c >= 0 : c <= 0,
+                         qPrintable(part->at(i - 1) + u" / "_s + part->at(i)));
+            }
+    }
+}
+
+void TestGridOps::removeRows_data() {
+    QTest::addColumn<int>("a");
+    QTest::addColumn<int>("b");
+    QTest::addColumn<QStringList>("left");
+    QTest::newRow("3 to 5") << 3 << 5 << QStringList{u"r1"_s, u"r5"_s};
+    QTest::newRow("5 to 3") << 5 << 3 << QStringList{u"r1"_s, u"r5"_s};
+    QTest::newRow("the last rows") << 4 << 6 << QStringList{u"r1"_s, u"r2"_s};
+    QTest::newRow("one row") << 2 << 2 << QStringList{u"r2"_s, u"r3"_s, u"r4"_s, u"r5"_s};
+}
+
+void TestGridOps::removeRows() {
+    QFETCH(int, a);
+    QFETCH(int, b);
+    QFETCH(QStringList, left);
+    TextGrid g = MakeGrid({u"r1"_s, u"r2"_s, u"r3"_s, u"r4"_s, u"r5"_s});
+    // A row hidden by a search stays hidden when it moves up.
+    const int hidden = left.indexOf(u"r5"_s);
+    g.SetRowHeight(6, 0);
+    RemoveGridRows(g, a, b);
+    QCOMPARE(Column(g, 2), left);
+    QStringList numbers;
+    for (int i = 1; i <= left.size(); ++i) numbers << QString::number(i);
+    QCOMPARE(Column(g, 1), numbers);
+    for (int r = 2; r < g.Rows(); ++r) QCOMPARE(g.RowHeight(r) == 0, r - 2 == hidden);
+    // The hidden timestamp column moves with its row.
+    QStringList keys;
+    for (const QString& text : left) keys << u"key"_s + QString::number(text.mid(1).toInt() + 1);
+    QCOMPARE(Column(g, 0), keys);
+}
+
+QTEST_APPLESS_MAIN(TestGridOps)
+#include "tst_grid_ops.moc"

@@ -1,0 +1,251 @@
+#include <QtTest>
+
+#include "history/history_records.h"
+#include "store/records.h"
+#include "support/test_env.h"
+
+using namespace tf;
+using namespace tf::history;
+using namespace Qt::StringLiterals;
+using tf::test::TestEnv;
+
+namespace {
+
+double Width(const QString& text) {
+    return 100.0 * text.size();
+}
+
+// Captions like the main window's labels; every call that fills a field is noted.
+struct FakeVoucher : VoucherFields {
+    QList<QPair<int, QString>> taken;
+    QString Caption(int field) const override { return u"L"_s + QString::number(field); }
+    void TakeText(int field, const QString& text) override { taken.append({field, text}); }
+};
+
+QDateTime At(int day, int hour = 9) {
+    return QDateTime(QDate(2026, 3, day), QTime(hour, 15, 0));
+}
+
+// A voucher whose every field holds its tag and field number.
+FieldTexts Voucher(const QString& tag) {
+    FieldTexts t;
+    for (int i = kFirstField; i <= kLastField; ++i) t[i] = tag + u'-' + QString::number(i);
+    return t;
+}
+
+int Groups(const AppContext& ctx) {
+    return test::Scalar(ctx, u"SELECT COUNT(DISTINCT Dat) FROM 记录"_s).toInt();
+}
+
+QStringList Column(const TextGrid& g, int col) {
+    QStringList out;
+    for (int r = g.FixedRows(); r < g.Rows(); ++r) out << g.Text(r, col);
+    return out;
+}
+
+}  // namespace
+
+class TestHistoryRecords : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void fillListsNewestFirst();
+    void fillWithoutRecordsTable();
+    void filter_data();
+    void filter();
+    void deleteSelectedRows();
+    void deleteOutsideTheDataRowsDoesNothing();
+    void failedDeleteKeepsEverything();
+    void clearKeepsTheVoucherText();
+    void takeBack();
+
+private:
+    std::unique_ptr<TestEnv> env_;
+    FakeVoucher voucher_;
+    TextGrid grid_;
+    void Store(const QDateTime& when, const QString& tag) {
+        QVERIFY(store::StoreTexts(env_->ctx, when, Voucher(tag)));
+    }
+    // Five vouchers a … e, one a day from 1 to 5 March, e the newest; and the kept text.
+    void StoreFive() {
+        for (int d = 1; d <= 5; ++d) Store(At(d), QString(QChar(u'a' + d - 1)));
+        Store(store::CurrentTextDate(), u"kept"_s);
+    }
+};
+
+void TestHistoryRecords::init() {
+    env_ = std::make_unique<TestEnv>();
+    env_->CreateDatabase();
+    voucher_.taken.clear();
+    grid_ = TextGrid();
+    grid_.SetWidth(20000);
+}
+
+void TestHistoryRecords::fillListsNewestFirst() {
+    StoreFive();
+    Store(QDateTime(QDate(2026, 3, 6), QTime(0, 0)), u"midnight"_s);
+    // A voucher that lacks some fields leaves their cells empty.
+    QVERIFY(test::Exec(env_->ctx,
+                       u"DELETE FROM 记录 WHERE Dat='2026-03-03 09:15:00' AND "
+                       "Ctl IN (6, 27)"_s));
+    QVERIFY(FillHistory(env_->ctx, grid_, voucher_, Width));
+
+    QCOMPARE(grid_.Rows(), 2 + 6);
+    QCOMPARE(grid_.Cols(), 19);
+    QCOMPARE(Column(grid_, 5),
+             (QStringList{u"midnight-5"_s, u"e-5"_s, u"d-5"_s, u"c-5"_s, u"b-5"_s, u"a-5"_s}));
+    QCOMPARE(Column(grid_, 1), (QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"6"_s}));
+    QCOMPARE(grid_.Text(2, 0), u"2026-03-06"_s);
+    QCOMPARE(grid_.Text(3, 0), u"2026-03-05 09:15:00"_s);
+    // Row 0 maps columns to fields, row 1 holds the captions; the remarks are last.
+    QCOMPARE(grid_.Text(0, 2), u"2"_s);
+    QCOMPARE(grid_.Text(0, 18), u"27"_s);
+    QCOMPARE(grid_.Text(1, 18), u"L27"_s);
+    QCOMPARE(grid_.Text(3, 18), u"e-27"_s);
+    QCOMPARE(grid_.Text(3, 17), u"e-17"_s);
+    QCOMPARE(grid_.Text(5, 6), QString());
+    QCOMPARE(grid_.Text(5, 18), QString());
+    QCOMPARE(grid_.Text(5, 7), u"c-7"_s);
+    // No stub field appears anywhere.
+    for (int r = 0; r < grid_.Rows(); ++r)
+        for (int c = 0; c < grid_.Cols(); ++c) {
+            const QString& t = grid_.Text(r, c);
+            QVERIFY2(!t.contains(u"kept"_s), qPrintable(t));
+            const int field = t.section(u'-', 1).toInt();
+            QVERIFY2(field <= 17 || field == 27, qPrintable(t));
+        }
+    QCOMPARE(grid_.ColWidth(0), 0.0);
+    QCOMPARE(grid_.RowHeight(0), 0.0);
+    QVERIFY(env_->prompt.shown.isEmpty());
+}
+
+void TestHistoryRecords::fillWithoutRecordsTable() {
+    QVERIFY(test::Exec(env_->ctx, u"DROP TABLE 记录"_s));
+    QVERIFY(!FillHistory(env_->ctx, grid_, voucher_, Width));
+    QCOMPARE(grid_.Rows(), 2);
+    QCOMPARE(grid_.Text(1, 2), u"L2"_s);
+    QCOMPARE(env_->prompt.Messages(),
+             QStringList{u"数据库打开错误(SELECT * FROM 记录 WHERE Dat<>#1973-08-18# ORDER BY "
+                         "Dat DESC)！"_s});
+}
+
+void TestHistoryRecords::filter_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("shown");  // column 5 of the rows left visible
+    const QStringList all{u"e-5"_s, u"d-5"_s, u"c-5"_s, u"b-5"_s, u"a-5"_s};
+    QTest::newRow("one voucher's text") << u"c-1"_s << QStringList{u"c-5"_s};
+    QTest::newRow("a text in every row") << u"-27"_s << all;
+    QTest::newRow("case-sensitive") << u"C-1"_s << QStringList{};
+    QTest::newRow("only in the timestamp") << u"2026-03"_s << QStringList{};
+    QTest::newRow("empty shows all") << QString() << all;
+}
+
+void TestHistoryRecords::filter() {
+    QFETCH(QString, text);
+    QFETCH(QStringList, shown);
+    StoreFive();
+    FillHistory(env_->ctx, grid_, voucher_, Width);
+    FilterHistory(grid_, u"zzz"_s);  // everything hidden first
+    FilterHistory(grid_, text);
+    QStringList visible;
+    for (int r = 2; r < grid_.Rows(); ++r)
+        if (grid_.RowHeight(r) > 0) visible << grid_.Text(r, 5);
+    QCOMPARE(visible, shown);
+    QCOMPARE(grid_.Rows(), 7);
+}
+
+void TestHistoryRecords::deleteSelectedRows() {
+    StoreFive();
+    FillHistory(env_->ctx, grid_, voucher_, Width);
+    grid_.Row = 5;
+    grid_.RowSel = 3;
+    env_->prompt.yesNo << false << true;
+    QVERIFY(!DeleteHistoryRows(env_->ctx, grid_));  // No changes nothing
+    QCOMPARE(Groups(env_->ctx), 6);
+    QCOMPARE(grid_.Rows(), 7);
+
+    QVERIFY(DeleteHistoryRows(env_->ctx, grid_));
+    QCOMPARE(env_->prompt.Questions(), QStringList(2, u"您确定要删除第2至第4行数据？"_s));
+    QCOMPARE(Column(grid_, 5), (QStringList{u"e-5"_s, u"a-5"_s}));
+    QCOMPARE(Column(grid_, 1), (QStringList{u"1"_s, u"2"_s}));
+    QCOMPARE(
+        test::Rows(env_->ctx, u"SELECT DISTINCT Dat FROM 记录 ORDER BY Dat"_s),
+        (QList<QVariantList>{
+            {u"1973-08-18 00:00:00"_s}, {u"2026-03-01 09:15:00"_s}, {u"2026-03-05 09:15:00"_s}}));
+    QCOMPARE(test::Scalar(env_->ctx, u"SELECT COUNT(*) FROM 记录"_s).toInt(), 3 * 32);
+}
+
+void TestHistoryRecords::deleteOutsideTheDataRowsDoesNothing() {
+    StoreFive();
+    FillHistory(env_->ctx, grid_, voucher_, Width);
+    for (const auto& [row, sel] : {std::pair{1, 3}, std::pair{3, 7}}) {
+        grid_.Row = row;
+        grid_.RowSel = sel;
+        QVERIFY(!DeleteHistoryRows(env_->ctx, grid_));
+    }
+    QVERIFY(env_->prompt.shown.isEmpty());
+    QCOMPARE(Groups(env_->ctx), 6);
+}
+
+void TestHistoryRecords::failedDeleteKeepsEverything() {
+    StoreFive();
+    FillHistory(env_->ctx, grid_, voucher_, Width);
+    // The third of three deletes is refused: the two before it must not stay deleted.
+    QVERIFY(test::Exec(env_->ctx,
+                       u"CREATE TRIGGER keep BEFORE DELETE ON 记录 WHEN "
+                       "OLD.Dat='2026-03-03 09:15:00' BEGIN "
+                       "SELECT RAISE(ABORT, 'record is kept'); END"_s));
+    grid_.Row = 2;
+    grid_.RowSel = 4;
+    env_->prompt.yesNo << true;
+    QVERIFY(!DeleteHistoryRows(env_->ctx, grid_));
+    QCOMPARE(Groups(env_->ctx), 6);
+    QCOMPARE(grid_.Rows(), 7);
+    QCOMPARE(env_->prompt.Messages().size(), 1);
+    const QString message = env_->prompt.Messages().constFirst();
+    QVERIFY2(message.startsWith(u"数据库打开错误(DELETE * FROM 记录 WHERE Dat=#2026-03-03 "
+                                "09:15:00#)！"_s),
+             qPrintable(message));
+    QVERIFY2(message.contains(u"record is kept"_s), qPrintable(message));
+}
+
+void TestHistoryRecords::clearKeepsTheVoucherText() {
+    StoreFive();
+    FillHistory(env_->ctx, grid_, voucher_, Width);
+    env_->prompt.yesNo << false << true;
+    QVERIFY(!ClearHistory(env_->ctx, grid_));
+    QCOMPARE(Groups(env_->ctx), 6);
+    QCOMPARE(grid_.Rows(), 7);
+    QVERIFY(ClearHistory(env_->ctx, grid_));
+    QCOMPARE(env_->prompt.Questions(), QStringList(2, u"您确认要删除所有打印记录？"_s));
+    QCOMPARE(grid_.Rows(), 2);
+    QCOMPARE(test::Rows(env_->ctx, u"SELECT DISTINCT Dat FROM 记录"_s),
+             QList<QVariantList>{{u"1973-08-18 00:00:00"_s}});
+    QCOMPARE(test::Scalar(env_->ctx, u"SELECT COUNT(*) FROM 记录"_s).toInt(), 32);
+}
+
+void TestHistoryRecords::takeBack() {
+    // An empty history (only the kept text) lists nothing and takes nothing back.
+    Store(store::CurrentTextDate(), u"kept"_s);
+    FillHistory(env_->ctx, grid_, voucher_, Width);
+    QCOMPARE(grid_.Rows(), 2);
+    grid_.Row = 1;
+    TakeBackRecord(grid_, voucher_);
+    QVERIFY(voucher_.taken.isEmpty());
+
+    StoreFive();
+    FillHistory(env_->ctx, grid_, voucher_, Width);
+    grid_.Row = 1;  // the header row is not a record
+    TakeBackRecord(grid_, voucher_);
+    QVERIFY(voucher_.taken.isEmpty());
+
+    grid_.Row = 3;
+    TakeBackRecord(grid_, voucher_);
+    QList<QPair<int, QString>> expected;
+    for (int i = 2; i <= 17; ++i) expected.append({i, u"d-"_s + QString::number(i)});
+    expected.append({27, u"d-27"_s});
+    QCOMPARE(voucher_.taken, expected);
+}
+
+QTEST_GUILESS_MAIN(TestHistoryRecords)
+#include "tst_history_records.moc"
