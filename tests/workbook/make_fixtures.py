@@ -54,6 +54,8 @@ def write_cached():
     sheet.write_rich_string("C1", "中国", bold, "工商", "银行")
     sheet.write_boolean("D1", True)
     sheet.write_number("E1", 1e20)
+    sheet.write_string("A2", "a\x01b")
+    sheet.write_string("B2", "_x0041_")
     book.close()
 
 
