@@ -237,6 +237,8 @@ private slots:
             << Action([=, this] { OpenWorkbook(Path(u"notes.xls"_qs)); }) << 438;
         QTest::newRow("text named xlsx")
             << Action([=, this] { OpenWorkbook(Path(u"notes.xlsx"_qs)); }) << 438;
+        QTest::newRow("sheet larger than xls allows")
+            << Action([=, this] { OpenWorkbook(Path(u"oversized.xls"_qs)); }) << 438;
         QTest::newRow("missing sheet xls")
             << Action([=, this] { OpenWorkbook(xls)->SelectSheet(u"无此表"_qs); }) << 9;
         QTest::newRow("missing sheet xlsx")
