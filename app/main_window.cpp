@@ -24,6 +24,7 @@
 #include "amount/number.h"
 #include "app/font_menu.h"
 #include "app/grid.h"
+#include "app/history_link.h"
 #include "app/layout_edit.h"
 #include "app/window_utils.h"
 #include "common/colour.h"
@@ -587,8 +588,11 @@ void MF::Cm_Click(int index) {
         case 9:
             OpenHelp(QStringLiteral("contact"));
             break;
+        case 1:
+            ShowHistoryWindow(ctx_, *this);
+            break;
         default:
-            // The history (1) comes later; 5 is inactive.
+            // 5 is inactive.
             break;
     }
 }
