@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/arrange.h"
+#include "app/main_window_ui.h"
 #include "common/app_context.h"
 #include "common/fields.h"
 #include "print/page.h"
@@ -24,7 +25,6 @@ class QTabWidget;
 
 namespace tf {
 
-class PicBox;
 namespace print {
 class QtPrinter;
 }
@@ -42,17 +42,17 @@ public:
     static QString Caption() { return QStringLiteral("银行Tallyform2.11"); }
 
     // Controls, by the index they carry in the form.
-    QLineEdit* T(int i) const { return t_[i]; }
-    QLabel* L(int i) const { return i == 0 ? title_ : l_[i]; }
-    QLineEdit* TT(int i) const { return tt_[static_cast<size_t>(i)]; }
-    QCheckBox* CHK(int i) const { return chk_[static_cast<size_t>(i)]; }
-    QRadioButton* OP(int i) const { return op_[static_cast<size_t>(i)]; }
-    QPushButton* Cm(int i) const { return cm_[static_cast<size_t>(i)]; }
+    QLineEdit* T(int i) const { return ui_.T[i]; }
+    QLabel* L(int i) const { return i == 0 ? ui_.title : ui_.L[i]; }
+    QLineEdit* TT(int i) const { return ui_.tt[static_cast<size_t>(i)]; }
+    QCheckBox* CHK(int i) const { return ui_.chk[static_cast<size_t>(i)]; }
+    QRadioButton* OP(int i) const { return ui_.op[static_cast<size_t>(i)]; }
+    QPushButton* Cm(int i) const { return ui_.cm[static_cast<size_t>(i)]; }
     QWidget* Pic() const;
-    QFrame* Lin(int) const { return lin_; }
-    QTabWidget* SST() const { return sst_; }
-    QLabel* LBL() const { return lbl_; }
-    QLabel* CurFormat() const { return curFormat_; }
+    QFrame* Lin(int) const { return ui_.lin; }
+    QTabWidget* SST() const { return ui_.sst; }
+    QLabel* LBL() const { return ui_.lbl; }
+    QLabel* CurFormat() const { return ui_.curFormat; }
 
     // Handlers shared by the controls of one kind.
     void Cm_Click(int index);
@@ -129,7 +129,7 @@ public:
     // Prints on another target and device (tests record the page instead of printing it).
     void UsePrinter(PrintTarget* target, print::PrintDevice* device);
     // The button beside "打      印" that shows the page before it is printed.
-    QPushButton* PreviewButton() const { return preview_; }
+    QPushButton* PreviewButton() const { return ui_.preview; }
     void Preview_Click();
 
     bool ContentChanged = false;
@@ -145,10 +145,8 @@ private:
     PrintTarget& Target();
     print::PrintDevice& Device();
 
-    void BuildControls();
-    void BuildPrintTab(QWidget* page);
-    void BuildSettingsTab(QWidget* page);
-    void SetTabOrder();
+    // Connects the controls to their handlers and watches their events.
+    void WireControls();
     void Form_Load();
     void Form_Unload();
     void OpenHelp(const QString& fragment);
@@ -167,25 +165,10 @@ private:
     std::array<QString, 4> ttPrevious_;
     bool unloaded_ = false;
 
-    FieldTable<QLineEdit*> t_{};
-    FieldTable<QLabel*> l_{};
-    QLabel* title_ = nullptr;
-    QFrame* lin_ = nullptr;
-    PicBox* pic_ = nullptr;
+    MainWindowUi ui_;
     QMenu* fontMenu_ = nullptr;
     QAction* fontStyle_ = nullptr;
     QAction* modiSpace_ = nullptr;
-    QTabWidget* sst_ = nullptr;
-    std::array<QPushButton*, 11> cm_{};
-    std::array<QLineEdit*, 4> tt_{};
-    std::array<QLabel*, 4> label2_{};
-    std::array<QCheckBox*, 3> chk_{};
-    std::array<QRadioButton*, 2> op_{};
-    QLabel* label1_ = nullptr;
-    QLabel* label3_ = nullptr;
-    QLabel* curFormat_ = nullptr;
-    QLabel* lbl_ = nullptr;
-    QPushButton* preview_ = nullptr;
     // One printer for the whole run, so the choices of the printer dialog are kept.
     std::unique_ptr<print::QtPrinter> printer_;
     PrintTarget* target_ = nullptr;

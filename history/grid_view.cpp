@@ -5,7 +5,7 @@
 #include <QMouseEvent>
 #include <algorithm>
 
-#include "app/window_utils.h"
+#include "common/window_utils.h"
 
 namespace tf::history {
 

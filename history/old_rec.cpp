@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/window_utils.h"
+#include "common/window_utils.h"
 #include "history/grid_ops.h"
 #include "history/grid_view.h"
 #include "history/text_width.h"

@@ -7,7 +7,7 @@
 #include <QPointer>
 #include <QPushButton>
 
-#include "app/window_utils.h"
+#include "common/window_utils.h"
 #include "store/formats.h"
 
 namespace tf::store {

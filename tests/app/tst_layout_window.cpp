@@ -14,9 +14,9 @@
 #include <memory>
 
 #include "app/fonts.h"
-#include "app/grid.h"
 #include "app/main_window.h"
-#include "app/window_utils.h"
+#include "app/millimetre_grid.h"
+#include "common/window_utils.h"
 #include "store/default_format.h"
 #include "store/format_chooser.h"
 #include "support/test_env.h"
@@ -189,7 +189,7 @@ private slots:
         QTest::mouseClick(w->CHK(0), Qt::LeftButton);
         QVERIFY(!w->CHK(0)->isChecked());
         const QColor bg = w->PicCanvas().pixelColor(0, 0);
-        QVERIFY(!HasColour(w->PicCanvas(), kGridMajorColour));
+        QVERIFY(!HasColour(w->PicCanvas(), kMillimetreGridMajorColour));
         QTest::mousePress(w->Pic(), Qt::LeftButton, {}, QPoint(5, 5));
         QTest::mouseMove(w->Pic(), QPoint(200, 150));
         QTest::mouseRelease(w->Pic(), Qt::LeftButton, {}, QPoint(200, 150));
@@ -586,7 +586,7 @@ private slots:
         QCOMPARE(w->CHK(0)->isChecked(), index == 0 ? !grid : grid);
         if (index == 1) QTest::mouseClick(w->CHK(1), Qt::LeftButton);  // stub shown again
         QCOMPARE(w->Placement()[7].field.left, rearranges ? stored : stored + 300);
-        QCOMPARE(HasColour(w->PicCanvas(), kGridMajorColour), w->CHK(0)->isChecked());
+        QCOMPARE(HasColour(w->PicCanvas(), kMillimetreGridMajorColour), w->CHK(0)->isChecked());
     }
 
     void gridOnTheWindow() {
@@ -600,18 +600,18 @@ private slots:
         const int y = 4;
         auto colourAt = [&](const QImage& img, double twips) {
             const int x = int(twips / Tpp());
-            return img.pixelColor(x, y) == kGridMinorColour ||
-                           img.pixelColor(x, y) == kGridMajorColour
+            return img.pixelColor(x, y) == kMillimetreGridMinorColour ||
+                           img.pixelColor(x, y) == kMillimetreGridMajorColour
                        ? img.pixelColor(x, y)
                        : img.pixelColor(x + 1, y);
         };
-        QCOMPARE(colourAt(w->PicCanvas(), step * 10), kGridMajorColour);
-        QCOMPARE(colourAt(w->PicCanvas(), step * 2), kGridMinorColour);
-        QCOMPARE(colourAt(w->PicCanvas(), step * 8), kGridMinorColour);
+        QCOMPARE(colourAt(w->PicCanvas(), step * 10), kMillimetreGridMajorColour);
+        QCOMPARE(colourAt(w->PicCanvas(), step * 2), kMillimetreGridMinorColour);
+        QCOMPARE(colourAt(w->PicCanvas(), step * 8), kMillimetreGridMinorColour);
         // The picture shows the canvas when it paints, behind the fields.
         w->Pic()->repaint();
         const QImage shown = w->Pic()->grab().toImage();
-        QCOMPARE(colourAt(shown, step * 10), kGridMajorColour);
+        QCOMPARE(colourAt(shown, step * 10), kMillimetreGridMajorColour);
 
         // "85m" reads as 85: the same picture.
         const QImage at85 = w->PicCanvas();

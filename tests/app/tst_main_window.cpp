@@ -15,7 +15,7 @@
 #include "app/arrange.h"
 #include "app/fonts.h"
 #include "app/main_window.h"
-#include "app/window_utils.h"
+#include "common/window_utils.h"
 #include "store/default_format.h"
 #include "store/format_chooser.h"
 #include "store/formats.h"

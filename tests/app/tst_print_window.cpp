@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "app/main_window.h"
-#include "app/window_utils.h"
+#include "common/window_utils.h"
 #include "print/collate_form.h"
 #include "print/page.h"
 #include "print/printer.h"

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "app/main_window.h"
-#include "app/window_utils.h"
+#include "common/window_utils.h"
 #include "history/grid_view.h"
 #include "history/old_rec.h"
 #include "store/records.h"

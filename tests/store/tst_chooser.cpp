@@ -3,7 +3,7 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "app/window_utils.h"
+#include "common/window_utils.h"
 #include "store/format_chooser.h"
 #include "store/formats.h"
 #include "support/test_env.h"

@@ -1,4 +1,4 @@
-#include "app/grid.h"
+#include "app/millimetre_grid.h"
 
 #include <QPainter>
 #include <cmath>
@@ -7,10 +7,10 @@
 
 namespace tf {
 
-std::optional<Grid> GridGeometry(double picWidth, double picHeight, double H) {
+std::optional<MillimetreGrid> MillimetreGridGeometry(double picWidth, double picHeight, double H) {
     if (!(H > 0) || !std::isfinite(H) || !(picHeight > 0) || !std::isfinite(picWidth))
         return std::nullopt;
-    Grid g;
+    MillimetreGrid g;
     g.step = RoundHalfEven(picHeight / H);
     g.nx = RoundHalfEven(picWidth / picHeight * H + 5);
     g.ny = RoundHalfEven(H + 5);
@@ -25,21 +25,22 @@ std::optional<Grid> GridGeometry(double picWidth, double picHeight, double H) {
     return g;
 }
 
-void DrawGrid(QImage& canvas, const Grid& grid, double twipsPerPixel, QFont labelFont,
-              const QColor& textColour) {
+void DrawMillimetreGrid(QImage& canvas, const MillimetreGrid& grid, double twipsPerPixel,
+                        QFont labelFont, const QColor& textColour) {
     QPainter p(&canvas);
     p.setRenderHint(QPainter::Antialiasing, false);
     p.scale(1 / twipsPerPixel, 1 / twipsPerPixel);
-    for (const GridLine& l : grid.lines) {
-        p.setPen(QPen(l.major ? kGridMajorColour : kGridMinorColour, 0));  // one pixel wide
+    for (const MillimetreGridLine& l : grid.lines) {
+        p.setPen(QPen(l.major ? kMillimetreGridMajorColour : kMillimetreGridMinorColour,
+                      0));  // one pixel wide
         p.drawLine(QLineF(l.x1, l.y1, l.x2, l.y2));
     }
     // Text is placed in pixels, so the font keeps its point size.
     p.resetTransform();
-    labelFont.setPointSizeF(kGridLabelPoints);
+    labelFont.setPointSizeF(kMillimetreGridLabelPoints);
     p.setFont(labelFont);
     p.setPen(textColour);
-    for (const GridLabel& l : grid.labels) {
+    for (const MillimetreGridLabel& l : grid.labels) {
         const QPointF at(l.x / twipsPerPixel, l.y / twipsPerPixel);
         p.drawText(QRectF(at, QSizeF(canvas.width(), canvas.height())),
                    Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, l.text);

@@ -1,22 +1,22 @@
 #include <QGuiApplication>
 #include <QtTest>
 
-#include "app/grid.h"
+#include "app/millimetre_grid.h"
 
 using namespace tf;
 
 namespace {
 
-std::vector<GridLine> Lines(const Grid& g, bool vertical) {
-    std::vector<GridLine> out;
-    for (const GridLine& l : g.lines)
+std::vector<MillimetreGridLine> Lines(const MillimetreGrid& g, bool vertical) {
+    std::vector<MillimetreGridLine> out;
+    for (const MillimetreGridLine& l : g.lines)
         if ((l.x1 == l.x2) == vertical) out.push_back(l);
     return out;
 }
 
 }  // namespace
 
-class TestGrid : public QObject {
+class TestMillimetreGrid : public QObject {
     Q_OBJECT
 
 private slots:
@@ -42,7 +42,7 @@ private slots:
         QFETCH(int, step);
         QFETCH(int, nx);
         QFETCH(int, ny);
-        const auto g = GridGeometry(picWidth, picHeight, H);
+        const auto g = MillimetreGridGeometry(picWidth, picHeight, H);
         QVERIFY(g);
         QCOMPARE(g->step, step);
         QCOMPARE(g->nx, nx);
@@ -50,7 +50,7 @@ private slots:
     }
 
     void linesEveryTwoMillimetres() {
-        const auto g = GridGeometry(14960, 5780, 85);
+        const auto g = MillimetreGridGeometry(14960, 5780, 85);
         QVERIFY(g);
         const auto vertical = Lines(*g, true);
         const auto horizontal = Lines(*g, false);
@@ -61,7 +61,7 @@ private slots:
         QVERIFY(g->lines[112].x1 == g->lines[112].x2);
         QVERIFY(g->lines[113].y1 == g->lines[113].y2);
         for (size_t n = 0; n < vertical.size(); ++n) {
-            const GridLine& l = vertical[n];
+            const MillimetreGridLine& l = vertical[n];
             QCOMPARE(l.x1, 136.0 * double(n));
             QCOMPARE(l.y1, 0.0);
             QCOMPARE(l.y2, 5780.0);
@@ -76,9 +76,9 @@ private slots:
     }
 
     void labelsEveryTwoCentimetres() {
-        const auto g = GridGeometry(14960, 5780, 85);
+        const auto g = MillimetreGridGeometry(14960, 5780, 85);
         QVERIFY(g);
-        std::vector<GridLabel> expected;
+        std::vector<MillimetreGridLabel> expected;
         for (int cm = 2; cm <= 22; cm += 2)
             expected.push_back({68.0 * cm * 10 - 40, 20, QString::number(cm)});
         for (int cm = 2; cm <= 8; cm += 2)
@@ -98,23 +98,23 @@ private slots:
     void noScaleNoGrid() {
         QFETCH(double, picHeight);
         QFETCH(double, H);
-        QVERIFY(!GridGeometry(10000, picHeight, H));
+        QVERIFY(!MillimetreGridGeometry(10000, picHeight, H));
     }
 
     void drawnInItsColours() {
         // 15 twips to a pixel: major lines at 680 twips fall on pixel 45, minor ones at 136
         // on pixel 9.
-        const auto g = GridGeometry(14960, 5780, 85);
+        const auto g = MillimetreGridGeometry(14960, 5780, 85);
         QVERIFY(g);
         QImage canvas(998, 386, QImage::Format_RGB32);
         canvas.fill(Qt::white);
-        DrawGrid(canvas, *g, 15, QFont(), Qt::black);
-        QCOMPARE(canvas.pixelColor(45, 300), kGridMajorColour);
-        QCOMPARE(canvas.pixelColor(9, 300), kGridMinorColour);
-        QCOMPARE(canvas.pixelColor(300, 45), kGridMajorColour);
-        QCOMPARE(canvas.pixelColor(300, 9), kGridMinorColour);
+        DrawMillimetreGrid(canvas, *g, 15, QFont(), Qt::black);
+        QCOMPARE(canvas.pixelColor(45, 300), kMillimetreGridMajorColour);
+        QCOMPARE(canvas.pixelColor(9, 300), kMillimetreGridMinorColour);
+        QCOMPARE(canvas.pixelColor(300, 45), kMillimetreGridMajorColour);
+        QCOMPARE(canvas.pixelColor(300, 9), kMillimetreGridMinorColour);
         // A crossing of a minor horizontal with a major vertical takes the later horizontal.
-        QCOMPARE(canvas.pixelColor(45, 9), kGridMinorColour);
+        QCOMPARE(canvas.pixelColor(45, 9), kMillimetreGridMinorColour);
         QCOMPARE(canvas.pixelColor(30, 300), QColor(Qt::white));
         // The label "2" stands just left of and below the top of the 2 cm line (1320, 20).
         bool ink = false;
@@ -139,5 +139,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestGrid)
-#include "tst_grid.moc"
+QTEST_MAIN(TestMillimetreGrid)
+#include "tst_millimetre_grid.moc"

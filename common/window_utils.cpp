@@ -1,4 +1,4 @@
-#include "app/window_utils.h"
+#include "common/window_utils.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
 
 namespace tf {
 
@@ -13,6 +14,13 @@ double TwipsPerPixel() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     const double dpi = screen ? screen->logicalDotsPerInch() : 96.0;
     return 1440.0 / (dpi > 0 ? dpi : 96.0);
+}
+
+void PlaceInTwips(QWidget* w, double left, double top, double width, double height) {
+    const int x = TwipsToPixels(left);
+    const int y = TwipsToPixels(top);
+    w->setGeometry(x, y, std::max(1, TwipsToPixels(left + width) - x),
+                   std::max(1, TwipsToPixels(top + height) - y));
 }
 
 bool IsFormOpen(const QString& caption) {

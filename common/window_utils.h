@@ -17,6 +17,10 @@ inline double PixelsToTwips(int pixels) {
     return pixels * TwipsPerPixel();
 }
 
+// Places a widget at a twips rectangle inside its parent. The right and bottom edges are
+// rounded on their own, so neighbours meet without gaps; the size is at least one pixel.
+void PlaceInTwips(QWidget* w, double left, double top, double width, double height);
+
 // True when an open (visible) top-level window of the program has exactly this caption.
 bool IsFormOpen(const QString& caption);
 // Returns once no open window has this caption; runs the event loop meanwhile, never spins.
