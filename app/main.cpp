@@ -5,6 +5,7 @@
 #include "app/qt_prompt.h"
 #include "app/qt_translations.h"
 #include "common/app_context.h"
+#include "progress/indicator.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -18,6 +19,8 @@ int main(int argc, char* argv[]) {
     tf::AppContext ctx;
     ctx.dataDir = tf::AppContext::DefaultDataDir();
     ctx.prompt = &prompt;
+    tf::progress::Indicator indicator;
+    ctx.progress = &indicator;
 
     tf::MF window(ctx);
     prompt.SetParent(&window);
