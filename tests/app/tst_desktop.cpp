@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/fonts.h"
+#include "app/help_page.h"
 #include "app/main_window.h"
 #include "app/qt_prompt.h"
 #include "app/qt_translations.h"
@@ -75,6 +76,34 @@ private slots:
         QVERIFY(print && cancel);
         QCOMPARE(print->text(), u"打印(&P)"_s);
         QCOMPARE(cancel->text(), u"取消"_s);
+    }
+
+    void helpPageFound_data() {
+        QTest::addColumn<QStringList>("pages");  // help pages present, relative to a root
+        QTest::addColumn<QString>("found");
+        const QString beside = u"prefix/bin/help/index.html"_s;
+        const QString installed = u"prefix/share/tallyform/help/index.html"_s;
+        const QString data = u"data/tallyform/help/index.html"_s;
+        QTest::newRow("beside the program") << QStringList{beside} << beside;
+        QTest::newRow("installed share folder") << QStringList{installed} << installed;
+        QTest::newRow("desktop data folder") << QStringList{data} << data;
+        QTest::newRow("beside the program first") << QStringList{installed, beside, data} << beside;
+        QTest::newRow("nowhere") << QStringList{} << QString();
+    }
+
+    void helpPageFound() {
+        QFETCH(QStringList, pages);
+        QFETCH(QString, found);
+        QTemporaryDir root;
+        QDir(root.path()).mkpath(u"prefix/bin"_s);
+        for (const QString& page : pages) {
+            QDir(root.path()).mkpath(QFileInfo(page).path());
+            QFile f(root.filePath(page));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        const QString result = FindHelpPage(root.filePath(u"prefix/bin"_s),
+                                            {root.filePath(u"none"_s), root.filePath(u"data"_s)});
+        QCOMPARE(result, found.isEmpty() ? QString() : root.filePath(found));
     }
 
     void fontDialogKeepsFieldFont_data() {
