@@ -13,7 +13,7 @@ int main(int argc, char* argv[]) {
     tf::QtPrompt prompt;
     tf::AppContext ctx;
     ctx.dataDir = tf::AppContext::DefaultDataDir();
-    ctx.prompt = &prompt;
+    ctx.SetPrompt(&prompt);
 
     tf::MF window(ctx);
     prompt.SetParent(&window);

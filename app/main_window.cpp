@@ -79,7 +79,7 @@ void MF::Form_Load() {
 
 void MF::Form_Unload() {
     store::StoreTexts(ctx_, store::CurrentTextDate(), Texts());
-    if (ctx_.prompt && ctx_.prompt->AskYesNo(QStringLiteral("是否保存当前格式为默认格式？"))) {
+    if (ctx_.UserPrompt().AskYesNo(QStringLiteral("是否保存当前格式为默认格式？"))) {
         SettingsFromWidgets();
         QString name = store::DefaultFormatName();
         store::SaveFormat(ctx_, name, settings_);
@@ -204,7 +204,7 @@ QString MF::HelpPagePath() {
 }
 
 void MF::OpenHelp(const QString& fragment) {
-    OpenHelpPage(ctx_.prompt, fragment);
+    OpenHelpPage(ctx_.UserPrompt(), fragment);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -216,12 +216,12 @@ void MF::T_LostFocus(int i) {
         const QString sign = TT(0)->text();
         T(12)->setText(amount::NormaliseAmount(T(12)->text(), sign, &cut));
         T(11)->setText(amount::CapitalAmount(T(12)->text(), sign, ttPrevious_[0], TT(0)->text()));
-        if (cut && ctx_.prompt) {
+        if (cut) {
             // Shown once the focus change that led here has finished.
             QMetaObject::invokeMethod(
                 this,
                 [this] {
-                    ctx_.prompt->Message(
+                    ctx_.UserPrompt().Message(
                         QStringLiteral("金额超出99999999.99，最高位已被截去，请核对小写金额！"));
                 },
                 Qt::QueuedConnection);
@@ -270,12 +270,12 @@ print::VoucherPage MF::CurrentPage() {
                       arrangement_ ? arrangement_->pic.height : 0);
 }
 
-void MF::UsePrinter(PrintTarget* target, print::PrintDevice* device) {
+void MF::UsePrinter(print::PrintTarget* target, print::PrintDevice* device) {
     target_ = target;
     device_ = device;
 }
 
-PrintTarget& MF::Target() {
+print::PrintTarget& MF::Target() {
     if (target_) return *target_;
     if (!printer_) printer_ = std::make_unique<print::QtPrinter>();
     return *printer_;

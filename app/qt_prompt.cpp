@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "common/colour.h"
+#include "print/print_target.h"
 
 namespace tf {
 
@@ -136,7 +137,7 @@ QString QtPrompt::SaveFileName(const QString& title, const QString& filter,
     return QFileDialog::getSaveFileName(parent_, title, suggested, filter);
 }
 
-bool QtPrompt::ChoosePrinter(PrintTarget& target) {
+bool QtPrompt::ChoosePrinter(print::PrintTarget& target) {
     QPrinter* printer = target.Printer();
     if (!printer) return true;  // a target without a real printer needs no dialog
     QPrintDialog dlg(printer, parent_);

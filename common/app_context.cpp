@@ -5,7 +5,20 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "common/progress.h"
+#include "common/prompt.h"
+
 namespace tf {
+
+Prompt& AppContext::UserPrompt() const {
+    static NullPrompt none;
+    return prompt_ ? *prompt_ : none;
+}
+
+Progress& AppContext::ProgressDisplay() const {
+    static NullProgress none;
+    return progress_ ? *progress_ : none;
+}
 
 QString AppContext::DatabasePath() const {
     return QDir(dataDir).filePath(QStringLiteral("Par.mdb"));
