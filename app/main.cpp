@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "app/qt_prompt.h"
 #include "common/app_context.h"
+#include "progress/indicator.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -14,6 +15,8 @@ int main(int argc, char* argv[]) {
     tf::AppContext ctx;
     ctx.dataDir = tf::AppContext::DefaultDataDir();
     ctx.SetPrompt(&prompt);
+    tf::progress::Indicator indicator;
+    ctx.SetProgress(&indicator);
 
     tf::MF window(ctx);
     prompt.SetParent(&window);

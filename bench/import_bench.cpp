@@ -1,0 +1,147 @@
+// Imports a 10,000-row worksheet (.xls written by xlwt, .xlsx by openpyxl) into a Par.mdb that
+// already holds 100,000 vouchers, with the progress window shown, and prints the time beside
+// the time xlrd (.xls) or openpyxl read-only (.xlsx) takes merely to read the same cells.
+
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "common/prompt.h"
+#include "history/history_records.h"
+#include "history/import.h"
+#include "progress/indicator.h"
+#include "store/database.h"
+
+using namespace tf;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kRows = 10000;
+constexpr int kVouchers = 100000;
+
+// Answers nothing and prints what the import tells the user.
+class PrintingPrompt : public Prompt {
+public:
+    void Message(const QString& text, const QString&) override {
+        std::printf("  message: %s\n", qPrintable(text));
+    }
+    bool AskYesNo(const QString&, const QString&) override { return false; }
+    std::optional<QString> InputText(const QString&, const QString&, const QString&) override {
+        return std::nullopt;
+    }
+    std::optional<FontChoice> ChooseFont(const FontChoice&) override { return std::nullopt; }
+    QString OpenFileName(const QString&, const QString&) override { return {}; }
+    QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
+    bool ChoosePrinter(print::PrintTarget&) override { return false; }
+};
+
+QByteArray Python(const QStringList& arguments) {
+    QProcess python;
+    python.start(QStringLiteral(TALLYFORM_PYTHON),
+                 QStringList{QStringLiteral(TALLYFORM_BENCH_SCRIPT)} + arguments);
+    if (!python.waitForFinished(-1) || python.exitCode() != 0) {
+        std::fprintf(stderr, "python failed: %s\n", python.readAllStandardError().constData());
+        std::exit(1);
+    }
+    return python.readAllStandardOutput();
+}
+
+// 100,000 printed vouchers of 32 fields each, one every 1537 seconds back from today.
+void MakeHistory(const AppContext& ctx) {
+    store::Database db(ctx);
+    db.EnsureTables();
+    db.Begin();
+    db.ExecuteSql(
+        u"WITH RECURSIVE v(n) AS (SELECT 0 UNION ALL SELECT n + 1 FROM v WHERE n < ?), "
+        "f(c) AS (SELECT 2 UNION ALL SELECT c + 1 FROM f WHERE c < 33) "
+        "INSERT INTO 记录 (Dat, Ctl, Con) SELECT strftime('%Y-%m-%d %H:%M:%S', ?, "
+        "'-' || (n * 1537) || ' seconds'), c, '上海浦江贸易有限公司' || n FROM v, f"_s,
+        {kVouchers - 1, QDateTime::currentDateTime().toString(u"yyyy-MM-dd 17:00:00"_s)});
+    db.Commit();
+}
+
+// The history grid with its mapping row, header and one row per stored voucher.
+history::TextGrid HistoryGrid() {
+    history::TextGrid grid;
+    grid.SetCols(history::kHistoryCols);
+    grid.SetRows(2 + kVouchers);
+    grid.SetFixedRows(2);
+    grid.SetFixedCols(2);
+    for (int c = 2; c <= 17; ++c) grid.SetText(0, c, QString::number(c));
+    grid.SetText(0, 18, QString::number(history::kRemarksField));
+    return grid;
+}
+
+long PeakKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    std::printf("import_bench: %d worksheet rows into a Par.mdb of %d vouchers\n", kRows,
+                kVouchers);
+    Python({u"write"_s, dir.path(), QString::number(kRows)});
+
+    const QString base = dir.filePath(u"base"_s);
+    QDir().mkpath(base);
+    AppContext baseCtx;
+    baseCtx.dataDir = base;
+    MakeHistory(baseCtx);
+
+    PrintingPrompt prompt;
+    std::printf("%-34s %10s %12s %8s %14s %14s\n", "what", "ours (s)", "reference (s)", "ratio",
+                "ours peak KiB", "ref peak KiB");
+    for (const QString& kind : {u"xls"_s, u"xlsx"_s}) {
+        const QString data = dir.filePath(kind);
+        QDir().mkpath(data);
+        QFile::copy(base + u"/Par.mdb"_s, data + u"/Par.mdb"_s);
+        progress::Indicator indicator;
+        AppContext ctx;
+        ctx.dataDir = data;
+        ctx.SetPrompt(&prompt);
+        ctx.SetProgress(&indicator);
+        history::TextGrid grid = HistoryGrid();
+        history::ImportRequest request;
+        request.path = dir.filePath(u"bench."_s + kind);
+        request.sheet = u"记录"_s;
+        request.firstRow = 2;
+        request.lastRow = kRows + 1;
+        request.columnMap = history::DefaultColumnMap();
+
+        QElapsedTimer timer;
+        timer.start();
+        const int result = history::ImportWorkbook(ctx, grid, request, workbook::OpenWorkbook);
+        const double ours = timer.nsecsElapsed() / 1e9;
+        const long ourPeak = PeakKiB();
+
+        const QList<QByteArray> ref =
+            Python({u"read"_s, dir.path(), QString::number(kRows), kind}).trimmed().split(' ');
+        const double theirs = ref.value(0).toDouble();
+        const QString what = u"import .%1 (%2)"_s.arg(
+            kind, kind == u"xls"_s ? u"vs xlrd"_s : u"vs openpyxl read-only"_s);
+        std::printf("%-34s %10.3f %12.3f %8.2f %14ld %14s\n", qPrintable(what), ours, theirs,
+                    theirs > 0 ? ours / theirs : 0.0, ourPeak, ref.value(1).constData());
+
+        store::Database db(ctx);
+        db.OpenDatabase();
+        QSqlQuery count(db.Connection());
+        count.exec(u"SELECT COUNT(*) FROM 记录 WHERE Dat LIKE '% 00:00:00'"_s);
+        count.next();
+        std::printf("  result %d, %d grid rows added, %d records stored at midnight\n", result,
+                    grid.Rows() - 2 - kVouchers, count.value(0).toInt());
+    }
+    return 0;
+}

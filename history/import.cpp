@@ -1,0 +1,282 @@
+#include "history/import.h"
+
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <algorithm>
+#include <climits>
+#include <optional>
+
+#include "common/progress.h"
+#include "common/prompt.h"
+#include "history/history_records.h"
+#include "store/database.h"
+#include "store/records.h"
+
+using namespace Qt::StringLiterals;
+
+namespace tf::history {
+
+using workbook::WorkbookError;
+
+std::array<int, kMappedColumns> DefaultColumnMap() {
+    std::array<int, kMappedColumns> map{};
+    for (int k = 0; k < kMappedColumns; ++k) map[static_cast<size_t>(k)] = k + 1;
+    return map;
+}
+
+int ColumnNumber(const QString& text) {
+    const QString s = text.trimmed().toUpper();
+    // An empty box names no column; it is reported like any column out of range.
+    if (s.isEmpty() || s.size() > 2) return 0;
+    for (const QChar ch : s)
+        if (ch.unicode() > 0x7F) return 1;
+    const auto v = [](QChar ch) { return static_cast<int>(ch.unicode()) - 64; };
+    const int n = s.size() == 1 ? v(s[0]) : 26 * v(s[0]) + v(s[1]);
+    return n < 1 ? 1 : n;
+}
+
+QString ImportErrorText(int number) {
+    switch (number) {
+        case workbook::kCannotOpen:
+            return u"无法打开Excel文件，请检查后重新输入文件名及路径！"_s;
+        case workbook::kNoSuchSheet:
+            return u"输入表格名称有误，无法打开表格，请重新输入！"_s;
+        case workbook::kNotWorkbook:
+            return u"文件类型不对，请选择Excel文档！"_s;
+        case workbook::kOutOfRange:
+            return u"输入表格列号超界，请重新输入！"_s;
+        default:
+            return u"未知错误，错误号："_s + QString::number(number) + u"\u3000请检查输入值！"_s;
+    }
+}
+
+QString ImportProgressTitle() {
+    return u"正在读取记录…"_s;
+}
+
+QString ImportDoneText(qint32 firstRow, qint32 lastRow) {
+    return u"导入EXCEL表格第"_s + QString::number(firstRow) + u"至第"_s + QString::number(lastRow) +
+           u"行!"_s;
+}
+
+namespace {
+
+void Tell(const AppContext& ctx, const QString& text) {
+    ctx.UserPrompt().Message(text);
+}
+
+// A cell of the worksheet; addresses the sheet cannot have fail here as well, whatever the
+// reader would make of them.
+QString ReadCell(const workbook::WorkbookReader& reader, qint64 row, int col) {
+    if (row < 1 || row > INT_MAX || col < 1)
+        throw WorkbookError(workbook::kOutOfRange,
+                            u"R%1C%2"_s.arg(QString::number(row), QString::number(col)));
+    return reader.CellText(static_cast<int>(row), col);
+}
+
+QString SqlDate(QDate d) {
+    return d.toString(u"yyyy-MM-dd"_s);
+}
+
+// The free midnight dates, from a start day backwards. The used midnight dates are read a
+// window of days at a time with one statement, not day by day.
+class FreeDates {
+public:
+    FreeDates(QSqlDatabase& db, QDate start, qint64 expected)
+        : db_(db),
+          next_(start),
+          window_(static_cast<int>(std::clamp<qint64>(expected + 16, 16, 4096))) {}
+
+    // The next free date, or nothing when the used dates cannot be read.
+    std::optional<QDate> Next() {
+        const QDate reserved = store::CurrentTextDate().date();
+        for (;;) {
+            if (!loadedFrom_.isValid() || next_ < loadedTo_) {
+                if (!Load()) return std::nullopt;
+            }
+            const QDate d = next_;
+            next_ = next_.addDays(-1);
+            if (d != reserved && !used_.contains(d)) return d;
+        }
+    }
+
+private:
+    bool Load() {
+        QSqlQuery q(db_);
+        q.setForwardOnly(true);
+        q.prepare(
+            u"WITH RECURSIVE day(n, d) AS (SELECT 0, ? UNION ALL "
+            "SELECT n + 1, date(d, '-1 day') FROM day WHERE n + 1 < ?) "
+            "SELECT d FROM day WHERE EXISTS "
+            "(SELECT 1 FROM 记录 WHERE Dat = d || ' 00:00:00')"_s);
+        q.addBindValue(SqlDate(next_));
+        q.addBindValue(window_);
+        if (!q.exec()) {
+            error_ = q.lastError().text();
+            return false;
+        }
+        used_.clear();
+        while (q.next()) used_.insert(QDate::fromString(q.value(0).toString(), u"yyyy-MM-dd"_s));
+        loadedFrom_ = next_;
+        loadedTo_ = next_.addDays(-(window_ - 1));
+        return true;
+    }
+
+    QSqlDatabase& db_;
+    QDate next_;
+    int window_;
+    QDate loadedFrom_;
+    QDate loadedTo_;
+    QSet<QDate> used_;
+    QString error_;
+};
+
+// The records of one worksheet row: one statement inserting all its fields.
+class RowWriter {
+public:
+    RowWriter(QSqlDatabase& db, const TextGrid& grid) : query_(db) {
+        for (int j = 2; j < grid.Cols() && j - 1 < kMappedColumns; ++j)
+            fields_.append({j, grid.Text(0, j).toInt()});
+        QStringList tuples;
+        for (qsizetype k = 0; k < fields_.size(); ++k) tuples.append(u"(?,?,?)"_s);
+        sql_ = u"INSERT INTO 记录 (Dat, Ctl, Con) VALUES "_s + tuples.join(u',');
+    }
+
+    bool Store(const QString& dat, const TextGrid& grid, int row) {
+        if (fields_.isEmpty()) return true;
+        if (!prepared_) {
+            if (!query_.prepare(sql_)) return false;
+            prepared_ = true;
+        }
+        int at = 0;
+        for (const auto& [col, ctl] : fields_) {
+            query_.bindValue(at++, dat);
+            query_.bindValue(at++, ctl);
+            query_.bindValue(at++, grid.Text(row, col));
+        }
+        return query_.exec();
+    }
+
+    QString Shown() const { return u"INSERT INTO 记录"_s; }
+
+private:
+    QSqlQuery query_;
+    QString sql_;
+    bool prepared_ = false;
+    QList<std::pair<int, int>> fields_;  // grid column, field number
+};
+
+}  // namespace
+
+int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& request,
+                   const WorkbookOpener& open) {
+    Progress& progress = ctx.ProgressDisplay();
+    const QDate yesterday = ctx.now().date().addDays(-1);
+
+    store::Database db(ctx);
+    bool inTransaction = false;
+    bool progressShown = false;
+    const auto finish = [&]() -> bool {
+        if (inTransaction && !db.Commit()) {
+            db.Rollback();
+            db.ReportFailure(u"数据库打开错误(COMMIT)！"_s);
+            return false;
+        }
+        inTransaction = false;
+        return true;
+    };
+    const auto dbFailure = [&](const QString& statement) {
+        if (progressShown) progress.CloseProgress();
+        finish();
+        db.ReportFailure(u"数据库打开错误("_s + statement + u")！"_s);
+        return -1;
+    };
+
+    try {
+        std::unique_ptr<workbook::WorkbookReader> reader = open(request.path);
+        reader->SelectSheet(request.sheet);
+
+        if (!db.OpenDatabase()) return dbFailure(u"SELECT * FROM 记录"_s);
+        qint32 start = 0;
+        progress.ShowProgress(ImportProgressTitle(), request.lastRow - request.firstRow + 1, start);
+        progressShown = true;
+
+        const qint64 first = request.firstRow;
+        const qint64 last = request.lastRow;
+        if (first <= last) {
+            if (!db.Begin()) return dbFailure(u"BEGIN"_s);
+            inTransaction = true;
+        }
+        FreeDates freeDates(db.Connection(), yesterday, last - first + 1);
+        RowWriter writer(db.Connection(), grid);
+        for (qint64 i = first; i <= last; ++i) {
+            const int r = grid.AddRow();
+            grid.SetText(r, 1, QString::number(grid.Rows() - 2));
+            for (int j = 2; j < grid.Cols() && j - 1 < kMappedColumns; ++j) {
+                const int col = request.columnMap[static_cast<size_t>(j - 1)];
+                // Blanks around a text would print in front of the field and shift it.
+                grid.SetText(r, j, ReadCell(*reader, i, col).trimmed());
+            }
+            const std::optional<QDate> day = freeDates.Next();
+            if (!day) return dbFailure(u"SELECT * FROM 记录"_s);
+            const QString dat = store::DateText(QDateTime(*day, QTime(0, 0)));
+            // Each row's records are written whole or not at all.
+            db.ExecuteSql(u"SAVEPOINT import_row"_s);
+            if (!writer.Store(dat, grid, r)) {
+                db.ExecuteSql(u"ROLLBACK TO import_row"_s);
+                db.ExecuteSql(u"RELEASE import_row"_s);
+                return dbFailure(writer.Shown());
+            }
+            db.ExecuteSql(u"RELEASE import_row"_s);
+            grid.SetText(r, 0, GridDateText(dat));
+            progress.StepProgress(1, u"pages"_s);
+        }
+        const bool stored = finish();
+        progress.CloseProgress();
+        if (!stored) return -1;
+        Tell(ctx, ImportDoneText(request.firstRow,
+                                 last >= first ? request.lastRow : request.firstRow - 1));
+        return 0;
+    } catch (const WorkbookError& e) {
+        if (progressShown) progress.CloseProgress();
+        finish();
+        Tell(ctx, ImportErrorText(e.Number()));
+        return e.Number();
+    }
+}
+
+QStringList ReadSheetNames(const QString& path, const WorkbookOpener& open) {
+    try {
+        return open(path)->SheetNames();
+    } catch (const WorkbookError&) {
+        return {};
+    }
+}
+
+int DisplayXls(const AppContext& ctx, TextGrid& grid, const QString& path, const QString& sheet,
+               const WorkbookOpener& open) {
+    constexpr int kRows = 10;
+    constexpr int kCols = 20;
+    grid.SetRows(0);
+    grid.SetCols(0);
+    grid.SetRows(kRows + 1);
+    grid.SetCols(kCols + 1);
+    grid.SetColWidth(0, 300);
+    grid.SetFixedCols(1);
+    grid.SetFixedRows(1);
+    for (int i = 1; i <= kRows; ++i) grid.SetText(i, 0, QString::number(i));
+    for (int j = 1; j <= kCols; ++j) grid.SetText(0, j, workbook::ColumnLetters(j));
+    try {
+        std::unique_ptr<workbook::WorkbookReader> reader = open(path);
+        reader->SelectSheet(sheet);
+        for (int k = 1; k <= kRows; ++k)
+            for (int l = 1; l <= kCols; ++l) grid.SetText(k, l, reader->CellText(k, l));
+        return 0;
+    } catch (const WorkbookError& e) {
+        Tell(ctx, ImportErrorText(e.Number()));
+        return e.Number();
+    }
+}
+
+}  // namespace tf::history

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+#include "history/workbook/workbook.h"
+
+// What the four backends share: factories, the text of a number, the cell styles that the
+// declared ranges give, and the step that puts a finished file at its target.
+
+namespace tf::workbook::detail {
+
+std::unique_ptr<WorkbookReader> OpenXls(const QString& path);
+std::unique_ptr<WorkbookReader> OpenXlsx(const QString& path);
+std::unique_ptr<WorkbookWriter> CreateXls(const QString& path);
+std::unique_ptr<WorkbookWriter> CreateXlsx(const QString& path);
+
+// A number as a cell shows it: whole numbers of up to 15 digits as plain digits, every other
+// value in the shortest decimal form that reads back to the same double.
+QString NumberText(double value);
+
+// The index of the sheet of that name, the exact spelling first, then any case as a spreadsheet
+// compares sheet names; -1 when there is none.
+qsizetype FindSheet(const QStringList& names, const QString& name);
+
+// Throws kOutOfRange unless 1 ≤ row ≤ MaxRows and 1 ≤ col ≤ MaxColumns of the format.
+void CheckAddress(FileFormat format, int row, int col);
+
+// The formatting one cell gets from the ranges declared so far.
+struct CellStyle {
+    bool filled = false;
+    qint32 fill = 0;  // 0x00BBGGRR
+    bool bold = false;
+    int border = 0;  // 0: none, else the border weight
+    bool IsPlain() const { return !filled && !bold && border == 0; }
+    bool operator==(const CellStyle&) const = default;
+};
+
+// The declared fill, bold and border ranges; later declarations win over earlier ones.
+class StyleRanges {
+public:
+    void AddFill(const CellRange& range, qint32 bgr);
+    void AddBold(const CellRange& range);
+    void AddBorders(const CellRange& range, int weight);
+    bool Empty() const { return ranges_.empty(); }
+    CellStyle StyleAt(int row, int col) const;
+    // The last row any range covers, 0 when there is none.
+    int LastRow() const;
+    // The columns [first, last] of the cells in row that some range covers; false when none.
+    bool ColumnsInRow(int row, int* first, int* last) const;
+
+private:
+    enum class Kind { Fill, Bold, Border };
+    struct Entry {
+        CellRange range;
+        Kind kind;
+        qint32 value;
+    };
+    std::vector<Entry> ranges_;
+};
+
+// A range with its corners in order, or false when it lies outside the format's limits.
+bool NormalisedRange(FileFormat format, const CellRange& in, CellRange* out);
+
+// A file in the target's folder that a finished workbook is written to and then renamed over
+// the target; removed again unless Commit() ran.
+class PendingFile {
+public:
+    explicit PendingFile(const QString& target);
+    ~PendingFile();
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+    // Reserves the temporary name; false when the folder cannot take a file.
+    bool Reserve();
+    const QString& TempPath() const { return temp_; }
+    // Renames the temporary file over the target; throws kCannotOpen when that fails.
+    void Commit();
+
+private:
+    QString target_;
+    QString temp_;
+    bool committed_ = false;
+};
+
+[[noreturn]] void ThrowCannotWrite(const QString& path, const QString& why);
+
+}  // namespace tf::workbook::detail

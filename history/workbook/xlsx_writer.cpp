@@ -1,0 +1,176 @@
+// The .xlsx writer: libxlsxwriter in constant-memory mode, which streams each finished row to
+// disk, so a long history is written without holding it in memory.
+
+#include <unzip.h>
+#include <xlsxwriter.h>
+
+#include <QFile>
+#include <QStringEncoder>
+#include <cstdio>
+#include <vector>
+
+#include "history/workbook/workbook_impl.h"
+
+namespace tf::workbook::detail {
+namespace {
+
+constexpr FileFormat kFormat = FileFormat::Xlsx;
+constexpr int kMaxTextLength = 32767;  // what a cell of a spreadsheet holds
+
+uint8_t BorderStyle(int weight) {
+    switch (weight) {
+        case 1:
+            return LXW_BORDER_HAIR;
+        case 4:
+            return LXW_BORDER_THICK;
+        case -4138:  // the automation model's "medium"
+            return LXW_BORDER_MEDIUM;
+        default:
+            return LXW_BORDER_THIN;
+    }
+}
+
+// The zip's central directory, written last, is readable: the file was written to its end.
+bool IsCompleteZip(const QString& path) {
+    unzFile zip = unzOpen64(QFile::encodeName(path).constData());
+    if (!zip) return false;
+    unz_global_info64 info{};
+    const bool ok = unzGetGlobalInfo64(zip, &info) == UNZ_OK && info.number_entry > 0;
+    unzClose(zip);
+    return ok;
+}
+
+class XlsxWriter final : public WorkbookWriter {
+public:
+    explicit XlsxWriter(const QString& path) : path_(path), pending_(path) {
+        if (!pending_.Reserve()) return;
+        const QByteArray temp = QFile::encodeName(pending_.TempPath());
+        lxw_workbook_options options{};
+        options.constant_memory = 1;
+        workbook_ = workbook_new_opt(temp.constData(), &options);
+        if (workbook_) sheet_ = workbook_add_worksheet(workbook_, nullptr);
+    }
+
+    ~XlsxWriter() override {
+        if (workbook_) lxw_workbook_free(workbook_);
+    }
+
+    void SetColumnWidth(int col, double characters) override {
+        CheckAddress(kFormat, 1, col);
+        if (!sheet_) return;
+        lxw_row_col_options options{};
+        options.hidden = characters <= 0 ? 1 : 0;
+        const auto c = static_cast<lxw_col_t>(col - 1);
+        worksheet_set_column_opt(sheet_, c, c, characters > 0 ? characters : 0, nullptr, &options);
+    }
+
+    void Fill(const CellRange& range, qint32 bgr) override { styles_.AddFill(Checked(range), bgr); }
+    void Bold(const CellRange& range) override { styles_.AddBold(Checked(range)); }
+    void Borders(const CellRange& range, int weight) override {
+        styles_.AddBorders(Checked(range), weight);
+    }
+
+    void WriteText(int row, int col, const QString& text) override {
+        CheckAddress(kFormat, row, col);
+        if (row < row_)
+            throw WorkbookError(kOutOfRange,
+                                QStringLiteral("row %1 written after row %2").arg(row).arg(row_));
+        if (!sheet_) return;
+        if (row > row_) FinishRowsBefore(row);
+        MarkWritten(col);
+        lxw_format* format = FormatAt(row, col);
+        const QStringView view = QStringView(text).left(kMaxTextLength);
+        utf8_.resize(encoder_.requiredSpace(view.size()) + 1);
+        char* end = encoder_.appendToBuffer(utf8_.data(), view);
+        *end = '\0';
+        worksheet_write_string(sheet_, static_cast<lxw_row_t>(row - 1),
+                               static_cast<lxw_col_t>(col - 1), utf8_.data(), format);
+    }
+
+    void Save() override {
+        if (!workbook_ || !sheet_) ThrowCannotWrite(path_, QStringLiteral("no temporary file"));
+        FinishRowsBefore(std::max(row_, styles_.LastRow()) + 1);
+        // The rows went to a temporary file whose write errors libxlsxwriter does not check:
+        // a full disk there would silently cut the sheet short.
+        FILE* rows = sheet_->optimize_tmpfile;
+        const bool rowsOk = !rows || (std::fflush(rows) == 0 && !std::ferror(rows));
+        if (!rowsOk) ThrowCannotWrite(path_, QStringLiteral("the rows could not be stored"));
+        const lxw_error error = workbook_close(workbook_);
+        workbook_ = nullptr;
+        sheet_ = nullptr;
+        if (error != LXW_NO_ERROR) ThrowCannotWrite(path_, QString::fromUtf8(lxw_strerror(error)));
+        if (!IsCompleteZip(pending_.TempPath()))
+            ThrowCannotWrite(path_, QStringLiteral("the package is incomplete"));
+        pending_.Commit();
+    }
+
+private:
+    CellRange Checked(const CellRange& range) const {
+        CellRange r;
+        if (!NormalisedRange(kFormat, range, &r))
+            throw WorkbookError(kOutOfRange, QStringLiteral("range out of range"));
+        return r;
+    }
+
+    void MarkWritten(int col) {
+        if (col >= static_cast<int>(written_.size())) written_.resize(col + 1, 0);
+        written_[col] = row_;
+    }
+
+    // Writes blank cells where a formatted range covers a cell that got no text, so borders and
+    // fills show on every cell, for the current row and every row up to (not including) next.
+    void FinishRowsBefore(int next) {
+        const int last = std::min(next - 1, styles_.LastRow());
+        for (int r = std::max(row_, 1); r <= last; ++r) {
+            int first = 0, lastCol = 0;
+            if (!styles_.ColumnsInRow(r, &first, &lastCol)) continue;
+            for (int c = first; c <= lastCol; ++c) {
+                if (r == row_ && c < static_cast<int>(written_.size()) && written_[c] == row_)
+                    continue;
+                lxw_format* format = FormatAt(r, c);
+                if (format)
+                    worksheet_write_blank(sheet_, static_cast<lxw_row_t>(r - 1),
+                                          static_cast<lxw_col_t>(c - 1), format);
+            }
+        }
+        row_ = next;
+    }
+
+    lxw_format* FormatAt(int row, int col) {
+        if (styles_.Empty()) return nullptr;
+        const CellStyle style = styles_.StyleAt(row, col);
+        if (style.IsPlain()) return nullptr;
+        for (const auto& [s, f] : formats_)
+            if (s == style) return f;
+        lxw_format* format = workbook_add_format(workbook_);
+        if (style.filled) {
+            const quint32 bgr = static_cast<quint32>(style.fill);
+            const quint32 rgb = ((bgr & 0xFF) << 16) | (bgr & 0xFF00) | ((bgr >> 16) & 0xFF);
+            format_set_pattern(format, LXW_PATTERN_SOLID);
+            format_set_bg_color(format, rgb);
+        }
+        if (style.bold) format_set_bold(format);
+        if (style.border != 0) format_set_border(format, BorderStyle(style.border));
+        formats_.emplace_back(style, format);
+        return format;
+    }
+
+    QString path_;
+    PendingFile pending_;
+    lxw_workbook* workbook_ = nullptr;
+    lxw_worksheet* sheet_ = nullptr;
+    StyleRanges styles_;
+    std::vector<std::pair<CellStyle, lxw_format*>> formats_;
+    std::vector<int> written_;  // per column, the row it was last written in
+    int row_ = 0;               // the row being written
+    QStringEncoder encoder_{QStringEncoder::Utf8};
+    std::vector<char> utf8_;
+};
+
+}  // namespace
+
+std::unique_ptr<WorkbookWriter> CreateXlsx(const QString& path) {
+    return std::make_unique<XlsxWriter>(path);
+}
+
+}  // namespace tf::workbook::detail

@@ -1,0 +1,316 @@
+#include <QtTest>
+
+#include "common/progress.h"
+#include "history/import.h"
+#include "support/fake_workbook.h"
+#include "support/test_env.h"
+
+using namespace tf;
+using namespace tf::history;
+using tf::test::FakeOpener;
+using tf::test::FakeWorkbook;
+using tf::test::TestEnv;
+
+namespace {
+
+// Notes every progress call as text.
+class ProgressLog : public Progress {
+public:
+    QStringList calls;
+    void ShowProgress(const QString& title, qint32 total, qint32& start) override {
+        calls.append(QStringLiteral("show %1 %2 %3").arg(title).arg(total).arg(start));
+    }
+    void StepProgress(qint32 delta, const QString& text) override {
+        calls.append(QStringLiteral("step %1 %2").arg(delta).arg(text));
+    }
+    void CloseProgress() override { calls.append(QStringLiteral("close")); }
+};
+
+// The history grid as the history window lays it out, holding one printed record.
+TextGrid HistoryGrid() {
+    TextGrid g;
+    g.SetCols(19);
+    g.SetRows(3);
+    g.SetFixedRows(2);
+    g.SetFixedCols(2);
+    for (int c = 2; c <= 17; ++c) g.SetText(0, c, QString::number(c));
+    g.SetText(0, 18, QStringLiteral("27"));
+    g.SetText(2, 0, QStringLiteral("2026-03-01 10:00:00"));
+    g.SetText(2, 1, QStringLiteral("1"));
+    return g;
+}
+
+// A sheet "Sheet1" with a header row and `rows` data rows from row 2; cell texts say where
+// they are, e.g. "r2c5".
+FakeWorkbook Book(int rows) {
+    FakeWorkbook b;
+    for (int c = 1; c <= 18; ++c) b.Set(QStringLiteral("Sheet1"), 1, c, QStringLiteral("头"));
+    for (int r = 2; r < 2 + rows; ++r)
+        for (int c = 1; c <= 18; ++c)
+            b.Set(QStringLiteral("Sheet1"), r, c, QStringLiteral("r%1c%2").arg(r).arg(c));
+    return b;
+}
+
+ImportRequest Request(qint32 first, qint32 last) {
+    ImportRequest req;
+    req.path = QStringLiteral("/x/book.xls");
+    req.sheet = QStringLiteral("Sheet1");
+    req.firstRow = first;
+    req.lastRow = last;
+    req.columnMap = DefaultColumnMap();
+    return req;
+}
+
+void Store(const AppContext& ctx, const QString& dat) {
+    QVERIFY(test::Exec(
+        ctx, QStringLiteral("INSERT INTO 记录 (Dat, Ctl, Con) VALUES ('%1', 5, 'x')").arg(dat)));
+}
+
+QStringList ImportedDates(const AppContext& ctx) {
+    QStringList out;
+    for (const QVariantList& row :
+         test::Rows(ctx, QStringLiteral("SELECT DISTINCT Dat FROM 记录 WHERE Con LIKE 'r%' "
+                                        "ORDER BY Dat DESC")))
+        out.append(row[0].toString());
+    return out;
+}
+
+}  // namespace
+
+class TestImport : public QObject {
+    Q_OBJECT
+private slots:
+    void columnNumber_data();
+    void columnNumber();
+    void rowsBecomeRecordsAndGridRows();
+    void freeDates_data();
+    void freeDates();
+    void failures_data();
+    void failures();
+    void databaseFailureKeepsEarlierRowsAndNoPartOfTheFailingOne();
+    void emptyRangeImportsNothing();
+    void sampleShowsTopLeftOfSheet();
+};
+
+void TestImport::columnNumber_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("number");
+    QTest::newRow("lower case") << "a" << 1;
+    QTest::newRow("last default") << "R" << 18;
+    QTest::newRow("two letters") << "AA" << 27;
+    QTest::newRow("largest") << "ZZ" << 702;
+    QTest::newRow("blanks around") << " c " << 3;
+    QTest::newRow("three letters") << "ABC" << 0;
+    QTest::newRow("empty") << "" << 0;
+    QTest::newRow("blanks only") << "  " << 0;
+    QTest::newRow("digit") << "1" << 1;
+    QTest::newRow("letter and digit") << "A1" << 11;
+    QTest::newRow("non-ASCII") << "甲" << 1;
+}
+
+void TestImport::columnNumber() {
+    QFETCH(QString, text);
+    QFETCH(int, number);
+    QCOMPARE(ColumnNumber(text), number);
+}
+
+void TestImport::rowsBecomeRecordsAndGridRows() {
+    TestEnv env;
+    env.CreateDatabase();
+    ProgressLog progress;
+    env.ctx.SetProgress(&progress);
+    FakeWorkbook book = Book(3);
+    book.Set(QStringLiteral("Sheet1"), 3, 5, QStringLiteral("  张三 "));
+    book.Set(QStringLiteral("Sheet1"), 3, 9, QStringLiteral("6222021234567890123"));
+    TextGrid grid = HistoryGrid();
+    ImportRequest req = Request(2, 3);
+    req.columnMap[17] = ColumnNumber(QStringLiteral("I"));  // 备注 from column I
+
+    QCOMPARE(ImportWorkbook(env.ctx, grid, req, FakeOpener(book)), 0);
+
+    QCOMPARE(grid.Rows(), 5);
+    QCOMPARE(grid.Text(2, 0), QStringLiteral("2026-03-01 10:00:00"));
+    QCOMPARE(grid.Text(3, 0), QStringLiteral("2026-03-06"));
+    QCOMPARE(grid.Text(4, 0), QStringLiteral("2026-03-05"));
+    QCOMPARE(grid.Text(3, 1), QStringLiteral("2"));
+    QCOMPARE(grid.Text(4, 1), QStringLiteral("3"));
+    QCOMPARE(grid.Text(3, 2), QStringLiteral("r2c2"));
+    QCOMPARE(grid.Text(4, 5), QStringLiteral("张三"));
+    QCOMPARE(grid.Text(4, 9), QStringLiteral("6222021234567890123"));
+    QCOMPARE(grid.Text(4, 18), QStringLiteral("6222021234567890123"));
+
+    const auto rows = test::Rows(env.ctx, QStringLiteral("SELECT Ctl, Con FROM 记录 WHERE "
+                                                         "Dat='2026-03-05 00:00:00' ORDER BY Ctl"));
+    QCOMPARE(rows.size(), 17);
+    QCOMPARE(rows.front(), (QVariantList{2, QStringLiteral("r3c2")}));
+    QCOMPARE(rows[3], (QVariantList{5, QStringLiteral("张三")}));
+    QCOMPARE(rows.back(), (QVariantList{27, QStringLiteral("6222021234567890123")}));
+    QCOMPARE(ImportedDates(env.ctx), (QStringList{QStringLiteral("2026-03-06 00:00:00"),
+                                                  QStringLiteral("2026-03-05 00:00:00")}));
+
+    QCOMPARE(progress.calls,
+             (QStringList{QStringLiteral("show 正在读取记录… 2 0"), QStringLiteral("step 1 pages"),
+                          QStringLiteral("step 1 pages"), QStringLiteral("close")}));
+    QCOMPARE(env.prompt.Messages(), QStringList{QStringLiteral("导入EXCEL表格第2至第3行!")});
+}
+
+void TestImport::freeDates_data() {
+    QTest::addColumn<QDate>("today");
+    QTest::addColumn<QStringList>("used");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("used yesterday skipped")
+        << QDate(2026, 3, 7) << QStringList{QStringLiteral("2026-03-06 00:00:00")}
+        << QStringList{QStringLiteral("2026-03-05 00:00:00"),
+                       QStringLiteral("2026-03-04 00:00:00")};
+    QTest::newRow("gap between used days filled")
+        << QDate(2026, 3, 7)
+        << QStringList{QStringLiteral("2026-03-06 00:00:00"), QStringLiteral("2026-03-04 00:00:00")}
+        << QStringList{QStringLiteral("2026-03-05 00:00:00"),
+                       QStringLiteral("2026-03-03 00:00:00")};
+    QTest::newRow("printed during yesterday does not block it")
+        << QDate(2026, 3, 7) << QStringList{QStringLiteral("2026-03-06 00:00:01")}
+        << QStringList{QStringLiteral("2026-03-06 00:00:00"),
+                       QStringLiteral("2026-03-05 00:00:00")};
+    QTest::newRow("reserved current-text date passed over")
+        << QDate(1973, 8, 21) << QStringList{QStringLiteral("1973-08-20 00:00:00")}
+        << QStringList{QStringLiteral("1973-08-19 00:00:00"),
+                       QStringLiteral("1973-08-17 00:00:00")};
+}
+
+void TestImport::freeDates() {
+    QFETCH(QDate, today);
+    QFETCH(QStringList, used);
+    QFETCH(QStringList, expected);
+    TestEnv env;
+    env.CreateDatabase();
+    env.clock = QDateTime(today, QTime(8, 0));
+    for (const QString& dat : used) Store(env.ctx, dat);
+    FakeWorkbook book = Book(2);
+    TextGrid grid = HistoryGrid();
+    QCOMPARE(ImportWorkbook(env.ctx, grid, Request(2, 3), FakeOpener(book)), 0);
+    QCOMPARE(ImportedDates(env.ctx), expected);
+}
+
+void TestImport::failures_data() {
+    QTest::addColumn<int>("openError");
+    QTest::addColumn<QString>("sheet");
+    QTest::addColumn<int>("firstRow");
+    QTest::addColumn<QString>("box");  // text of the 出票账号 box
+    QTest::addColumn<int>("lastSheetRow");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("storedRows");
+    QTest::addColumn<int>("gridRowsAdded");
+
+    const QString outOfRange = QStringLiteral("输入表格列号超界，请重新输入！");
+    QTest::newRow("first row 0") << 0 << "Sheet1" << 0 << "F" << 65536 << 1004 << outOfRange << 0
+                                 << 1;
+    QTest::newRow("three letters")
+        << 0 << "Sheet1" << 2 << "ABC" << 65536 << 1004 << outOfRange << 0 << 1;
+    QTest::newRow("empty box") << 0 << "Sheet1" << 2 << "" << 65536 << 1004 << outOfRange << 0 << 1;
+    QTest::newRow("past the sheet's last row, earlier rows kept")
+        << 0 << "Sheet1" << 2 << "F" << 3 << 1004 << outOfRange << 2 << 3;
+    QTest::newRow("missing sheet") << 0 << "图表1" << 2 << "F" << 65536 << 9
+                                   << "输入表格名称有误，无法打开表格，请重新输入！" << 0 << 0;
+    QTest::newRow("cannot open") << 5 << "Sheet1" << 2 << "F" << 65536 << 5
+                                 << "无法打开Excel文件，请检查后重新输入文件名及路径！" << 0 << 0;
+    QTest::newRow("not a workbook") << 438 << "Sheet1" << 2 << "F" << 65536 << 438
+                                    << "文件类型不对，请选择Excel文档！" << 0 << 0;
+    QTest::newRow("other number") << 7 << "Sheet1" << 2 << "F" << 65536 << 7
+                                  << "未知错误，错误号：7\u3000请检查输入值！" << 0 << 0;
+}
+
+void TestImport::failures() {
+    QFETCH(int, openError);
+    QFETCH(QString, sheet);
+    QFETCH(int, firstRow);
+    QFETCH(QString, box);
+    QFETCH(int, lastSheetRow);
+    QFETCH(int, error);
+    QFETCH(QString, message);
+    QFETCH(int, storedRows);
+    QFETCH(int, gridRowsAdded);
+    TestEnv env;
+    env.CreateDatabase();
+    ProgressLog progress;
+    env.ctx.SetProgress(&progress);
+    FakeWorkbook book = Book(10);
+    book.openError = openError;
+    book.maxRow = lastSheetRow;
+    TextGrid grid = HistoryGrid();
+    ImportRequest req = Request(firstRow, 5);
+    req.sheet = sheet;
+    req.columnMap[5] = ColumnNumber(box);
+
+    QCOMPARE(ImportWorkbook(env.ctx, grid, req, FakeOpener(book)), error);
+    QCOMPARE(env.prompt.Messages(), QStringList{message});
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录")).toInt(),
+             storedRows * 17);
+    QCOMPARE(grid.Rows(), 3 + gridRowsAdded);
+    if (gridRowsAdded > 0) {
+        // The row being read stays, numbered, without a date and with the texts read so far.
+        const int last = grid.Rows() - 1;
+        QCOMPARE(grid.Text(last, 0), QString());
+        QCOMPARE(grid.Text(last, 1), QString::number(last - 1));
+        QVERIFY(!grid.Text(last - 1, 0).isEmpty());
+    }
+    if (!progress.calls.isEmpty()) QCOMPARE(progress.calls.last(), QStringLiteral("close"));
+}
+
+void TestImport::databaseFailureKeepsEarlierRowsAndNoPartOfTheFailingOne() {
+    TestEnv env;
+    env.CreateDatabase();
+    // The 12th field of the third row cannot be stored.
+    QVERIFY(test::Exec(env.ctx, QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON 记录 WHEN "
+                                               "NEW.Con='r4c12' BEGIN SELECT RAISE(ABORT, "
+                                               "'refused'); END")));
+    FakeWorkbook book = Book(5);
+    TextGrid grid = HistoryGrid();
+
+    QCOMPARE(ImportWorkbook(env.ctx, grid, Request(2, 6), FakeOpener(book)), -1);
+
+    QCOMPARE(ImportedDates(env.ctx), (QStringList{QStringLiteral("2026-03-06 00:00:00"),
+                                                  QStringLiteral("2026-03-05 00:00:00")}));
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录")).toInt(), 34);
+    QCOMPARE(grid.Rows(), 6);
+    QCOMPARE(grid.Text(5, 0), QString());
+    QCOMPARE(env.prompt.Messages().size(), 1);
+    QVERIFY(env.prompt.Messages().front().startsWith(QStringLiteral("数据库打开错误(")));
+}
+
+void TestImport::emptyRangeImportsNothing() {
+    TestEnv env;
+    env.CreateDatabase();
+    FakeWorkbook book = Book(5);
+    TextGrid grid = HistoryGrid();
+    QCOMPARE(ImportWorkbook(env.ctx, grid, Request(5, 4), FakeOpener(book)), 0);
+    QCOMPARE(grid.Rows(), 3);
+    QCOMPARE(env.prompt.Messages(), QStringList{QStringLiteral("导入EXCEL表格第5至第4行!")});
+}
+
+void TestImport::sampleShowsTopLeftOfSheet() {
+    TestEnv env;
+    FakeWorkbook book = Book(12);
+    book.Set(QStringLiteral("Sheet1"), 10, 20, QStringLiteral("角"));
+    book.Set(QStringLiteral("Sheet1"), 11, 1, QStringLiteral("不显示"));
+    TextGrid grid;
+    QCOMPARE(DisplayXls(env.ctx, grid, QStringLiteral("/x/book.xls"), QStringLiteral("Sheet1"),
+                        FakeOpener(book)),
+             0);
+    QCOMPARE(grid.Rows(), 11);
+    QCOMPARE(grid.Cols(), 21);
+    QCOMPARE(grid.Text(0, 20), QStringLiteral("T"));
+    QCOMPARE(grid.Text(10, 0), QStringLiteral("10"));
+    QCOMPARE(grid.Text(2, 3), QStringLiteral("r2c3"));
+    QCOMPARE(grid.Text(10, 20), QStringLiteral("角"));
+
+    book.openError = 438;
+    QCOMPARE(DisplayXls(env.ctx, grid, QStringLiteral("/x/book.xls"), QStringLiteral("Sheet1"),
+                        FakeOpener(book)),
+             438);
+    QCOMPARE(grid.Text(2, 3), QString());
+    QCOMPARE(env.prompt.Messages(), QStringList{QStringLiteral("文件类型不对，请选择Excel文档！")});
+}
+
+QTEST_GUILESS_MAIN(TestImport)
+#include "tst_import.moc"

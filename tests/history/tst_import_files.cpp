@@ -1,0 +1,150 @@
+// The import on workbooks written by independent tools: xlwt for .xls, openpyxl for .xlsx.
+
+#include <QFile>
+#include <QProcess>
+#include <QtTest>
+
+#include "history/history_records.h"
+#include "history/import.h"
+#include "support/test_env.h"
+
+using namespace Qt::StringLiterals;
+using namespace tf;
+using namespace tf::history;
+using tf::test::TestEnv;
+
+namespace {
+
+TextGrid HistoryGrid() {
+    TextGrid g;
+    g.SetCols(kHistoryCols);
+    g.SetRows(kHistoryFixedRows);
+    g.SetFixedRows(kHistoryFixedRows);
+    g.SetFixedCols(kHistoryFixedCols);
+    for (int c = 2; c <= 17; ++c) g.SetText(0, c, QString::number(c));
+    g.SetText(0, 18, QString::number(kRemarksField));
+    return g;
+}
+
+ImportRequest Request(const QString& path, const QString& sheet) {
+    ImportRequest req;
+    req.path = path;
+    req.sheet = sheet;
+    req.firstRow = 2;
+    req.lastRow = 3;
+    req.columnMap = DefaultColumnMap();
+    return req;
+}
+
+}  // namespace
+
+class TestImportFiles : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void rowsArriveAsTheSheetShowsThem_data();
+    void rowsArriveAsTheSheetShowsThem();
+    void refusals_data();
+    void refusals();
+
+private:
+    QTemporaryDir fixtures_;
+};
+
+void TestImportFiles::initTestCase() {
+    QProcess python;
+    python.start(
+        QStringLiteral(TALLYFORM_PYTHON),
+        {QStringLiteral(TALLYFORM_IMPORT_TEST_DIR "/make_import_fixtures.py"), fixtures_.path()});
+    QVERIFY(python.waitForFinished(120000));
+    QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+    QFile text(fixtures_.filePath(u"text.xls"_s));
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.write("序号,收款人\n1,张三\n");
+    text.close();
+    QVERIFY(QFile::copy(text.fileName(), fixtures_.filePath(u"text.xlsx"_s)));
+}
+
+void TestImportFiles::rowsArriveAsTheSheetShowsThem_data() {
+    QTest::addColumn<QString>("file");
+    QTest::newRow("xls by xlwt") << "import.xls";
+    QTest::newRow("xlsx by openpyxl") << "import.xlsx";
+}
+
+void TestImportFiles::rowsArriveAsTheSheetShowsThem() {
+    QFETCH(QString, file);
+    TestEnv env;
+    env.CreateDatabase();
+    TextGrid grid = HistoryGrid();
+    QCOMPARE(ImportWorkbook(env.ctx, grid, Request(fixtures_.filePath(file), u"清单"_s),
+                            workbook::OpenWorkbook),
+             0);
+    QCOMPARE(env.prompt.Messages(), QStringList{u"导入EXCEL表格第2至第3行!"_s});
+    QCOMPARE(grid.Rows(), 4);
+    QCOMPARE(grid.Text(2, 0), u"2026-03-06"_s);
+    QCOMPARE(grid.Text(3, 0), u"2026-03-05"_s);
+
+    const QStringList first = {u"2026"_s,
+                               u"3"_s,
+                               u"6"_s,
+                               u"上海浦江贸易有限公司"_s,
+                               u"6222021234567890123"_s,
+                               u"中国工商银行上海分行"_s,
+                               u"北京华远建设集团"_s,
+                               u"6217000010001234567"_s,
+                               u"中国建设银行北京朝阳支行"_s,
+                               u"壹万贰仟叁佰肆拾伍元伍角整"_s,
+                               u"12345.5"_s,
+                               u"转账支票"_s,
+                               u"2"_s,
+                               u"00012345"_s,
+                               u"王芳"_s,
+                               u"李强"_s,
+                               u"货款"_s};
+    QStringList stored;
+    for (const QVariantList& row : test::Rows(
+             env.ctx, u"SELECT Con FROM 记录 WHERE Dat='2026-03-06 00:00:00' ORDER BY Ctl"_s))
+        stored.append(row[0].toString());
+    QCOMPARE(stored, first);
+    for (int c = 2; c <= 18; ++c) QCOMPARE(grid.Text(2, c), first[c - 2]);
+    // Empty cells arrive empty; a whole number stays without a fraction.
+    QCOMPARE(grid.Text(3, 9), QString());
+    QCOMPARE(grid.Text(3, 15), u"12345678"_s);
+    QCOMPARE(grid.Text(3, 18), QString());
+}
+
+void TestImportFiles::refusals_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("sheet");
+    QTest::addColumn<QString>("message");
+    const QString noSheet = u"输入表格名称有误，无法打开表格，请重新输入！"_s;
+    const QString notWorkbook = u"文件类型不对，请选择Excel文档！"_s;
+    QTest::newRow("xls, missing sheet") << "import.xls"
+                                        << "图表1" << noSheet;
+    QTest::newRow("xlsx, missing sheet") << "import.xlsx"
+                                         << "图表1" << noSheet;
+    QTest::newRow("text file named .xls") << "text.xls"
+                                          << "清单" << notWorkbook;
+    QTest::newRow("text file named .xlsx") << "text.xlsx"
+                                           << "清单" << notWorkbook;
+    QTest::newRow("no such file") << "gone.xls"
+                                  << "清单"
+                                  << u"无法打开Excel文件，请检查后重新输入文件名及路径！"_s;
+}
+
+void TestImportFiles::refusals() {
+    QFETCH(QString, file);
+    QFETCH(QString, sheet);
+    QFETCH(QString, message);
+    TestEnv env;
+    env.CreateDatabase();
+    TextGrid grid = HistoryGrid();
+    QVERIFY(ImportWorkbook(env.ctx, grid, Request(fixtures_.filePath(file), sheet),
+                           workbook::OpenWorkbook) != 0);
+    QCOMPARE(env.prompt.Messages(), QStringList{message});
+    QCOMPARE(grid.Rows(), kHistoryFixedRows);
+    QCOMPARE(test::Scalar(env.ctx, u"SELECT COUNT(*) FROM 记录"_s).toInt(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestImportFiles)
+#include "tst_import_files.moc"

@@ -1,0 +1,297 @@
+// The workbook layer against independent tools: files our writers make are read by xlrd and
+// openpyxl, files xlwt, openpyxl and xlsxwriter make are read by our readers.
+
+#include <sys/resource.h>
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+#include <functional>
+#include <optional>
+
+#include "history/workbook/workbook.h"
+
+using namespace tf::workbook;
+
+using Action = std::function<void()>;
+Q_DECLARE_METATYPE(Action)
+
+namespace {
+
+const QString kScripts = QStringLiteral(TALLYFORM_WORKBOOK_TEST_DIR);
+
+// The script's output, or nullopt when it failed (its errors are shown).
+std::optional<QByteArray> RunPython(const QStringList& arguments) {
+    QProcess python;
+    python.start(QStringLiteral(TALLYFORM_PYTHON), arguments);
+    if (!python.waitForFinished(120000) || python.exitStatus() != QProcess::NormalExit ||
+        python.exitCode() != 0) {
+        qWarning("%s", python.readAllStandardError().constData());
+        return std::nullopt;
+    }
+    return python.readAllStandardOutput();
+}
+
+int ErrorOf(const Action& action) {
+    try {
+        action();
+    } catch (const WorkbookError& e) {
+        return e.Number();
+    }
+    return 0;
+}
+
+// What the export writes: a header row with a sort marker, records with Chinese texts and a
+// 19-digit account kept as text by its leading blank, empty cells, and widths where the first
+// column is hidden.
+constexpr int kCols = 18;
+QString HeaderText(int c) {
+    return c == 1 ? QStringLiteral(" 序号▲") : QStringLiteral(" 项目%1").arg(c);
+}
+QString RecordText(int r, int c) {
+    if (c == 5) return {};
+    if (c == 3) return QStringLiteral(" 6222021234567890123");
+    if (c == 2) return QStringLiteral(" 上海某某贸易有限公司%1").arg(r);
+    return QStringLiteral(" %1").arg(r * 100 + c);
+}
+double WidthOf(int c) {
+    return c == 1 ? 0 : c + 3;
+}
+
+void WriteHistoryLayout(const QString& path, int records) {
+    auto writer = CreateWorkbook(path);
+    for (int c = 1; c <= kCols; ++c) writer->SetColumnWidth(c, WidthOf(c));
+    writer->Fill({1, 1, 1, kCols}, 13684944);
+    writer->Bold({1, 1, 1, kCols});
+    writer->Borders({1, 1, records + 1, kCols}, 2);
+    for (int c = 1; c <= kCols; ++c) writer->WriteText(1, c, HeaderText(c));
+    for (int r = 2; r <= records + 1; ++r)
+        for (int c = 1; c <= kCols; ++c)
+            if (!RecordText(r, c).isEmpty()) writer->WriteText(r, c, RecordText(r, c));
+    writer->Save();
+}
+
+}  // namespace
+
+class TestWorkbook : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        QVERIFY(RunPython({kScripts + u"/make_fixtures.py", dir_.path()}));
+    }
+
+    void columnLetters_data() {
+        QTest::addColumn<int>("n");
+        QTest::addColumn<QString>("letters");
+        QTest::newRow("first") << 1 << u"A"_qs;
+        QTest::newRow("remarks column") << 18 << u"R"_qs;
+        QTest::newRow("last single") << 26 << u"Z"_qs;
+        QTest::newRow("first double") << 27 << u"AA"_qs;
+        QTest::newRow("AZ to BA") << 53 << u"BA"_qs;
+        QTest::newRow("last double") << 702 << u"ZZ"_qs;
+        QTest::newRow("xls last") << 256 << u"IV"_qs;
+    }
+    void columnLetters() {
+        QFETCH(int, n);
+        QFETCH(QString, letters);
+        QCOMPARE(ColumnLetters(n), letters);
+    }
+
+    void writtenLayout_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("records");
+        QTest::newRow("xls with records") << u"layout.xls"_qs << 3;
+        QTest::newRow("xlsx with records") << u"layout.xlsx"_qs << 3;
+        QTest::newRow("xls empty history") << u"empty.xls"_qs << 0;
+        QTest::newRow("xlsx empty history") << u"empty.xlsx"_qs << 0;
+    }
+    void writtenLayout() {
+        QFETCH(QString, name);
+        QFETCH(int, records);
+        WriteHistoryLayout(Path(name), records);
+        const auto json = RunPython({kScripts + u"/dump_workbook.py", Path(name)});
+        QVERIFY(json);
+        const QJsonObject dump = QJsonDocument::fromJson(*json).object();
+        QCOMPARE(dump[u"rows"].toInt(), records + 1);
+        QCOMPARE(dump[u"cols"].toInt(), kCols);
+        const QJsonObject cells = dump[u"cells"].toObject();
+        for (int r = 1; r <= records + 1; ++r) {
+            for (int c = 1; c <= kCols; ++c) {
+                const QString at = QStringLiteral("%1,%2").arg(r).arg(c);
+                const QJsonObject cell = cells[at].toObject();
+                const QString text = r == 1 ? HeaderText(c) : RecordText(r, c);
+                QVERIFY2(!cell.isEmpty(), qPrintable(at));
+                QCOMPARE(cell[u"text"].toString(), text);
+                QCOMPARE(cell[u"type"].toInt(), text.isEmpty() ? (name.endsWith(u"x") ? 0 : 6) : 1);
+                QCOMPARE(cell[u"border"].toString(), u"thin"_qs);
+                QCOMPARE(cell[u"bold"].toBool(), r == 1);
+                QCOMPARE(cell[u"fill"].toString(), r == 1 ? u"d0d0d0"_qs : QString());
+            }
+        }
+        const QJsonObject widths = dump[u"widths"].toObject();
+        for (int c = 1; c <= kCols; ++c) {
+            const double width = widths[QString::number(c)].toDouble(-1);
+            // A spreadsheet stores the width with the cell padding of 5/7 of a character.
+            const double expected = WidthOf(c) == 0 ? 0 : WidthOf(c) + 5.0 / 7;
+            QVERIFY2(qAbs(width - expected) < 0.02,
+                     qPrintable(QStringLiteral("column %1: %2").arg(c).arg(width)));
+        }
+    }
+
+    void readFixtures_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("sheet");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("col");
+        QTest::addColumn<QString>("text");
+        for (const QString& ext : {u"xls"_qs, u"xlsx"_qs}) {
+            const QString file = u"fixture."_qs + ext;
+            auto row = [&](const char* what) -> QTestData& {
+                return QTest::newRow(qPrintable(ext + u' ' + QLatin1StringView(what))) << file;
+            };
+            row("Chinese text") << u"清单"_qs << 2 << 2 << u"上海某某贸易有限公司"_qs;
+            row("account as text") << u"清单"_qs << 2 << 3 << u"6222021234567890123"_qs;
+            row("account as number") << u"清单"_qs << 3 << 3 << u"6.22202123456789e+18"_qs;
+            row("small whole number") << u"清单"_qs << 2 << 1 << u"1"_qs;
+            row("15-digit whole number") << u"清单"_qs << 4 << 1 << u"123456789012345"_qs;
+            row("fraction") << u"清单"_qs << 3 << 4 << u"1234567890.25"_qs;
+            row("tenth") << u"清单"_qs << 4 << 4 << u"0.1"_qs;
+            row("negative") << u"清单"_qs << 4 << 5 << u"-3"_qs;
+            row("empty cell") << u"清单"_qs << 2 << 5 << QString();
+            row("empty text") << u"清单"_qs << 4 << 2 << QString();
+            // Neither xlwt nor openpyxl stores a formula's result.
+            row("formula without result") << u"清单"_qs << 5 << 1 << QString();
+            row("far cell") << u"Data 2"_qs << 10 << 26 << u"Z10"_qs;
+            row("past the data") << u"Data 2"_qs << 100 << 100 << QString();
+            row("empty sheet") << u"空表"_qs << 1 << 1 << QString();
+            row("sheet name in other case") << u"data 2"_qs << 10 << 26 << u"Z10"_qs;
+        }
+        auto cached = [](const char* what) -> QTestData& {
+            return QTest::newRow(what) << u"cached.xlsx"_qs;
+        };
+        cached("number result of a formula") << u"结果"_qs << 1 << 1 << u"2"_qs;
+        cached("text result of a formula") << u"结果"_qs << 1 << 2 << u"账号"_qs;
+        cached("rich text runs joined") << u"结果"_qs << 1 << 3 << u"中国工商银行"_qs;
+        cached("boolean") << u"结果"_qs << 1 << 4 << u"TRUE"_qs;
+        cached("large number") << u"结果"_qs << 1 << 5 << u"1e+20"_qs;
+    }
+    void readFixtures() {
+        QFETCH(QString, file);
+        QFETCH(QString, sheet);
+        QFETCH(int, row);
+        QFETCH(int, col);
+        QFETCH(QString, text);
+        auto reader = OpenWorkbook(Path(file));
+        reader->SelectSheet(sheet);
+        QCOMPARE(reader->CellText(row, col), text);
+    }
+
+    void sheetNames_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("names");
+        const QStringList three{u"清单"_qs, u"空表"_qs, u"Data 2"_qs};
+        QTest::newRow("xls") << u"fixture.xls"_qs << three;
+        QTest::newRow("xlsx") << u"fixture.xlsx"_qs << three;
+        QTest::newRow("xlsx of another writer") << u"cached.xlsx"_qs << QStringList{u"结果"_qs};
+    }
+    void sheetNames() {
+        QFETCH(QString, file);
+        QFETCH(QStringList, names);
+        QCOMPARE(OpenWorkbook(Path(file))->SheetNames(), names);
+    }
+
+    void errors_data() {
+        QTest::addColumn<Action>("action");
+        QTest::addColumn<int>("number");
+        const QString text = Path(u"notes.txt"_qs);
+        QFile file(text);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("这不是表格\n");
+        file.close();
+        QFile::copy(text, Path(u"notes.xls"_qs));
+        QFile::copy(text, Path(u"notes.xlsx"_qs));
+        const QString xls = Path(u"fixture.xls"_qs), xlsx = Path(u"fixture.xlsx"_qs);
+        auto cell = [](QString path, int row, int col) {
+            return Action([=] { OpenWorkbook(path)->CellText(row, col); });
+        };
+        auto write = [this](QString name, int row, int col) {
+            return Action([=, this] { CreateWorkbook(Path(name))->WriteText(row, col, u"x"_qs); });
+        };
+        QTest::newRow("missing xls")
+            << Action([=, this] { OpenWorkbook(Path(u"none.xls"_qs)); }) << 5;
+        QTest::newRow("missing xlsx")
+            << Action([=, this] { OpenWorkbook(Path(u"none.xlsx"_qs)); }) << 5;
+        QTest::newRow("folder") << Action([=, this] { OpenWorkbook(dir_.path()); }) << 5;
+        QTest::newRow("text named xls")
+            << Action([=, this] { OpenWorkbook(Path(u"notes.xls"_qs)); }) << 438;
+        QTest::newRow("text named xlsx")
+            << Action([=, this] { OpenWorkbook(Path(u"notes.xlsx"_qs)); }) << 438;
+        QTest::newRow("missing sheet xls")
+            << Action([=, this] { OpenWorkbook(xls)->SelectSheet(u"无此表"_qs); }) << 9;
+        QTest::newRow("missing sheet xlsx")
+            << Action([=, this] { OpenWorkbook(xlsx)->SelectSheet(u"无此表"_qs); }) << 9;
+        QTest::newRow("read row 0") << cell(xls, 0, 1) << 1004;
+        QTest::newRow("read column 0") << cell(xlsx, 1, 0) << 1004;
+        QTest::newRow("read column 257 of xls") << cell(xls, 1, 257) << 1004;
+        QTest::newRow("read column 256 of xls") << cell(xls, 1, 256) << 0;
+        QTest::newRow("read column 16385 of xlsx") << cell(xlsx, 1, 16385) << 1004;
+        QTest::newRow("write column 257 of xls") << write(u"w.xls"_qs, 1, 257) << 1004;
+        QTest::newRow("write row 65537 of xls") << write(u"w.xls"_qs, 65537, 1) << 1004;
+        QTest::newRow("write row 65537 of xlsx") << write(u"w.xlsx"_qs, 65537, 1) << 0;
+        QTest::newRow("save into a missing folder")
+            << Action([=, this] { CreateWorkbook(Path(u"no/such/w.xlsx"_qs))->Save(); }) << 5;
+    }
+    void errors() {
+        QFETCH(Action, action);
+        QFETCH(int, number);
+        QCOMPARE(ErrorOf(action), number);
+    }
+
+    // A save that fails half-way (here: the file size limit, which binds even root) leaves the
+    // old workbook as it was and no temporary file behind.
+    void failedSaveKeepsOldFile_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("xls") << u"kept.xls"_qs;
+        QTest::newRow("xlsx") << u"kept.xlsx"_qs;
+    }
+    void failedSaveKeepsOldFile() {
+        QFETCH(QString, name);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(name);
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old workbook");
+        old.close();
+
+        auto writer = CreateWorkbook(path);
+        for (int r = 1; r <= 3000; ++r)
+            for (int c = 1; c <= kCols; ++c)
+                writer->WriteText(r, c, QStringLiteral("单元格 %1 %2").arg(r).arg(c));
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit small = saved;
+        small.rlim_cur = 8 * 1024;
+        setrlimit(RLIMIT_FSIZE, &small);
+        const int number = ErrorOf([&] { writer->Save(); });
+        setrlimit(RLIMIT_FSIZE, &saved);
+        writer.reset();
+
+        QCOMPARE(number, 5);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("old workbook"));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{name});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWorkbook)
+#include "tst_workbook.moc"
