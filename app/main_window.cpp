@@ -12,6 +12,7 @@
 #include "amount/amount.h"
 #include "amount/number.h"
 #include "app/help_page.h"
+#include "app/history_link.h"
 #include "app/screen_page.h"
 #include "common/prompt.h"
 #include "print/collate_form.h"
@@ -184,8 +185,11 @@ void MF::Cm_Click(int index) {
         case 9:
             OpenHelp(QStringLiteral("contact"));
             break;
+        case 1:
+            ShowHistoryWindow(ctx_, *this);
+            break;
         default:
-            // The history (1) comes later; 5 is inactive.
+            // 5 is inactive.
             break;
     }
 }

@@ -1,0 +1,42 @@
+#include "app/history_link.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+#include "app/main_window.h"
+#include "history/old_rec.h"
+
+namespace tf {
+
+namespace {
+
+// The main window's fields as the history reads and fills them.
+class MainWindowVoucher : public history::VoucherFields {
+public:
+    explicit MainWindowVoucher(MF& mf) : mf_(mf) {}
+    QString Caption(int field) const override { return mf_.L(field)->text(); }
+    void TakeText(int field, const QString& text) override {
+        mf_.T(field)->setText(text);
+        mf_.T_LostFocus(field);
+    }
+
+private:
+    MF& mf_;
+};
+
+}  // namespace
+
+history::OldRec* ShowHistoryWindow(AppContext& ctx, MF& mainWindow) {
+    auto* window = mainWindow.findChild<history::OldRec*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!window) {
+        window =
+            new history::OldRec(ctx, std::make_unique<MainWindowVoucher>(mainWindow), &mainWindow);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
+}  // namespace tf

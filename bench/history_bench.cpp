@@ -1,0 +1,279 @@
+// Figures for the history list at 100,000 printed vouchers (3.2 million rows of 记录), set
+// beside the sqlite3 command-line tool reading the same file. Run by hand:
+//   build/bench/history_bench [vouchers]
+// or, to only write a Par.mdb for looking at the window:
+//   build/bench/history_bench --populate DIR vouchers
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHeaderView>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QScrollBar>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "amount/amount.h"
+#include "app/fonts.h"
+#include "common/fields.h"
+#include "common/prompt.h"
+#include "history/grid_table_model.h"
+#include "history/grid_view.h"
+#include "history/history_records.h"
+#include "history/old_rec.h"
+#include "history/text_width.h"
+#include "store/database.h"
+#include "store/records.h"
+
+using namespace tf;
+using namespace tf::history;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Answers every question with Yes and prints every message.
+class YesPrompt : public Prompt {
+public:
+    void Message(const QString& text, const QString&) override {
+        std::printf("message: %s\n", qPrintable(text));
+    }
+    bool AskYesNo(const QString&, const QString&) override { return true; }
+    std::optional<QString> InputText(const QString&, const QString&, const QString&) override {
+        return std::nullopt;
+    }
+    std::optional<FontChoice> ChooseFont(const FontChoice&) override { return std::nullopt; }
+    QString OpenFileName(const QString&, const QString&) override { return {}; }
+    QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
+    bool ChoosePrinter(PrintTarget&) override { return false; }
+};
+
+// The main window's leave rule without the window: stub copy, amount and capitals.
+class BenchVoucher : public VoucherFields {
+public:
+    FieldTexts texts;
+    QString Caption(int field) const override {
+        static const char16_t* const captions[] = {
+            u"年",         u"月",         u"日",         u"出票人全称",
+            u"出票人账号", u"出票人银行", u"收款人全称", u"收款人账号",
+            u"收款人银行", u"大写金额",   u"小写金额",   u"票据种类",
+            u"票据张数",   u"票据号码",   u"复核",       u"记账"};
+        return field == kRemarksField ? u"备注"_s : QString::fromUtf16(captions[field - 2]);
+    }
+    void TakeText(int field, const QString& text) override {
+        texts[field] = text;
+        if (field == kAmountField && !text.isEmpty()) {
+            texts[12] = amount::NormaliseAmount(text, u"￥"_s);
+            texts[11] = amount::CapitalAmount(texts[12], u"￥"_s, u"￥"_s, u"￥"_s);
+        }
+        if (field <= kLastVoucherField && field != kCapitalField) texts[field + 16] = texts[field];
+    }
+};
+
+const QStringList kCities{u"北京"_s, u"上海"_s, u"广州"_s, u"深圳"_s, u"杭州"_s,
+                          u"南京"_s, u"成都"_s, u"武汉"_s, u"西安"_s, u"天津"_s};
+const QStringList kTrades{u"贸易"_s, u"科技"_s, u"建材"_s, u"物流"_s, u"电子"_s,
+                          u"食品"_s, u"医药"_s, u"纺织"_s, u"化工"_s, u"机械"_s};
+const QStringList kBanks{u"中国工商银行"_s, u"中国农业银行"_s, u"中国银行"_s, u"中国建设银行"_s,
+                         u"交通银行"_s,     u"招商银行"_s,     u"兴业银行"_s, u"中信银行"_s};
+const QStringList kKinds{u"转账支票"_s, u"银行汇票"_s, u"商业汇票"_s, u"银行本票"_s};
+const QStringList kPeople{u"张伟"_s, u"王芳"_s, u"李娜"_s, u"刘洋"_s, u"陈静"_s, u"杨磊"_s};
+
+// A company name: 10 cities × 10 trades × 10 names, so each name is about 0.1% of vouchers.
+QString Company(quint32 n) {
+    static const QStringList names{u"华信"_s, u"恒达"_s, u"鑫源"_s, u"宏图"_s, u"金盛"_s,
+                                   u"瑞丰"_s, u"永安"_s, u"德润"_s, u"嘉和"_s, u"东方"_s};
+    return kCities[static_cast<int>(n % 10)] + names[static_cast<int>(n / 10 % 10)] +
+           kTrades[static_cast<int>(n / 100 % 10)] + u"有限公司"_s;
+}
+
+QString Digits(QRandomGenerator& rng, int count) {
+    QString s;
+    for (int i = 0; i < count; ++i) s += QChar(u'0' + static_cast<char16_t>(rng.bounded(10)));
+    return s;
+}
+
+// Writes `vouchers` printed vouchers of 32 rows each, and the kept voucher text.
+bool Populate(const AppContext& ctx, int vouchers) {
+    store::Database db(ctx);
+    db.EnsureTables();
+    if (!db.Begin()) return false;
+    QSqlQuery q(db.Connection());
+    q.prepare(u"INSERT INTO 记录 (Dat, Ctl, Con) VALUES (?,?,?)"_s);
+    QRandomGenerator rng(20260307);
+    QDateTime when(QDate(2026, 3, 7), QTime(17, 30, 0));
+    const auto write = [&q](const QString& dat, const FieldTexts& t) {
+        for (int i = kFirstField; i <= kLastField; ++i) {
+            q.addBindValue(dat);
+            q.addBindValue(i);
+            q.addBindValue(t[i]);
+            if (!q.exec()) return false;
+        }
+        return true;
+    };
+    for (int v = 0; v < vouchers; ++v) {
+        FieldTexts t;
+        const QDate d = when.date();
+        t[2] = QString::number(d.year());
+        t[3] = QString::number(d.month());
+        t[4] = QString::number(d.day());
+        t[5] = Company(rng.bounded(1000u));
+        t[6] = Digits(rng, 19);
+        t[7] = kCities[static_cast<int>(rng.bounded(10u))] +
+               kBanks[static_cast<int>(rng.bounded(8u))] + u"营业部"_s;
+        // The payee is one of 100 companies, so a payee's name matches about 1% of rows.
+        t[8] = Company(rng.bounded(100u) * 10 + 3) + u"（收）"_s;
+        t[9] = Digits(rng, 16);
+        t[10] = kBanks[static_cast<int>(rng.bounded(8u))] +
+                kCities[static_cast<int>(rng.bounded(10u))] + u"分行"_s;
+        t[12] = amount::NormaliseAmount(
+            QString::number(rng.bounded(100, 5000000)) + u'.' + Digits(rng, 2), u"￥"_s);
+        t[11] = amount::CapitalAmount(t[12], u"￥"_s, u"￥"_s, u"￥"_s);
+        t[13] = kKinds[static_cast<int>(rng.bounded(4u))];
+        t[14] = QString::number(rng.bounded(1, 30));
+        t[15] = Digits(rng, 8);
+        t[16] = kPeople[static_cast<int>(rng.bounded(6u))];
+        t[17] = kPeople[static_cast<int>(rng.bounded(6u))];
+        for (int i = 2; i <= 17; ++i)
+            if (i != kCapitalField) t[i + 16] = t[i];
+        t[27] = rng.bounded(4u) == 0 ? u"货款"_s : QString();
+        if (!write(store::DateText(when), t)) return false;
+        // Printed vouchers lie minutes apart; now and then one at midnight (an import).
+        when = v % 50 == 49 ? QDateTime(when.date(), QTime(0, 0)) : when.addSecs(-317);
+    }
+    FieldTexts kept;
+    kept[5] = u"屏幕上的凭证"_s;
+    if (!write(store::DateText(store::CurrentTextDate()), kept)) return false;
+    return db.Commit();
+}
+
+double PeakRssMb() {
+    QFile f(u"/proc/self/status"_s);
+    if (!f.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+    return -1;
+}
+
+template <typename F>
+double Best(int runs, F f) {
+    double best = 1e99;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        f();
+        best = std::min(best, static_cast<double>(t.nsecsElapsed()) / 1e6);
+    }
+    return best;
+}
+
+void Line(const char* what, double ours, double reference, const char* against) {
+    if (reference > 0)
+        std::printf("%-46s %9.1f ms   %-26s %9.1f ms   ratio %.2f\n", what, ours, against,
+                    reference, ours / reference);
+    else
+        std::printf("%-46s %9.1f ms   %s\n", what, ours, against);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    InstallFontSubstitutions();
+    YesPrompt prompt;
+    AppContext ctx;
+    ctx.prompt = &prompt;
+
+    const QStringList args = QApplication::arguments();
+    if (args.size() == 4 && args[1] == u"--populate"_s) {
+        ctx.dataDir = args[2];
+        return Populate(ctx, args[3].toInt()) ? 0 : 1;
+    }
+    const int vouchers = args.size() > 1 ? args[1].toInt() : 100000;
+    QTemporaryDir dir;
+    ctx.dataDir = dir.path();
+    QElapsedTimer timer;
+    timer.start();
+    if (!Populate(ctx, vouchers)) {
+        std::printf("could not write the records\n");
+        return 1;
+    }
+    std::printf("Par.mdb with %d vouchers (%d rows of 记录) written in %.1f s\n", vouchers,
+                vouchers * 32 + 32, static_cast<double>(timer.elapsed()) / 1000);
+
+    const QFont font(u"宋体"_s, 9);
+    const TextWidth width = FontTextWidth(font, 15);  // 96 DPI
+    BenchVoucher voucher;
+
+    // The query of the list as written for the command-line tool; its rows go to /dev/null.
+    const QString sqlite3 = QStandardPaths::findExecutable(u"sqlite3"_s);
+    const auto runCli = [&] {
+        QProcess p;
+        p.setStandardOutputFile(QProcess::nullDevice());
+        p.start(sqlite3,
+                {ctx.DatabasePath(),
+                 u"SELECT * FROM 记录 WHERE Dat<>'1973-08-18 00:00:00' ORDER BY Dat DESC"_s});
+        p.waitForFinished(-1);
+    };
+    const double cli = sqlite3.isEmpty() ? -1 : Best(3, runCli);
+
+    TextGrid grid;
+    grid.SetWidth(12315);
+    const double fill = Best(3, [&] {
+        FillHistory(ctx, grid, voucher, width);
+        GridTableModel model(grid);
+    });
+    Line("FillHistory, closed file to filled model", fill, cli, "sqlite3 CLI, same query");
+    std::printf("  %d rows listed\n", grid.Rows() - 2);
+
+    const QString needle = Company(3 * 10 + 3);
+    int matched = 0;
+    Line("FilterHistory, a payee's name", Best(3, [&] { FilterHistory(grid, needle); }), -1, "");
+    for (int r = 2; r < grid.Rows(); ++r) matched += grid.RowHeight(r) > 0 ? 1 : 0;
+    std::printf("  %d rows (%.2f%%) match \"%s\"\n", matched, 100.0 * matched / (grid.Rows() - 2),
+                qPrintable(needle));
+    Line("FilterHistory, empty text", Best(3, [&] { FilterHistory(grid, {}); }), -1, "");
+
+    Line("SortByColumn, payer name (text)", Best(3, [&] { SortByColumn(grid, 5); }), -1, "");
+    Line("SortByColumn, amount (number)", Best(3, [&] { SortByColumn(grid, 12); }), -1, "");
+    Line("SortByColumn, bill count (number)", Best(3, [&] { SortByColumn(grid, 14); }), -1, "");
+
+    const int middle = grid.Rows() / 2;
+    grid.Row = middle;
+    grid.RowSel = middle + 9;
+    QElapsedTimer del;
+    del.start();
+    const bool deleted = DeleteHistoryRows(ctx, grid);
+    Line("DeleteHistoryRows, 10 rows in the middle", static_cast<double>(del.nsecsElapsed()) / 1e6,
+         -1, deleted ? "" : "(failed)");
+    grid.Row = middle;
+    Line("TakeBackRecord", Best(3, [&] { TakeBackRecord(grid, voucher); }), -1, "");
+    std::printf("peak resident memory, core figures: %.0f MB\n", PeakRssMb());
+
+    // The window itself: open, paint, scroll to the end.
+    QElapsedTimer open;
+    open.start();
+    auto window = std::make_unique<OldRec>(ctx, std::make_unique<BenchVoucher>());
+    window->show();
+    QApplication::processEvents();
+    const double opened = static_cast<double>(open.nsecsElapsed()) / 1e6;
+    Line("history window: fill, show, first paint", opened, -1, "");
+    QElapsedTimer scroll;
+    scroll.start();
+    for (int i = 0; i < 20; ++i) {
+        window->MSG()->verticalScrollBar()->setValue(window->MSG()->verticalScrollBar()->maximum() *
+                                                     i / 19);
+        window->MSG()->viewport()->repaint();
+    }
+    Line("history window: 20 jumps across the list, each painted",
+         static_cast<double>(scroll.nsecsElapsed()) / 1e6, -1, "");
+    std::printf("  %d rows in the window\n", window->MSG()->model()->rowCount());
+    std::printf("peak resident memory with the filled window: %.0f MB\n", PeakRssMb());
+    return 0;
+}

@@ -1,0 +1,187 @@
+#include "history/old_rec.h"
+
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "common/window_utils.h"
+#include "history/grid_ops.h"
+#include "history/grid_view.h"
+#include "history/text_width.h"
+
+using namespace Qt::StringLiterals;
+
+namespace tf::history {
+
+namespace {
+
+// The client area at design time, twips.
+constexpr double kClientWidth = 12615;
+constexpr double kClientHeight = 6750;
+// Margins of the list: left and right, above (the button strip) and below.
+constexpr double kGridSide = 50;
+constexpr double kGridTop = 460;
+constexpr double kGridBottom = 50;
+
+struct ButtonDesign {
+    int index;
+    const char16_t* caption;
+    double left, width;  // twips, inside the window or inside the frame
+};
+
+constexpr double kButtonTop = 70;
+constexpr double kButtonHeight = 330;
+constexpr double kFrameTop = 10;
+constexpr double kFrameHeight = 420;
+
+constexpr ButtonDesign kFrame1Buttons[] = {{0, u"导出数据", 60, 1035},
+                                           {3, u"导入数据", 1155, 1035}};
+constexpr ButtonDesign kFrame2Buttons[] = {{5, u"删除记录", 60, 1035},
+                                           {1, u"清空记录", 1155, 1035}};
+constexpr ButtonDesign kWindowButtons[] = {
+    {4, u"再次打印", 4800, 1035}, {6, u"搜  索", 9120, 900}, {2, u"退   出", 11460, 1035}};
+
+void Place(QWidget* w, double left, double top, double width, double height) {
+    w->setGeometry(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width),
+                   TwipsToPixels(height));
+}
+
+}  // namespace
+
+OldRec::OldRec(AppContext& ctx, std::unique_ptr<VoucherFields> voucher, QWidget* parent)
+    : QWidget(parent, Qt::Window), ctx_(ctx), voucher_(std::move(voucher)) {
+    setObjectName(u"OldRec"_s);
+    setWindowTitle(Caption());
+    BuildControls();
+    for (size_t i = 0; i < comm_.size(); ++i) {
+        const int index = static_cast<int>(i);
+        connect(comm_[i], &QPushButton::clicked, this, [this, index] { Comm_Click(index); });
+    }
+    // Enter in the search box searches as the button does; typing alone does not.
+    connect(search_, &QLineEdit::returnPressed, this, [this] { Comm_Click(6); });
+    connect(msg_, &GridView::headerPressed, this, &OldRec::MSG_MouseDown);
+    Form_Load();
+}
+
+OldRec::~OldRec() {
+    // The list's view reads the grid, which goes before the child widgets would.
+    delete msg_;
+}
+
+void OldRec::BuildControls() {
+    resize(TwipsToPixels(kClientWidth), TwipsToPixels(kClientHeight));
+
+    frame1_ = new QGroupBox(this);
+    frame1_->setObjectName(u"Frame1"_s);
+    Place(frame1_, kGridSide, kFrameTop, 2250, kFrameHeight);
+    frame2_ = new QGroupBox(this);
+    frame2_->setObjectName(u"Frame2"_s);
+    Place(frame2_, 2400, kFrameTop, 2250, kFrameHeight);
+
+    const auto make = [this](const ButtonDesign& b, QWidget* parent, double top) {
+        auto* button = new QPushButton(QString::fromUtf16(b.caption), parent);
+        button->setObjectName(u"Comm"_s + QString::number(b.index));
+        button->setAutoDefault(false);
+        Place(button, b.left, top, b.width, kButtonHeight);
+        comm_[static_cast<size_t>(b.index)] = button;
+    };
+    for (const ButtonDesign& b : kFrame1Buttons) make(b, frame1_, kButtonTop - kFrameTop - 15);
+    for (const ButtonDesign& b : kFrame2Buttons) make(b, frame2_, kButtonTop - kFrameTop - 15);
+    for (const ButtonDesign& b : kWindowButtons) make(b, this, kButtonTop);
+    // Export and import are enabled once they are provided.
+    comm_[0]->setEnabled(false);
+    comm_[3]->setEnabled(false);
+
+    search_ = new QLineEdit(this);
+    search_->setObjectName(u"Search"_s);
+    search_->setPlaceholderText(u"输入要查找的文字"_s);
+    Place(search_, 6000, kButtonTop, 3030, kButtonHeight);
+
+    msg_ = new GridView(grid_, this);
+    msg_->setObjectName(u"MSG"_s);
+    msg_->Model()->SetFont(QFont(u"宋体"_s, 9));
+    msg_->setFont(QFont(u"宋体"_s, 9));
+    msg_->setStyleSheet(
+        u"QTableView#MSG { gridline-color: rgb(128,128,255); color: rgb(0,0,255); }"
+        "QTableView#MSG QHeaderView::section { background-color: rgb(255,224,192);"
+        " color: rgb(0,0,64); border: none; border-right: 1px solid rgb(128,128,255);"
+        " border-bottom: 1px solid rgb(128,128,255); padding-left: 2px; }"
+        "QTableView#MSG QTableCornerButton::section { background-color: rgb(255,224,192);"
+        " border: none; border-right: 1px solid rgb(128,128,255);"
+        " border-bottom: 1px solid rgb(128,128,255); }"_s);
+    setTabOrder(search_, comm_[6]);
+    ArrangeHistoryWindow();
+}
+
+TextWidth OldRec::GridTextWidth() const {
+    return FontTextWidth(msg_->font(), TwipsPerPixel());
+}
+
+void OldRec::Form_Load() {
+    FillHistory(ctx_, grid_, *voucher_, GridTextWidth());
+    // The newest record is current, as the list opens.
+    grid_.Row = grid_.RowSel = grid_.FixedRows();
+    msg_->Refresh();
+    CentreOnScreen(this);
+}
+
+void OldRec::ArrangeHistoryWindow() {
+    const double width = PixelsToTwips(this->width());
+    const double height = PixelsToTwips(this->height());
+    Place(msg_, kGridSide, kGridTop, std::max(0.0, width - 2 * kGridSide),
+          std::max(0.0, height - kGridTop - kGridBottom));
+    grid_.SetWidth(PixelsToTwips(msg_->width()));
+}
+
+void OldRec::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    ArrangeHistoryWindow();
+}
+
+void OldRec::SetAction(int index, std::function<void()> action) {
+    if (index < 0 || index >= static_cast<int>(comm_.size())) return;
+    comm_[static_cast<size_t>(index)]->setEnabled(static_cast<bool>(action));
+    actions_[static_cast<size_t>(index)] = std::move(action);
+}
+
+void OldRec::Refresh() {
+    msg_->Refresh();
+}
+
+void OldRec::Comm_Click(int index) {
+    switch (index) {
+        case 0:
+        case 3:
+            if (actions_[static_cast<size_t>(index)]) {
+                actions_[static_cast<size_t>(index)]();
+                Refresh();
+            }
+            break;
+        case 5:
+            if (DeleteHistoryRows(ctx_, grid_)) Refresh();
+            break;
+        case 1:
+            if (ClearHistory(ctx_, grid_)) Refresh();
+            break;
+        case 4:
+            TakeBackRecord(grid_, *voucher_);
+            break;
+        case 6:
+            FilterHistory(grid_, search_->text());
+            Refresh();
+            break;
+        case 2:
+            close();
+            break;
+        default:
+            break;
+    }
+}
+
+void OldRec::MSG_MouseDown(Qt::MouseButton, double x, double y) {
+    GridHeaderClick(grid_, x, y, GridTextWidth());
+    Refresh();
+}
+
+}  // namespace tf::history

@@ -1,0 +1,178 @@
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+#include <memory>
+
+#include "app/main_window.h"
+#include "common/window_utils.h"
+#include "history/grid_view.h"
+#include "history/old_rec.h"
+#include "store/records.h"
+#include "support/test_env.h"
+#include "support/window_support.h"
+
+using namespace tf;
+using namespace tf::history;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct FakeVoucher : VoucherFields {
+    QString Caption(int field) const override { return u"L"_s + QString::number(field); }
+    void TakeText(int, const QString&) override {}
+};
+
+// Vouchers named 1 … n, one a minute apart, the last one the newest; payer names in
+// reverse order of age, so sorting by the payer reverses the list.
+void StoreVouchers(const AppContext& ctx, int n) {
+    for (int v = 1; v <= n; ++v) {
+        FieldTexts t;
+        for (int i = kFirstField; i <= kLastField; ++i) t[i] = u"v%1-%2"_s.arg(v).arg(i);
+        t[5] = u"付款单位%1"_s.arg(QChar(u'Z' - v));
+        t[12] = u"%1.5"_s.arg(1000 + v);
+        QVERIFY(store::StoreTexts(ctx, QDateTime(QDate(2026, 3, 1), QTime(9, v, 0)), t));
+    }
+}
+
+QStringList ShownColumn(const GridView& view, int gridCol) {
+    QStringList out;
+    const auto* m = view.Model();
+    for (int r = 0; r < m->rowCount(); ++r)
+        out << m->data(m->index(r, gridCol - view.Model()->GridCol(0))).toString();
+    return out;
+}
+
+void PressHeader(GridView& view, int modelCol) {
+    QHeaderView* h = view.horizontalHeader();
+    const QPoint at(h->sectionViewportPosition(modelCol) + h->sectionSize(modelCol) / 2,
+                    h->height() / 2);
+    QTest::mousePress(h->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(h->viewport(), Qt::LeftButton, {}, at);
+}
+
+}  // namespace
+
+class TestHistoryWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void openedFromMainWindowTakesBackARecord();
+    void headerPressesSortAndRefit();
+    void shiftArrowsSelectTheRowsToDelete();
+    void searchRunsOnTheButton();
+};
+
+void TestHistoryWindow::openedFromMainWindowTakesBackARecord() {
+    test::TestEnv env;
+    auto w = test::OpenMainWindow(env);
+    QVERIFY(w);
+    StoreVouchers(env.ctx, 3);
+    w->Cm(1)->click();
+    auto* rec = w->findChild<OldRec*>();
+    QVERIFY(rec);
+    QVERIFY(QTest::qWaitForWindowExposed(rec));
+    QVERIFY(!rec->isModal());
+    QCOMPARE(rec->windowTitle(), u"历史记录"_s);
+    QCOMPARE(rec->Grid().Text(1, 5), w->L(5)->text());
+    // A second press brings the open window forward instead of opening another.
+    w->Cm(1)->click();
+    QCOMPARE(w->findChildren<OldRec*>().size(), 1);
+
+    // Take back the second newest voucher (v2): fields filled, stub copied, amount normalised.
+    QTest::mouseClick(rec->MSG()->viewport(), Qt::LeftButton, {},
+                      rec->MSG()->visualRect(rec->MSG()->Model()->index(1, 3)).center());
+    QCOMPARE(rec->Grid().Row, 3);
+    rec->Comm(4)->click();
+    QCOMPARE(w->T(6)->text(), u"v2-6"_s);
+    QCOMPARE(w->T(22)->text(), u"v2-6"_s);
+    QCOMPARE(w->T(27)->text(), u"v2-27"_s);
+    QCOMPARE(w->T(12)->text(), u"￥1002.50"_s);
+    QCOMPARE(w->T(11)->text(), u"壹仟零贰元伍角整"_s);
+    QCOMPARE(w->T(28)->text(), u"￥1002.50"_s);
+    QVERIFY(rec->isVisible());  // it stays open for the next one
+
+    // Export and import wait for their actions.
+    QVERIFY(!rec->Comm(0)->isEnabled());
+    QVERIFY(!rec->Comm(3)->isEnabled());
+    bool exported = false;
+    rec->SetAction(0, [&exported] { exported = true; });
+    rec->Comm(0)->click();
+    QVERIFY(exported);
+    env.prompt.yesNo.enqueue(false);
+    w->close();
+}
+
+void TestHistoryWindow::headerPressesSortAndRefit() {
+    test::TestEnv env;
+    env.CreateDatabase();
+    StoreVouchers(env.ctx, 4);
+    OldRec rec(env.ctx, std::make_unique<FakeVoucher>());
+    rec.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rec));
+    GridView& view = *rec.MSG();
+    QCOMPARE(view.Model()->rowCount(), 4);
+    QCOMPARE(ShownColumn(view, 5).constFirst(), u"付款单位V"_s);  // newest first
+
+    PressHeader(view, 5 - 2);
+    QCOMPARE(view.Model()->headerData(3, Qt::Horizontal).toString(), u"L5△"_s);
+    QCOMPARE(ShownColumn(view, 5),
+             (QStringList{u"付款单位V"_s, u"付款单位W"_s, u"付款单位X"_s, u"付款单位Y"_s}));
+    QCOMPARE(view.verticalHeader()->model()->headerData(0, Qt::Vertical).toString(), u"1"_s);
+    PressHeader(view, 5 - 2);
+    QCOMPARE(view.Model()->headerData(3, Qt::Horizontal).toString(), u"L5▽"_s);
+    QCOMPARE(ShownColumn(view, 5).constFirst(), u"付款单位Y"_s);
+
+    // The corner (the numbering column's header) refits the columns and sorts nothing.
+    rec.Grid().SetColWidth(5, 3000);
+    auto* corner = view.findChild<QAbstractButton*>();
+    QVERIFY(corner);
+    QTest::mouseClick(corner, Qt::LeftButton, {}, QPoint(2, 2));
+    QVERIFY(rec.Grid().ColWidth(5) < 3000);
+    QCOMPARE(view.Model()->headerData(3, Qt::Horizontal).toString(), u"L5▽"_s);
+    QCOMPARE(view.columnWidth(3), TwipsToPixels(rec.Grid().ColWidth(5)));
+}
+
+void TestHistoryWindow::shiftArrowsSelectTheRowsToDelete() {
+    test::TestEnv env;
+    env.CreateDatabase();
+    StoreVouchers(env.ctx, 6);
+    OldRec rec(env.ctx, std::make_unique<FakeVoucher>());
+    rec.show();
+    QVERIFY(QTest::qWaitForWindowActive(&rec));
+    GridView& view = *rec.MSG();
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {},
+                      view.visualRect(view.Model()->index(1, 3)).center());
+    QTest::keyClick(&view, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(&view, Qt::Key_Down, Qt::ShiftModifier);
+    QCOMPARE(rec.Grid().Row, 3);
+    QCOMPARE(rec.Grid().RowSel, 5);
+
+    env.prompt.yesNo.enqueue(true);
+    rec.Comm(5)->click();
+    QCOMPARE(env.prompt.Questions(), QStringList{u"您确定要删除第2至第4行数据？"_s});
+    QCOMPARE(ShownColumn(view, 6), (QStringList{u"v6-6"_s, u"v2-6"_s, u"v1-6"_s}));
+    QCOMPARE(view.Model()->headerData(2, Qt::Vertical).toString(), u"3"_s);
+    QCOMPARE(test::Scalar(env.ctx, u"SELECT COUNT(DISTINCT Dat) FROM 记录"_s).toInt(), 3);
+}
+
+void TestHistoryWindow::searchRunsOnTheButton() {
+    test::TestEnv env;
+    env.CreateDatabase();
+    StoreVouchers(env.ctx, 5);
+    OldRec rec(env.ctx, std::make_unique<FakeVoucher>());
+    rec.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rec));
+    rec.Search()->setText(u"v3-"_s);
+    emit rec.Search()->textEdited(rec.Search()->text());
+    QCOMPARE(rec.MSG()->Model()->rowCount(), 5);  // typing alone does not search
+    rec.Comm(6)->click();
+    QCOMPARE(ShownColumn(*rec.MSG(), 6), QStringList{u"v3-6"_s});
+    rec.Search()->clear();
+    rec.Comm(6)->click();
+    QCOMPARE(rec.MSG()->Model()->rowCount(), 5);
+}
+
+QTEST_MAIN(TestHistoryWindow)
+#include "tst_history_window.moc"
