@@ -26,19 +26,17 @@ QString HelpPagePath() {
                         QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation));
 }
 
-void OpenHelpPage(Prompt* prompt, const QString& fragment) {
+void OpenHelpPage(Prompt& prompt, const QString& fragment) {
     const QString path = HelpPagePath();
     if (path.isEmpty()) {
-        if (prompt)
-            prompt->Message(QStringLiteral("找不到帮助文件：") +
-                            QCoreApplication::applicationDirPath() +
-                            QStringLiteral("/help/index.html"));
+        prompt.Message(QStringLiteral("找不到帮助文件：") + QCoreApplication::applicationDirPath() +
+                       QStringLiteral("/help/index.html"));
         return;
     }
     QUrl url = QUrl::fromLocalFile(path);
     if (!fragment.isEmpty()) url.setFragment(fragment);
-    if (!QDesktopServices::openUrl(url) && prompt)
-        prompt->Message(QStringLiteral("无法打开浏览器，请手工打开帮助文件：") + path);
+    if (!QDesktopServices::openUrl(url))
+        prompt.Message(QStringLiteral("无法打开浏览器，请手工打开帮助文件：") + path);
 }
 
 }  // namespace tf

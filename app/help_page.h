@@ -19,6 +19,6 @@ QString HelpPagePath();
 
 // Opens the help page in the desktop's browser, at the fragment when one is given. Tells
 // the user when the page is missing or no browser takes it.
-void OpenHelpPage(Prompt* prompt, const QString& fragment);
+void OpenHelpPage(Prompt& prompt, const QString& fragment);
 
 }  // namespace tf

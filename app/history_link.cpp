@@ -36,8 +36,7 @@ history::OldRec* ShowHistoryWindow(AppContext& ctx, MF& mainWindow) {
         window->setAttribute(Qt::WA_DeleteOnClose);
         // "导出数据": the list as it stands (order, hidden rows) into a workbook file.
         window->SetAction(0, [&ctx, window] {
-            if (!ctx.prompt) return;
-            const QString path = history::ChooseSaveWorkbook(*ctx.prompt);
+            const QString path = history::ChooseSaveWorkbook(ctx.UserPrompt());
             if (!path.isEmpty()) history::ExportGrid(ctx, window->Grid(), path);
         });
         // "导入数据": worksheet rows become records and rows of this window's list.

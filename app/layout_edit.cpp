@@ -21,15 +21,6 @@ void ForSelected(const Selection& selected, int field, F f) {
 
 }  // namespace
 
-qint32 RoundHalfEven(double value) {
-    if (std::isnan(value)) return 0;
-    // nearbyint rounds in the current mode, which is to-nearest-even unless changed.
-    const double r = std::nearbyint(value);
-    if (r >= double(std::numeric_limits<qint32>::max())) return std::numeric_limits<qint32>::max();
-    if (r <= double(std::numeric_limits<qint32>::min())) return std::numeric_limits<qint32>::min();
-    return static_cast<qint32>(r);
-}
-
 Selection SelectionOf(const store::FieldFormats& formats) {
     Selection s;
     for (int i = kFirstField; i <= kLastField; ++i) s[i] = formats[i].Selected;
@@ -46,8 +37,8 @@ void MoveSelected(FieldPlacement& placement, const Selection& selected, PicExten
                   double dy, int field) {
     ForSelected(selected, field, [&](int i) {
         PlacedField& p = placement[i];
-        double newLeft = RoundHalfEven(p.field.left + dx);
-        double newTop = RoundHalfEven(p.field.top + dy);
+        double newLeft = RoundHalfEvenInt32(p.field.left + dx);
+        double newTop = RoundHalfEvenInt32(p.field.top + dy);
         if (newLeft + p.field.width > pic.width) newLeft = pic.width - p.field.width;
         if (newTop + p.field.height > pic.height) newTop = pic.height - p.field.height;
         // Checked last, so that a field larger than the picture keeps its top-left corner
@@ -65,8 +56,9 @@ void ResizeSelected(FieldPlacement& placement, const Selection& selected, PicExt
                     double dh, int field) {
     ForSelected(selected, field, [&](int i) {
         PlacedField& p = placement[i];
-        double newWidth = std::max<double>(RoundHalfEven(p.field.width + dw), kMinFieldExtent);
-        double newHeight = std::max<double>(RoundHalfEven(p.field.height + dh), kMinFieldExtent);
+        double newWidth = std::max<double>(RoundHalfEvenInt32(p.field.width + dw), kMinFieldExtent);
+        double newHeight =
+            std::max<double>(RoundHalfEvenInt32(p.field.height + dh), kMinFieldExtent);
         if (p.field.left + newWidth > pic.width) newWidth = pic.width - p.field.left;
         if (p.field.top + newHeight > pic.height) newHeight = pic.height - p.field.top;
         // Date captions ("年", "月", "日") stand right of their field and follow its edge.

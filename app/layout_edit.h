@@ -4,6 +4,7 @@
 
 #include "app/arrange.h"
 #include "common/fields.h"
+#include "common/rounding.h"
 #include "store/formats.h"
 
 // The rules of editing the layout on screen, on the twips table of the fields. Kept free of
@@ -22,9 +23,6 @@ constexpr double kFontStep = 1;
 constexpr double kMinFieldExtent = 50;
 // Smallest font size the arrow keys leave, points.
 constexpr double kMinFontSize = 1;
-
-// Nearest integer, halves to the even one (1.5 → 2, 2.5 → 2), saturated to 32 bits.
-qint32 RoundHalfEven(double value);
 
 // Which fields are selected, from the Selected flags of the layout.
 using Selection = FieldTable<bool>;

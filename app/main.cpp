@@ -18,9 +18,9 @@ int main(int argc, char* argv[]) {
     tf::QtPrompt prompt;
     tf::AppContext ctx;
     ctx.dataDir = tf::AppContext::DefaultDataDir();
-    ctx.prompt = &prompt;
+    ctx.SetPrompt(&prompt);
     tf::progress::Indicator indicator;
-    ctx.progress = &indicator;
+    ctx.SetProgress(&indicator);
 
     tf::MF window(ctx);
     prompt.SetParent(&window);

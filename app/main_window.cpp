@@ -80,7 +80,7 @@ void MF::Form_Load() {
 
 void MF::Form_Unload() {
     store::StoreTexts(ctx_, store::CurrentTextDate(), Texts());
-    if (ctx_.prompt && ctx_.prompt->AskYesNo(QStringLiteral("是否保存当前格式为默认格式？"))) {
+    if (ctx_.UserPrompt().AskYesNo(QStringLiteral("是否保存当前格式为默认格式？"))) {
         SettingsFromWidgets();
         QString name = store::DefaultFormatName();
         store::SaveFormat(ctx_, name, settings_);
@@ -210,7 +210,7 @@ QString MF::HelpPagePath() {
 }
 
 void MF::OpenHelp(const QString& fragment) {
-    OpenHelpPage(ctx_.prompt, fragment);
+    OpenHelpPage(ctx_.UserPrompt(), fragment);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -235,9 +235,8 @@ void MF::T_LostFocus(int i) {
 void MF::ShowPendingWarning() {
     if (!cutWarningPending_) return;
     cutWarningPending_ = false;
-    if (ctx_.prompt)
-        ctx_.prompt->Message(
-            QStringLiteral("金额超出99999999.99，最高位已被截去，请核对小写金额！"));
+    ctx_.UserPrompt().Message(
+        QStringLiteral("金额超出99999999.99，最高位已被截去，请核对小写金额！"));
 }
 
 void MF::TT_GotFocus(int i) {
@@ -281,12 +280,12 @@ print::VoucherPage MF::CurrentPage() {
                       arrangement_ ? arrangement_->pic.height : 0);
 }
 
-void MF::UsePrinter(PrintTarget* target, print::PrintDevice* device) {
+void MF::UsePrinter(print::PrintTarget* target, print::PrintDevice* device) {
     target_ = target;
     device_ = device;
 }
 
-PrintTarget& MF::Target() {
+print::PrintTarget& MF::Target() {
     if (target_) return *target_;
     if (!printer_) printer_ = std::make_unique<print::QtPrinter>();
     return *printer_;

@@ -9,6 +9,7 @@
 #include "common/app_context.h"
 #include "common/fields.h"
 #include "print/page.h"
+#include "print/print_target.h"
 #include "print/printer.h"
 #include "store/formats.h"
 
@@ -127,7 +128,7 @@ public:
     // The voucher as it stands on screen, ready for the print job.
     print::VoucherPage CurrentPage();
     // Prints on another target and device (tests record the page instead of printing it).
-    void UsePrinter(PrintTarget* target, print::PrintDevice* device);
+    void UsePrinter(print::PrintTarget* target, print::PrintDevice* device);
     // The button beside "打      印" that shows the page before it is printed.
     QPushButton* PreviewButton() const { return ui_.preview; }
     void Preview_Click();
@@ -142,7 +143,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    PrintTarget& Target();
+    print::PrintTarget& Target();
     print::PrintDevice& Device();
 
     // Connects the controls to their handlers and watches their events.
@@ -179,7 +180,7 @@ private:
     QAction* modiSpace_ = nullptr;
     // One printer for the whole run, so the choices of the printer dialog are kept.
     std::unique_ptr<print::QtPrinter> printer_;
-    PrintTarget* target_ = nullptr;
+    print::PrintTarget* target_ = nullptr;
     print::PrintDevice* device_ = nullptr;
 };
 

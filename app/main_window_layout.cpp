@@ -85,8 +85,8 @@ void MF::DrawBand(const QColor& colour) {
 void MF::Pic_MouseDown(Qt::MouseButton button, double x, double y) {
     if (button == Qt::LeftButton) {
         ui_.lbl->setText(DragTip());
-        DragX0 = DragX1 = RoundHalfEven(x);
-        DragY0 = DragY1 = RoundHalfEven(y);
+        DragX0 = DragX1 = RoundHalfEvenInt32(x);
+        DragY0 = DragY1 = RoundHalfEvenInt32(y);
         Dragging = true;
     }
     ClearSelection();
@@ -94,8 +94,8 @@ void MF::Pic_MouseDown(Qt::MouseButton button, double x, double y) {
 
 void MF::Pic_MouseMove(Qt::MouseButtons buttons, double x, double y) {
     if ((buttons & Qt::RightButton) || !Dragging) return;
-    const qint64 px = RoundHalfEven(x);
-    const qint64 py = RoundHalfEven(y);
+    const qint64 px = RoundHalfEvenInt32(x);
+    const qint64 py = RoundHalfEvenInt32(y);
     // Small movements and a band under 500 twips either way are not drawn.
     const bool moved = std::abs(px - DragX1) > 100 || std::abs(py - DragY1) > 100;
     const bool large = std::abs(px - DragX0) > 500 || std::abs(py - DragY0) > 500;
@@ -109,8 +109,8 @@ void MF::Pic_MouseMove(Qt::MouseButtons buttons, double x, double y) {
 void MF::Pic_MouseUp(Qt::MouseButton button, double x, double y) {
     // A release without a band started here (a middle click) selects nothing.
     if (button == Qt::RightButton || !Dragging) return;
-    DragX1 = RoundHalfEven(x);
-    DragY1 = RoundHalfEven(y);
+    DragX1 = RoundHalfEvenInt32(x);
+    DragY1 = RoundHalfEvenInt32(y);
     Dragging = false;
     DrawBand(Qt::white);
     for (int i = kFirstField; i <= kLastField; ++i) {
@@ -226,11 +226,11 @@ void MF::T_MouseDown(int i, Qt::MouseButton button, const QPoint& globalPos) {
 }
 
 void MF::FontStyle_Click() {
-    if (MenuField < kFirstField || MenuField > kLastField || !ctx_.prompt) return;
+    if (MenuField < kFirstField || MenuField > kLastField) return;
     QLineEdit* field = ui_.T[MenuField];
     const FontChoice preset =
         FontChoiceOf(field->font(), BgrFromColour(field->palette().color(QPalette::Text)));
-    const auto choice = ctx_.prompt->ChooseFont(preset);
+    const auto choice = ctx_.UserPrompt().ChooseFont(preset);
     if (!choice) return;
     QFont f = field->font();
     ApplyFontChoice(*choice, f);

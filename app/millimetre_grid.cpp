@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <cmath>
 
-#include "app/layout_edit.h"
+#include "common/rounding.h"
 
 namespace tf {
 
@@ -11,9 +11,9 @@ std::optional<MillimetreGrid> MillimetreGridGeometry(double picWidth, double pic
     if (!(H > 0) || !std::isfinite(H) || !(picHeight > 0) || !std::isfinite(picWidth))
         return std::nullopt;
     MillimetreGrid g;
-    g.step = RoundHalfEven(picHeight / H);
-    g.nx = RoundHalfEven(picWidth / picHeight * H + 5);
-    g.ny = RoundHalfEven(H + 5);
+    g.step = RoundHalfEvenInt32(picHeight / H);
+    g.nx = RoundHalfEvenInt32(picWidth / picHeight * H + 5);
+    g.ny = RoundHalfEvenInt32(H + 5);
     for (int x = 0; x <= g.nx; x += 2)
         g.lines.push_back({double(g.step) * x, 0, double(g.step) * x, picHeight, x % 10 == 0});
     for (int y = 0; y <= g.ny; y += 2)

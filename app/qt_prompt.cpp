@@ -14,6 +14,7 @@
 
 #include "app/fonts.h"
 #include "common/colour.h"
+#include "print/print_target.h"
 
 namespace tf {
 
@@ -145,7 +146,7 @@ QString QtPrompt::SaveFileName(const QString& title, const QString& filter,
     return QFileDialog::getSaveFileName(parent_, title, suggested, filter);
 }
 
-bool QtPrompt::ChoosePrinter(PrintTarget& target) {
+bool QtPrompt::ChoosePrinter(print::PrintTarget& target) {
     QPrinter* printer = target.Printer();
     if (!printer) return true;  // a target without a real printer needs no dialog
     QPrintDialog dlg(printer, parent_);

@@ -21,7 +21,7 @@ public:
     QString OpenFileName(const QString& title, const QString& filter) override;
     QString SaveFileName(const QString& title, const QString& filter,
                          const QString& suggested) override;
-    bool ChoosePrinter(PrintTarget& target) override;
+    bool ChoosePrinter(print::PrintTarget& target) override;
 
 private:
     QPointer<QWidget> parent_;

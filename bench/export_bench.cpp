@@ -32,7 +32,8 @@ qint64 StatusKb(const char* key) {
     if (!f.open(QIODevice::ReadOnly)) return 0;
     const QByteArray prefix = QByteArray(key) + ':';
     for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(prefix)) return line.mid(prefix.size()).trimmed().split(' ')[0].toLongLong();
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ')[0].toLongLong();
     return 0;
 }
 
@@ -57,19 +58,18 @@ QString Digits(QRandomGenerator& rng, int n) {
 // one row per record with the texts clerks type.
 TextGrid HistoryGrid(int records) {
     static const QStringList headers{
-        QStringLiteral("年"), QStringLiteral("月"),
-        QStringLiteral("日"),          QStringLiteral("出票人全称"),
-        QStringLiteral("出票人账号"),  QStringLiteral("出票人银行"),
-        QStringLiteral("收款人全称"),  QStringLiteral("收款人账号"),
-        QStringLiteral("收款人银行"),  QStringLiteral("大写金额"),
-        QStringLiteral("小写金额"),    QStringLiteral("票据种类"),
-        QStringLiteral("票据张数"),    QStringLiteral("票据号码"),
-        QStringLiteral("复核"),        QStringLiteral("记账"),
-        QStringLiteral("备注")};
-    static const QStringList companies{
-        QStringLiteral("北京华夏建材贸易有限公司"), QStringLiteral("上海浦东新区长江物流有限公司"),
-        QStringLiteral("广州市天河区明珠电子科技有限公司"), QStringLiteral("深圳前海宏达供应链管理有限公司"),
-        QStringLiteral("杭州西湖茶叶进出口有限公司"), QStringLiteral("成都锦江餐饮管理有限公司")};
+        QStringLiteral("年"),         QStringLiteral("月"),         QStringLiteral("日"),
+        QStringLiteral("出票人全称"), QStringLiteral("出票人账号"), QStringLiteral("出票人银行"),
+        QStringLiteral("收款人全称"), QStringLiteral("收款人账号"), QStringLiteral("收款人银行"),
+        QStringLiteral("大写金额"),   QStringLiteral("小写金额"),   QStringLiteral("票据种类"),
+        QStringLiteral("票据张数"),   QStringLiteral("票据号码"),   QStringLiteral("复核"),
+        QStringLiteral("记账"),       QStringLiteral("备注")};
+    static const QStringList companies{QStringLiteral("北京华夏建材贸易有限公司"),
+                                       QStringLiteral("上海浦东新区长江物流有限公司"),
+                                       QStringLiteral("广州市天河区明珠电子科技有限公司"),
+                                       QStringLiteral("深圳前海宏达供应链管理有限公司"),
+                                       QStringLiteral("杭州西湖茶叶进出口有限公司"),
+                                       QStringLiteral("成都锦江餐饮管理有限公司")};
     static const QStringList banks{
         QStringLiteral("中国工商银行北京海淀支行"), QStringLiteral("中国建设银行上海浦东分行"),
         QStringLiteral("中国农业银行广州天河支行"), QStringLiteral("招商银行深圳前海支行"),
@@ -116,7 +116,8 @@ TextGrid HistoryGrid(int records) {
         g.SetText(r, 9, Digits(rng, 19));
         g.SetText(r, 10, Pick(rng, banks));
         g.SetText(r, 11, Pick(rng, capitals));
-        g.SetText(r, 12, QStringLiteral("￥%1.%2").arg(rng.bounded(1, 99999)).arg(rng.bounded(10, 99)));
+        g.SetText(r, 12,
+                  QStringLiteral("￥%1.%2").arg(rng.bounded(1, 99999)).arg(rng.bounded(10, 99)));
         g.SetText(r, 13, Pick(rng, kinds));
         g.SetText(r, 14, QString::number(1 + rng.bounded(3)));
         g.SetText(r, 15, Digits(rng, 8));
@@ -205,14 +206,13 @@ int main(int argc, char* argv[]) {
         const QString cells = dir.filePath(QStringLiteral("cells.tsv"));
         WriteCells(g, cells);
         const QString ours = dir.filePath(QStringLiteral("ours.xlsx"));
-        ctx.progress = &none;
+        ctx.SetProgress(&none);
         const Run quiet = Best(Export(ctx, g, ours), Export(ctx, g, ours));
-        ctx.progress = &indicator;
+        ctx.SetProgress(&indicator);
         const Run shown = Best(Export(ctx, g, ours), Export(ctx, g, ours));
-        const Run ref = Best(Reference(QStringLiteral("xlsx"), cells,
-                                       dir.filePath(QStringLiteral("ref.xlsx"))),
-                             Reference(QStringLiteral("xlsx"), cells,
-                                       dir.filePath(QStringLiteral("ref.xlsx"))));
+        const Run ref = Best(
+            Reference(QStringLiteral("xlsx"), cells, dir.filePath(QStringLiteral("ref.xlsx"))),
+            Reference(QStringLiteral("xlsx"), cells, dir.filePath(QStringLiteral("ref.xlsx"))));
         const QString what = QStringLiteral("%1 records to .xlsx vs xlsxwriter").arg(xlsxRecords);
         std::printf("%-44s %10.3f %12.3f %7.3f %14.1f %14.1f\n", qPrintable(what), quiet.seconds,
                     ref.seconds, quiet.seconds / ref.seconds, quiet.peakMb, ref.peakMb);
@@ -225,13 +225,13 @@ int main(int argc, char* argv[]) {
         const QString cells = dir.filePath(QStringLiteral("cells.tsv"));
         WriteCells(g, cells);
         const QString ours = dir.filePath(QStringLiteral("ours.xls"));
-        ctx.progress = &none;
+        ctx.SetProgress(&none);
         const Run quiet = Best(Export(ctx, g, ours), Export(ctx, g, ours));
-        ctx.progress = &indicator;
+        ctx.SetProgress(&indicator);
         const Run shown = Best(Export(ctx, g, ours), Export(ctx, g, ours));
-        const Run ref = Best(
-            Reference(QStringLiteral("xls"), cells, dir.filePath(QStringLiteral("ref.xls"))),
-            Reference(QStringLiteral("xls"), cells, dir.filePath(QStringLiteral("ref.xls"))));
+        const Run ref =
+            Best(Reference(QStringLiteral("xls"), cells, dir.filePath(QStringLiteral("ref.xls"))),
+                 Reference(QStringLiteral("xls"), cells, dir.filePath(QStringLiteral("ref.xls"))));
         const QString what = QStringLiteral("%1 records to .xls vs xlwt").arg(xlsRecords);
         std::printf("%-44s %10.3f %12.3f %7.3f %14.1f %14.1f\n", qPrintable(what), quiet.seconds,
                     ref.seconds, quiet.seconds / ref.seconds, quiet.peakMb, ref.peakMb);

@@ -49,7 +49,7 @@ public:
     std::optional<FontChoice> ChooseFont(const FontChoice&) override { return std::nullopt; }
     QString OpenFileName(const QString&, const QString&) override { return {}; }
     QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
-    bool ChoosePrinter(PrintTarget&) override { return false; }
+    bool ChoosePrinter(print::PrintTarget&) override { return false; }
 };
 
 // The main window's leave rule without the window: stub copy, amount and capitals.
@@ -188,7 +188,7 @@ int main(int argc, char* argv[]) {
     InstallFontSubstitutions();
     YesPrompt prompt;
     AppContext ctx;
-    ctx.prompt = &prompt;
+    ctx.SetPrompt(&prompt);
 
     const QStringList args = QApplication::arguments();
     if (args.size() == 4 && args[1] == u"--populate"_s) {

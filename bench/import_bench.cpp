@@ -40,7 +40,7 @@ public:
     std::optional<FontChoice> ChooseFont(const FontChoice&) override { return std::nullopt; }
     QString OpenFileName(const QString&, const QString&) override { return {}; }
     QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
-    bool ChoosePrinter(PrintTarget&) override { return false; }
+    bool ChoosePrinter(print::PrintTarget&) override { return false; }
 };
 
 QByteArray Python(const QStringList& arguments) {
@@ -144,8 +144,8 @@ int main(int argc, char** argv) {
             NullProgress quiet;
             AppContext ctx;
             ctx.dataDir = data;
-            ctx.prompt = &prompt;
-            ctx.progress = window ? static_cast<Progress*>(&indicator) : &quiet;
+            ctx.SetPrompt(&prompt);
+            ctx.SetProgress(window ? static_cast<Progress*>(&indicator) : &quiet);
             history::TextGrid grid = HistoryGrid();
             history::ImportRequest request;
             request.path = book;

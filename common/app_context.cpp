@@ -8,6 +8,9 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "common/progress.h"
+#include "common/prompt.h"
+
 namespace tf {
 
 namespace {
@@ -20,6 +23,16 @@ bool Writable(const QString& path) {
 const QString kDatabaseName = QStringLiteral("Par.mdb");
 
 }  // namespace
+
+Prompt& AppContext::UserPrompt() const {
+    static NullPrompt none;
+    return prompt_ ? *prompt_ : none;
+}
+
+Progress& AppContext::ProgressDisplay() const {
+    static NullProgress none;
+    return progress_ ? *progress_ : none;
+}
 
 QString AppContext::DatabasePath() const {
     return QDir(dataDir).filePath(kDatabaseName);

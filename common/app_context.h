@@ -19,17 +19,24 @@ struct DataFileState {
 };
 
 // What the program needs from its surroundings: where its data lives, who answers
-// questions, and what time it is. Tests point all of these at their own doubles.
+// questions, who shows progress, and what time it is. Tests point all of these at their own
+// doubles.
 struct AppContext {
     QString dataDir;
     QString settingsFile;  // empty: the per-user settings store
-    Prompt* prompt = nullptr;
-    Progress* progress = nullptr;  // null: progress is not shown
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
     // Whether the database file can be written: the file itself when it exists, and its
     // folder, where SQLite keeps the journal of every write.
     std::function<bool(const QString& path)> canWrite = &DatabaseWritable;
     std::shared_ptr<DataFileState> dataFile = std::make_shared<DataFileState>();
+
+    // Who asks the user and who shows progress. Until one is set (or after it is set to
+    // null) a do-nothing one stands in, so callers never check: questions are answered No
+    // or cancelled, messages and progress go unseen.
+    Prompt& UserPrompt() const;
+    Progress& ProgressDisplay() const;
+    void SetPrompt(Prompt* prompt) { prompt_ = prompt; }
+    void SetProgress(Progress* progress) { progress_ = progress; }
 
     QString DatabasePath() const;
 
@@ -40,6 +47,10 @@ struct AppContext {
     // installation); else the per-user data directory.
     static QString DefaultDataDir();
     static QString DefaultDataDir(const QString& programDir, const QString& userDir);
+
+private:
+    Prompt* prompt_ = nullptr;
+    Progress* progress_ = nullptr;
 };
 
 }  // namespace tf

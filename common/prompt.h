@@ -27,17 +27,11 @@ struct FontChoice {
 
 }  // namespace tf
 
-class QPrinter;
+namespace tf::print {
+class PrintTarget;
+}
 
 namespace tf {
-
-// The printer a print job draws on; the printer dialog sets it up.
-class PrintTarget {
-public:
-    virtual ~PrintTarget() = default;
-    // The Qt printer behind the target; null for targets that only record.
-    virtual QPrinter* Printer() = 0;
-};
 
 class Prompt {
 public:
@@ -56,7 +50,22 @@ public:
     virtual QString SaveFileName(const QString& title, const QString& filter,
                                  const QString& suggested) = 0;
     // The printer dialog; false when cancelled.
-    virtual bool ChoosePrinter(PrintTarget& target) = 0;
+    virtual bool ChoosePrinter(print::PrintTarget& target) = 0;
+};
+
+// Asks nothing: every question is answered No or cancelled, and messages go unseen. It
+// stands in where no one can be asked.
+class NullPrompt final : public Prompt {
+public:
+    void Message(const QString&, const QString& = {}) override {}
+    bool AskYesNo(const QString&, const QString& = {}) override { return false; }
+    std::optional<QString> InputText(const QString&, const QString&, const QString&) override {
+        return std::nullopt;
+    }
+    std::optional<FontChoice> ChooseFont(const FontChoice&) override { return std::nullopt; }
+    QString OpenFileName(const QString&, const QString&) override { return {}; }
+    QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
+    bool ChoosePrinter(print::PrintTarget&) override { return false; }
 };
 
 }  // namespace tf

@@ -30,11 +30,10 @@ bool IsWorkbookName(const QString& path) {
 }  // namespace
 
 QString ChooseOpenWorkbook(const AppContext& ctx) {
-    if (!ctx.prompt) return {};
-    const QString path = ctx.prompt->OpenFileName(u"打开"_s, WorkbookFilter());
+    const QString path = ctx.UserPrompt().OpenFileName(u"打开"_s, WorkbookFilter());
     if (path.isEmpty()) return {};
     if (!IsWorkbookName(path)) {
-        ctx.prompt->Message(u"您选择的文件不是EXCEL文件，请选择EXCEL文件。"_s);
+        ctx.UserPrompt().Message(u"您选择的文件不是EXCEL文件，请选择EXCEL文件。"_s);
         return {};
     }
     return path;

@@ -31,7 +31,7 @@ void Attempt(F&& step) {
 }
 
 void Tell(const AppContext& ctx, const QString& text) {
-    if (ctx.prompt) ctx.prompt->Message(text);
+    ctx.UserPrompt().Message(text);
 }
 
 QString Quoted(const QString& path) {
@@ -79,8 +79,7 @@ bool ExportGrid(const AppContext& ctx, const TextGrid& grid, const QString& path
         return false;
     }
 
-    NullProgress noProgress;
-    Progress& progress = ctx.progress ? *ctx.progress : noProgress;
+    Progress& progress = ctx.ProgressDisplay();
     qint32 start = 0;
     progress.ShowProgress(QStringLiteral("正在保存为Excel文件 …"), lastRow, start);
 

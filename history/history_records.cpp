@@ -108,7 +108,7 @@ void FilterHistory(TextGrid& grid, const QString& text) {
 }
 
 bool ClearHistory(const AppContext& ctx, TextGrid& grid) {
-    if (!ctx.prompt || !ctx.prompt->AskYesNo(u"您确认要删除所有打印记录？"_s)) return false;
+    if (!ctx.UserPrompt().AskYesNo(u"您确认要删除所有打印记录？"_s)) return false;
     store::Database db(ctx);
     QString error;
     // One statement in one transaction: the whole history goes, or none of it.
@@ -129,8 +129,8 @@ bool DeleteHistoryRows(const AppContext& ctx, TextGrid& grid) {
     int last = grid.RowSel;
     OrderPair(last, first);
     if (first < grid.FixedRows() || last >= grid.Rows()) return false;
-    if (!ctx.prompt || !ctx.prompt->AskYesNo(u"您确定要删除第"_s + QString::number(first - 1) +
-                                             u"至第"_s + QString::number(last - 1) + u"行数据？"_s))
+    if (!ctx.UserPrompt().AskYesNo(u"您确定要删除第"_s + QString::number(first - 1) + u"至第"_s +
+                                   QString::number(last - 1) + u"行数据？"_s))
         return false;
 
     store::Database db(ctx);

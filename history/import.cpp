@@ -63,7 +63,7 @@ QString ImportDoneText(qint32 firstRow, qint32 lastRow) {
 namespace {
 
 void Tell(const AppContext& ctx, const QString& text) {
-    if (ctx.prompt) ctx.prompt->Message(text);
+    ctx.UserPrompt().Message(text);
 }
 
 // A cell of the worksheet; addresses the sheet cannot have fail here as well, whatever the
@@ -171,8 +171,7 @@ private:
 
 int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& request,
                    const WorkbookOpener& open) {
-    NullProgress noProgress;
-    Progress& progress = ctx.progress ? *ctx.progress : noProgress;
+    Progress& progress = ctx.ProgressDisplay();
     const QDate yesterday = ctx.now().date().addDays(-1);
 
     store::Database db(ctx);

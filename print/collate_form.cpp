@@ -189,10 +189,9 @@ void CollateForm::Command1_Click() {
                                 ty_->text().trimmed());
     if (!x || !y) {
         // The dialog stays open with what was typed, to try again or cancel.
-        if (ctx_.prompt)
-            ctx_.prompt->Message(
-                QStringLiteral("页边距没有保存！\n设置文件“%1”无法写入，打印仍使用原来的页边距。")
-                    .arg(SettingsFilePath(ctx_)));
+        ctx_.UserPrompt().Message(
+            QStringLiteral("页边距没有保存！\n设置文件“%1”无法写入，打印仍使用原来的页边距。")
+                .arg(SettingsFilePath(ctx_)));
         return;
     }
     accept();

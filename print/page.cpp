@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "amount/number.h"
+#include "common/prompt.h"
+#include "common/rounding.h"
 #include "print/settings.h"
 #include "store/spacing.h"
 
@@ -36,50 +38,6 @@ PrinterFont FontOf(const FieldOnScreen& f) {
 }
 
 }  // namespace
-
-double RoundHalfEven(double value) {
-    const double down = std::floor(value);
-    const double diff = value - down;
-    if (diff < 0.5) return down;
-    if (diff > 0.5) return down + 1;
-    return std::fmod(down, 2.0) == 0 ? down : down + 1;
-}
-
-VoucherPage BuildVoucherPage(const store::VoucherSettings& settings, const FieldTexts& texts,
-                             double picHeight) {
-    VoucherPage page;
-    page.TT = settings.TT;
-    page.CHK = settings.CHK;
-    page.OP = settings.OP;
-    page.curFormat = settings.CurFormat;
-    page.picHeight = picHeight;
-
-    const double w = LenientNumber(settings.TT[1]);
-    const double h = LenientNumber(settings.TT[2]);
-    const double s = LenientNumber(settings.TT[3]);
-    const bool stubShown = settings.CHK[1] == 1;
-    const double k = h != 0 ? picHeight / h : 0;
-    page.picWidth = h != 0 ? picHeight * (stubShown ? w : w - s) / h : 0;
-
-    for (int i = kFirstField; i <= kLastField; ++i) {
-        const store::FieldFormat& f = settings.fieldFormats[i];
-        FieldOnScreen& out = page.fields[i];
-        out.left = k * f.X - (stubShown ? 0 : s * k);
-        out.top = k * f.Y;
-        out.width = k * f.W;
-        out.height = k * f.H;
-        out.text = texts[i];
-        out.caption = (i == kAmountField || i == kAmountField + 16) ? AmountCaption() : QString();
-        out.fontName = f.fName;
-        out.fontSize = f.fSize;
-        out.bold = f.fBold;
-        out.italic = f.fItalic;
-        out.underline = f.fUnderline;
-        out.strikeout = f.fStrikethru;
-        out.color = f.Color;
-    }
-    return page;
-}
 
 bool PrintSpaced(PrintDevice& printer, const QString& text, double x, double y, double sp) {
     printer.SetCurrentX(x);
@@ -145,7 +103,7 @@ PageResult PrintVoucher(const AppContext& ctx, const VoucherPage& page, PrintDev
     if (stubShown && page.OP[0]) printer.SetPaper(Paper::A3);  // stays A4 when refused
 
     const auto fail = [&] {
-        if (ctx.prompt) ctx.prompt->Message(QStringLiteral("打印出错！"));
+        ctx.UserPrompt().Message(QStringLiteral("打印出错！"));
         printer.AbortDoc();
         return PageResult::Failed;
     };

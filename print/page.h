@@ -19,9 +19,6 @@ inline double MmToTwips(double mm) {
     return mm * 0.03937 * 1440;
 }
 
-// A number rounded to a whole, halves to the even neighbour.
-double RoundHalfEven(double value);
-
 // One field as the main window shows it.
 struct FieldOnScreen {
     double left = 0;  // twips inside the voucher picture
@@ -54,13 +51,6 @@ struct VoucherPage {
 inline QString AmountCaption() {
     return QStringLiteral("小写金额");
 }
-
-// The page as the main window arranges it for a picture picHeight twips high: k = picHeight
-// ÷ H twips per mm; a field stands at k × its millimetres, moved left by k × S when the stub
-// is hidden (the picture then starts at the voucher part); the picture is k × W wide, or
-// k × (W − S) with the stub hidden. Fields 12 and 28 carry the caption "小写金额".
-VoucherPage BuildVoucherPage(const store::VoucherSettings& settings, const FieldTexts& texts,
-                             double picHeight);
 
 enum class PageResult {
     Printed,  // the page was ended and sent

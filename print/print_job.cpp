@@ -1,5 +1,6 @@
 #include "print/print_job.h"
 
+#include "common/prompt.h"
 #include "print/settings.h"
 #include "store/records.h"
 
@@ -8,14 +9,14 @@ namespace tf::print {
 std::optional<PageResult> PrintJob(const AppContext& ctx, const VoucherPage& page,
                                    const FieldTexts& texts, bool& contentChanged,
                                    PrintTarget& target, PrintDevice& printer) {
-    if (!ctx.prompt || !ctx.prompt->ChoosePrinter(target)) return std::nullopt;
+    if (!ctx.UserPrompt().ChoosePrinter(target)) return std::nullopt;
 
     const PageResult result = PrintVoucher(ctx, page, printer);
 
     // Asked after every page, printed or not, as long as a field changed since last time.
     if (contentChanged) {
         contentChanged = false;
-        if (ctx.prompt->AskYesNo(QStringLiteral("是否保存打印记录？"))) {
+        if (ctx.UserPrompt().AskYesNo(QStringLiteral("是否保存打印记录？"))) {
             // Records are kept to the second.
             const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
             const QDateTime when = QDateTime::fromString(ctx.now().toString(format), format);
@@ -30,11 +31,10 @@ std::optional<PageResult> PrintJob(const AppContext& ctx, const VoucherPage& pag
 bool PrintCalibrationMark(const AppContext& ctx, PrintTarget& target, PrintDevice& printer,
                           const std::function<void()>& openOffsets) {
     bool sent = false;
-    if (ctx.prompt &&
-        ctx.prompt->AskYesNo(
+    if (ctx.UserPrompt().AskYesNo(
             QStringLiteral("您是否需要打印校验图形？如果要打印，请在打印机中放好A4纸一张。"),
             QStringLiteral("打印位置校验")) &&
-        ctx.prompt->ChoosePrinter(target)) {
+        ctx.UserPrompt().ChoosePrinter(target)) {
         // The margins are measured on an upright A4 sheet; a refusal leaves the printer as it is.
         printer.SetPaper(Paper::A4);
         printer.SetOrientation(Orientation::Portrait);

@@ -4,8 +4,8 @@
 
 #include "common/app_context.h"
 #include "common/fields.h"
-#include "common/prompt.h"
 #include "print/page.h"
+#include "print/print_target.h"
 #include "print/printer.h"
 
 namespace tf::print {

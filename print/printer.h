@@ -1,10 +1,6 @@
 #pragma once
 
-#include <QList>
 #include <QString>
-#include <QStringList>
-
-#include "common/prompt.h"
 
 // The printer as the print job sees it: paper, orientation, a font, a current position and
 // text and box output, all in twips (1440 per inch) from the top-left corner of the paper.
@@ -61,57 +57,6 @@ protected:
 private:
     double currentX_ = 0;
     double currentY_ = 0;
-};
-
-// A printer that keeps everything it is asked to do, for tests. Its text metric is simple
-// enough to predict by hand: a character below U+0080 is size × 10 twips wide, any other
-// (CJK, full-width signs) size × 20; every text is size × 25 twips high, whatever it holds.
-class RecordingPrinter : public PrintDevice, public PrintTarget {
-public:
-    struct Run {
-        QString text;
-        double x = 0;
-        double y = 0;
-        PrinterFont font;
-    };
-    struct Box {
-        double x1, y1, x2, y2;
-    };
-
-    static double CharWidth(QChar c, double size) {
-        return c.unicode() < 0x80 ? size * 10 : size * 20;
-    }
-    static double LineHeight(double size) { return size * 25; }
-
-    bool SetPaper(Paper paper) override;
-    bool SetOrientation(Orientation orientation) override;
-    bool SetFont(const PrinterFont& font) override;
-    double TextWidth(const QString& text) override;
-    double TextHeight(const QString& text) override;
-    bool FilledBox(double x1, double y1, double x2, double y2) override;
-    bool EndDoc() override;
-    void AbortDoc() override;
-    QPrinter* Printer() override { return nullptr; }
-
-    // Failures to simulate.
-    bool refuseA3 = false;
-    bool refuseA4 = false;
-    bool refuseOrientation = false;
-    int failAfterRuns = -1;  // Print fails once this many runs are placed; -1 never
-
-    // What happened, in order: "paper 9", "orientation 1", "font …", "text …", "box", "end",
-    // "abort".
-    QStringList calls;
-    QList<Run> runs;
-    QList<Box> boxes;
-    Paper paper = Paper::A4;
-    Orientation orientation = Orientation::Portrait;
-    PrinterFont font;
-    int endDocs = 0;
-    int aborts = 0;
-
-protected:
-    bool DrawText(const QString& text, double x, double y) override;
 };
 
 }  // namespace tf::print

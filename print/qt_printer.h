@@ -5,7 +5,7 @@
 #include <QPrinter>
 #include <memory>
 
-#include "common/prompt.h"
+#include "print/print_target.h"
 #include "print/printer.h"
 
 namespace tf::print {

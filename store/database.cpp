@@ -238,7 +238,7 @@ Database::~Database() {
 void Database::ReportFailure(const QString& text) {
     if (reported_) return;
     reported_ = true;
-    if (ctx_.prompt) ctx_.prompt->Message(text);
+    ctx_.UserPrompt().Message(text);
 }
 
 void Database::ReportCause(DbFailure cause, const QString& otherwise) {

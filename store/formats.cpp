@@ -120,8 +120,8 @@ void LoadFormat(const AppContext& ctx, QString& name, VoucherSettings& s,
 
 bool SaveFormat(const AppContext& ctx, QString& name, VoucherSettings& s) {
     if (name.isEmpty()) {
-        const auto answer = ctx.prompt->InputText(QStringLiteral("请输入格式名称："),
-                                                  QStringLiteral("保存格式"), QString());
+        const auto answer = ctx.UserPrompt().InputText(QStringLiteral("请输入格式名称："),
+                                                       QStringLiteral("保存格式"), QString());
         name = answer.value_or(QString()).trimmed();
         if (name.isEmpty()) return false;
     }
@@ -138,7 +138,7 @@ bool SaveFormat(const AppContext& ctx, QString& name, VoucherSettings& s) {
         auto rs = db.OpenRecordset(AllRowsQuery(name));
         if (!rs) return fail();
         if (rs->RecordCount() > 0 &&
-            !ctx.prompt->AskYesNo(QStringLiteral("该记录已存在，是否覆盖？")))
+            !ctx.UserPrompt().AskYesNo(QStringLiteral("该记录已存在，是否覆盖？")))
             return false;
     }
     if (!db.Begin()) return fail();
@@ -196,10 +196,11 @@ bool DeleteFormat(const AppContext& ctx, QString& name, const VoucherSettings& s
         if (name.isEmpty()) return false;
     }
     if (name == s.CurFormat || name == DefaultFormatName()) {
-        ctx.prompt->Message(QStringLiteral("不能删除当前正在使用的格式及默认格式！"));
+        ctx.UserPrompt().Message(QStringLiteral("不能删除当前正在使用的格式及默认格式！"));
         return false;
     }
-    if (!ctx.prompt->AskYesNo(QStringLiteral("您确定要删除格式：") + name + QStringLiteral("？")))
+    if (!ctx.UserPrompt().AskYesNo(QStringLiteral("您确定要删除格式：") + name +
+                                   QStringLiteral("？")))
         return false;
     Database db(ctx, Database::Reports::ToCaller);
     if (!db.ExecuteSql(QStringLiteral("DELETE FROM 参数 WHERE Name=?"), {name})) {
@@ -207,7 +208,7 @@ bool DeleteFormat(const AppContext& ctx, QString& name, const VoucherSettings& s
                          db.FailureText());
         return false;
     }
-    ctx.prompt->Message(QStringLiteral("格式：“") + name + QStringLiteral("”删除完成！"));
+    ctx.UserPrompt().Message(QStringLiteral("格式：“") + name + QStringLiteral("”删除完成！"));
     return true;
 }
 

@@ -114,11 +114,10 @@ bool SetSpacing(const AppContext& ctx, const QString& format, int field, const Q
 }
 
 void EditSpacing(const AppContext& ctx, const QString& format, int field) {
-    if (!ctx.prompt) return;
     const auto proposed = SpacingText(ctx, format, field);
     if (!proposed) return;
-    const auto answer = ctx.prompt->InputText(QStringLiteral("请输入字符间距(单位：毫米)："),
-                                              ProgramTitle(), *proposed);
+    const auto answer = ctx.UserPrompt().InputText(QStringLiteral("请输入字符间距(单位：毫米)："),
+                                                   ProgramTitle(), *proposed);
     if (!answer) return;
     SetSpacing(ctx, format, field, *answer);
 }

@@ -132,7 +132,7 @@ private slots:
         font.setPointSizeF(9);
         w->T(6)->setFont(font);
         QtPrompt qtPrompt(w.get());
-        env.ctx.prompt = &qtPrompt;
+        env.ctx.SetPrompt(&qtPrompt);
 
         QString opened;
         double openedSize = 0;
@@ -155,7 +155,7 @@ private slots:
         w->MenuField = 6;
         w->FontStyle_Click();
         w->CaptureLayout();
-        env.ctx.prompt = &env.prompt;
+        env.ctx.SetPrompt(&env.prompt);
 
         QCOMPARE(opened, face);
         QCOMPARE(openedSize, 9.0);

@@ -47,7 +47,7 @@ private slots:
     void roundHalfEven() {
         QFETCH(double, value);
         QFETCH(int, rounded);
-        QCOMPARE(RoundHalfEven(value), rounded);
+        QCOMPARE(RoundHalfEvenInt32(value), rounded);
     }
 
     void fieldTouchesRect_data() {

@@ -13,14 +13,16 @@
 #include "print/page.h"
 #include "print/printer.h"
 #include "store/records.h"
+#include "support/recording_printer.h"
 #include "support/test_env.h"
+#include "support/voucher_page.h"
 #include "support/window_support.h"
 
 using namespace tf;
 
 namespace {
 
-std::unique_ptr<MF> Open(test::TestEnv& env, print::RecordingPrinter& printer) {
+std::unique_ptr<MF> Open(test::TestEnv& env, test::RecordingPrinter& printer) {
     auto w = test::OpenMainWindow(env);
     if (w) w->UsePrinter(&printer, &printer);
     return w;
@@ -69,7 +71,7 @@ void TestPrintWindow::printsWhatTheScreenShows_data() {
 void TestPrintWindow::printsWhatTheScreenShows() {
     QFETCH(bool, stubShown);
     test::TestEnv env;
-    print::RecordingPrinter printer;
+    test::RecordingPrinter printer;
     auto w = Open(env, printer);
     QVERIFY(w);
     if (w->CHK(1)->isChecked() != stubShown) w->CHK(1)->click();
@@ -79,7 +81,7 @@ void TestPrintWindow::printsWhatTheScreenShows() {
     const print::VoucherPage page = w->CurrentPage();
     w->SettingsFromWidgets();
     const print::VoucherPage expected =
-        print::BuildVoucherPage(w->Settings(), w->Texts(), w->Arrangement()->pic.height);
+        test::BuildVoucherPage(w->Settings(), w->Texts(), w->Arrangement()->pic.height);
     QCOMPARE(page.picHeight, expected.picHeight);
     QVERIFY(qAbs(page.picWidth - expected.picWidth) < 1e-6);
     for (int i = kFirstField; i <= kLastField; ++i) {
@@ -119,7 +121,7 @@ void TestPrintWindow::printsWhatTheScreenShows() {
 
 void TestPrintWindow::recordQuestionOncePerChange() {
     test::TestEnv env;
-    print::RecordingPrinter printer;
+    test::RecordingPrinter printer;
     auto w = Open(env, printer);
     QVERIFY(w);
     Type(*w, 12, QStringLiteral("8"));
@@ -160,7 +162,7 @@ void TestPrintWindow::recordQuestionOncePerChange() {
 
 void TestPrintWindow::cancelledPrinterDialogKeepsContentChanged() {
     test::TestEnv env;
-    print::RecordingPrinter printer;
+    test::RecordingPrinter printer;
     auto w = Open(env, printer);
     QVERIFY(w);
     QVERIFY(w->ContentChanged);
@@ -175,7 +177,7 @@ void TestPrintWindow::cancelledPrinterDialogKeepsContentChanged() {
 
 void TestPrintWindow::calibrationOpensOffsetDialogAfterNo() {
     test::TestEnv env;
-    print::RecordingPrinter printer;
+    test::RecordingPrinter printer;
     auto w = Open(env, printer);
     QVERIFY(w);
     env.prompt.yesNo.enqueue(false);
@@ -198,7 +200,7 @@ void TestPrintWindow::calibrationOpensOffsetDialogAfterNo() {
 
 void TestPrintWindow::previewButtonShowsPage() {
     test::TestEnv env;
-    print::RecordingPrinter printer;
+    test::RecordingPrinter printer;
     auto w = Open(env, printer);
     QVERIFY(w);
     QCOMPARE(w->PreviewButton()->text(), QStringLiteral("打印预览"));
@@ -221,7 +223,7 @@ void TestPrintWindow::previewButtonShowsPage() {
 QTEST_MAIN(TestPrintWindow)
 void TestPrintWindow::cutWarningComesBeforeThePrinterDialog() {
     test::TestEnv env;
-    print::RecordingPrinter printer;
+    test::RecordingPrinter printer;
     auto w = Open(env, printer);
     QVERIFY(w);
     w->T(12)->setFocus();

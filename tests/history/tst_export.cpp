@@ -40,7 +40,7 @@ struct Export {
     bool failToCreate = false;
     int created = 0;
 
-    Export() { env.ctx.progress = &progress; }
+    Export() { env.ctx.SetProgress(&progress); }
 
     bool Run(const TextGrid& grid, const QString& name = u"历史.xls"_s) {
         return ExportGrid(env.ctx, grid, env.dir.filePath(name), [this](const QString&) {

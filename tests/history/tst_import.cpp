@@ -118,7 +118,7 @@ void TestImport::rowsBecomeRecordsAndGridRows() {
     TestEnv env;
     env.CreateDatabase();
     ProgressLog progress;
-    env.ctx.progress = &progress;
+    env.ctx.SetProgress(&progress);
     FakeWorkbook book = Book(3);
     book.Set(QStringLiteral("Sheet1"), 3, 5, QStringLiteral("  张三 "));
     book.Set(QStringLiteral("Sheet1"), 3, 9, QStringLiteral("6222021234567890123"));
@@ -233,7 +233,7 @@ void TestImport::failures() {
     TestEnv env;
     env.CreateDatabase();
     ProgressLog progress;
-    env.ctx.progress = &progress;
+    env.ctx.SetProgress(&progress);
     FakeWorkbook book = Book(10);
     book.openError = openError;
     book.maxRow = lastSheetRow;

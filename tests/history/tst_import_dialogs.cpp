@@ -11,6 +11,7 @@
 #include "history/old_rec.h"
 #include "print/printer.h"
 #include "support/fake_workbook.h"
+#include "support/recording_printer.h"
 #include "support/test_env.h"
 #include "support/window_support.h"
 
@@ -217,7 +218,7 @@ void TestImportDialogs::importedRowPrintsAgainFromTheHistoryWindow() {
         {QStringLiteral(TALLYFORM_IMPORT_TEST_DIR "/make_import_fixtures.py"), env.dir.path()});
     QVERIFY(python.waitForFinished(120000));
     QCOMPARE(python.exitCode(), 0);
-    print::RecordingPrinter printer;
+    test::RecordingPrinter printer;
     auto w = test::OpenMainWindow(env);
     QVERIFY(w);
     w->UsePrinter(&printer, &printer);

@@ -1,13 +1,18 @@
 #include <QtTest>
 
+#include "common/rounding.h"
 #include "print/page.h"
 #include "print/print_job.h"
 #include "print/settings.h"
 #include "store/default_format.h"
+#include "support/recording_printer.h"
 #include "support/test_env.h"
+#include "support/voucher_page.h"
 
 using namespace tf;
 using namespace tf::print;
+using tf::test::BuildVoucherPage;
+using tf::test::RecordingPrinter;
 using tf::test::TestEnv;
 using namespace Qt::StringLiterals;
 

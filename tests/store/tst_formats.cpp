@@ -70,6 +70,7 @@ private slots:
     void formatAndItsSpacingAreSavedTogether();
     void chooserListsStoredNamesInOrder();
     void copySpacingIsAllOrNothing();
+    void withoutPromptNothingIsAskedOrChanged();
 };
 
 void TestFormats::roundTripKeepsEveryValue() {
@@ -480,6 +481,31 @@ void TestFormats::copySpacingIsAllOrNothing() {
     QCOMPARE(test::Rows(env.ctx,
                         QStringLiteral("SELECT CID, Sp FROM 字距 WHERE Name='目标' ORDER BY CID")),
              (QList<QVariantList>{{5, 1.0}, {9, 2.0}}));
+}
+
+void TestFormats::withoutPromptNothingIsAskedOrChanged() {
+    // A context nobody answers for: every question counts as No or cancelled.
+    TestEnv env;
+    env.CreateDatabase();
+    VoucherSettings s = Edited();
+    QString name = QStringLiteral("甲");
+    QVERIFY(SaveFormat(env.ctx, name, s));
+    env.ctx.SetPrompt(nullptr);
+
+    QString asked;
+    QVERIFY(!SaveFormat(env.ctx, asked, s));  // no name is given
+    QVERIFY(asked.isEmpty());
+    VoucherSettings other = DesignSettings();
+    QString existing = name;
+    QVERIFY(!SaveFormat(env.ctx, existing, other));  // not overwritten
+    VoucherSettings loaded = DesignSettings();
+    LoadFormat(env.ctx, existing, loaded, NoChooser());
+    QCOMPARE(loaded.fieldFormats, s.fieldFormats);
+
+    s.CurFormat = DefaultFormatName();
+    QVERIFY(!DeleteFormat(env.ctx, existing, s, NoChooser()));  // not confirmed
+    QCOMPARE(RowsOf(env.ctx, name), 33);
+    QVERIFY(env.prompt.shown.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestFormats)

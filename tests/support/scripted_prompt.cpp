@@ -54,7 +54,7 @@ QString ScriptedPrompt::SaveFileName(const QString& title, const QString& filter
     return files.dequeue();
 }
 
-bool ScriptedPrompt::ChoosePrinter(PrintTarget&) {
+bool ScriptedPrompt::ChoosePrinter(print::PrintTarget&) {
     shown.append({QStringLiteral("printer"), {}, {}, {}});
     if (printers.isEmpty()) {
         unexpected.append(QStringLiteral("printer"));

@@ -36,7 +36,7 @@ public:
     QString OpenFileName(const QString& title, const QString& filter) override;
     QString SaveFileName(const QString& title, const QString& filter,
                          const QString& suggested) override;
-    bool ChoosePrinter(PrintTarget& target) override;
+    bool ChoosePrinter(print::PrintTarget& target) override;
 
     // Texts of one kind, in the order shown.
     QStringList Texts(const QString& kind) const;

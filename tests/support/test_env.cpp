@@ -7,7 +7,8 @@ namespace tf::test {
 TestEnv::TestEnv() {
     ctx.dataDir = dir.path();
     ctx.settingsFile = dir.filePath(QStringLiteral("settings.ini"));
-    ctx.prompt = &prompt;
+    ctx.SetPrompt(&prompt);
+    ctx.SetProgress(&progress);
     ctx.now = [this] { return clock; };
 }
 

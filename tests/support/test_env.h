@@ -3,14 +3,17 @@
 #include <QTemporaryDir>
 
 #include "common/app_context.h"
+#include "support/recording_progress.h"
 #include "support/scripted_prompt.h"
 
 namespace tf::test {
 
-// A data directory of its own, a scripted prompt and a settable clock for one test.
+// A data directory of its own, a scripted prompt, a recording progress display and a settable
+// clock for one test.
 struct TestEnv {
     QTemporaryDir dir;
     ScriptedPrompt prompt;
+    RecordingProgress progress;
     QDateTime clock{QDate(2026, 3, 7), QTime(9, 30, 15)};
     AppContext ctx;
 
