@@ -7,6 +7,7 @@ set -euo pipefail
 target=${1:?target}
 seconds=${2:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
+bash "$root/scripts/deps.sh" fuzz
 build=$root/build-fuzz
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
@@ -14,5 +15,6 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build "$build" --target "fuzz_$target"
 mkdir -p "$build/corpus/$target" "$build/crashes"
 cp -n "$root/fuzz/corpus/$target/"* "$build/corpus/$target/" 2>/dev/null || true
+LSAN_OPTIONS=suppressions=$root/fuzz/lsan.supp \
 "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
   -artifact_prefix="$build/crashes/$target-" -print_final_stats=1 "$build/corpus/$target"

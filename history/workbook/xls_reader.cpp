@@ -116,6 +116,12 @@ private:
 // size its memory by without checking: sheet dimensions past the format's limits, and a
 // shared string table claiming more strings than the stream could hold.
 bool RecordsLookSane(const QString& path) {
+    // libgsf describes every fault of a damaged compound file on stderr; the caller gets the
+    // one error that matters instead.
+    static const guint quiet = g_log_set_handler(
+        "libgsf:msole", G_LOG_LEVEL_WARNING,
+        [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+    Q_UNUSED(quiet);
     GsfInput* file = gsf_input_stdio_new(QFile::encodeName(path).constData(), nullptr);
     if (!file) return false;
     GsfInfile* ole = gsf_infile_msole_new(file, nullptr);
