@@ -210,6 +210,11 @@ private:
         GsfOutfile* ole = sink ? gsf_outfile_msole_new(sink) : nullptr;
         GsfOutput* stream = ole ? gsf_outfile_new_child(ole, "Workbook", FALSE) : nullptr;
         bool ok = stream && WriteAll(stream, globals.Bytes()) && WriteAll(stream, sheet.Bytes());
+        // A Workbook stream under 4096 bytes would go to the compound file's mini stream,
+        // which older spreadsheet programs do not read workbooks from: pad it with zeros
+        // after the last EOF record, as other writers do.
+        const size_t size = globals.Size() + sheet.Size();
+        if (ok && size < 4096) ok = WriteAll(stream, std::vector<uint8_t>(4096 - size, 0));
         if (stream) ok = gsf_output_close(stream) && ok;
         if (ole) ok = gsf_output_close(reinterpret_cast<GsfOutput*>(ole)) && ok;
         // Closing the compound file closes its sink as well.
