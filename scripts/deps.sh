@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running or testing needs, when any is missing.
-# Usage: scripts/deps.sh run|test|fuzz
+# Usage: scripts/deps.sh run|test|fuzz|package|deb-check
 set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite
       libxlsxwriter-dev libfreexl-dev libminizip-dev libgsf-1-dev fonts-noto-cjk qt6-translations-l10n)
@@ -9,6 +9,12 @@ if [ "${1:-run}" = test ]; then
 fi
 if [ "${1:-run}" = fuzz ]; then
   pkgs+=(clang-14)
+fi
+if [ "${1:-run}" = package ]; then
+  pkgs+=(dpkg-dev)
+fi
+if [ "${1:-run}" = deb-check ]; then
+  pkgs=(debootstrap)
 fi
 missing=()
 for p in "${pkgs[@]}"; do
