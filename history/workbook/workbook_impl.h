@@ -17,6 +17,9 @@ std::unique_ptr<WorkbookReader> OpenXlsx(const QString& path);
 std::unique_ptr<WorkbookWriter> CreateXls(const QString& path);
 std::unique_ptr<WorkbookWriter> CreateXlsx(const QString& path);
 
+// Whether the records of an .xls file stay within the limits FreeXL relies on without checking.
+bool XlsRecordsLookSane(const QString& path);
+
 // A number as a cell shows it: whole numbers of up to 15 digits as plain digits, every other
 // value in the shortest decimal form that reads back to the same double.
 QString NumberText(double value);

@@ -21,6 +21,8 @@ using biff8::RecordBuffer;
 
 constexpr FileFormat kFormat = FileFormat::Xls;
 
+constexpr uint32_t kNoText = UINT32_MAX;
+
 struct Cell {
     uint32_t position;  // (row - 1) << 8 | (col - 1)
     uint32_t text;      // index into the shared strings
@@ -54,7 +56,11 @@ public:
         lastRow_ = row;
         const uint32_t position = uint32_t(row - 1) << 8 | uint32_t(col - 1);
         sortedInRow_ = sortedInRow_ && (cells_.empty() || cells_.back().position < position);
-        const uint32_t index = strings_.Add(text.size() > 32767 ? Clipped(text).toString() : text);
+        // An empty text is no text: readers refuse an empty shared string, and the cell gets a
+        // BLANK when a formatted range covers it.
+        const uint32_t index =
+            text.isEmpty() ? kNoText
+                           : strings_.Add(text.size() > 32767 ? Clipped(text).toString() : text);
         cells_.push_back({position, index});
     }
 
@@ -135,6 +141,7 @@ private:
                 // A cell written twice keeps its last text.
                 if (next + 1 < cells_.size() && cells_[next + 1].position == cells_[next].position)
                     continue;
+                if (cells_[next].text == kNoText) continue;
                 line.emplace_back(uint16_t(cells_[next].position & 0xFF), cells_[next].text);
             }
             int from = 0, to = 0;
@@ -203,6 +210,11 @@ private:
         GsfOutfile* ole = sink ? gsf_outfile_msole_new(sink) : nullptr;
         GsfOutput* stream = ole ? gsf_outfile_new_child(ole, "Workbook", FALSE) : nullptr;
         bool ok = stream && WriteAll(stream, globals.Bytes()) && WriteAll(stream, sheet.Bytes());
+        // A Workbook stream under 4096 bytes would go to the compound file's mini stream,
+        // which older spreadsheet programs do not read workbooks from: pad it with zeros
+        // after the last EOF record, as other writers do.
+        const size_t size = globals.Size() + sheet.Size();
+        if (ok && size < 4096) ok = WriteAll(stream, std::vector<uint8_t>(4096 - size, 0));
         if (stream) ok = gsf_output_close(stream) && ok;
         if (ole) ok = gsf_output_close(reinterpret_cast<GsfOutput*>(ole)) && ok;
         // Closing the compound file closes its sink as well.

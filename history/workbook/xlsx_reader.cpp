@@ -1,7 +1,8 @@
 // The .xlsx reader: the zip package through minizip, each part parsed as it is inflated by
 // QXmlStreamReader, so no part is held whole in memory. Sizes are bounded against hostile
 // files: every part inflates to at most kMaxPartSize bytes whatever its header claims, and a
-// workbook holds at most kMaxStrings shared strings and kMaxCells cells per sheet.
+// workbook keeps at most kMaxStrings shared strings, kMaxCells cells of a sheet and kMaxChars
+// characters of text in both together (some 300 MB at most).
 
 #include <unzip.h>
 
@@ -17,8 +18,9 @@ namespace {
 
 constexpr FileFormat kFormat = FileFormat::Xlsx;
 constexpr qint64 kMaxPartSize = 512LL * 1024 * 1024;
-constexpr qsizetype kMaxStrings = 8 * 1024 * 1024;
-constexpr qsizetype kMaxCells = 16 * 1024 * 1024;
+constexpr qsizetype kMaxStrings = 4 * 1024 * 1024;
+constexpr qsizetype kMaxCells = 4 * 1024 * 1024;
+constexpr qint64 kMaxChars = 64 * 1024 * 1024;
 constexpr int kMaxSheets = 4096;
 
 WorkbookError Damaged(const QString& path, const QString& what) {
@@ -243,7 +245,8 @@ private:
                 throw Damaged(path_, QStringLiteral("damaged shared strings"));
             if (token != QXmlStreamReader::StartElement || part.xml.name() != u"si") continue;
             strings_.append(ReadStringItem(part));
-            if (strings_.size() > kMaxStrings)
+            stringChars_ += strings_.last().size();
+            if (strings_.size() > kMaxStrings || stringChars_ > kMaxChars)
                 throw Damaged(path_, QStringLiteral("too many shared strings"));
         }
     }
@@ -251,6 +254,7 @@ private:
     void Load(qsizetype index) const {
         if (!stringsLoaded_) LoadStrings();
         cells_.clear();
+        cellChars_ = 0;
         selected_ = -1;
         Part part(zip_, parts_[index]);
         if (!part.Exists()) throw Damaged(path_, QStringLiteral("missing sheet part"));
@@ -323,7 +327,12 @@ private:
             const double number = value.trimmed().toDouble(&ok);
             text = ok ? NumberText(number) : value;
         }
-        if (!text.isEmpty()) cells_.insert(Key(r, c), text);
+        if (text.isEmpty()) return;
+        // Shared strings are shared, not copied: only texts of the cell's own count.
+        if (type != u"s") cellChars_ += text.size();
+        if (cellChars_ + stringChars_ > kMaxChars)
+            throw Damaged(path_, QStringLiteral("too much text"));
+        cells_.insert(Key(r, c), text);
     }
 
     QString path_;
@@ -333,6 +342,8 @@ private:
     QString stringsPart_;
     mutable QStringList strings_;
     mutable bool stringsLoaded_ = false;
+    mutable qint64 stringChars_ = 0;
+    mutable qint64 cellChars_ = 0;
     mutable QHash<quint64, QString> cells_;
     mutable qsizetype selected_ = -1;
 };

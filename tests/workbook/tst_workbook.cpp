@@ -23,6 +23,8 @@ Q_DECLARE_METATYPE(Action)
 namespace {
 
 const QString kScripts = QStringLiteral(TALLYFORM_WORKBOOK_TEST_DIR);
+// Inputs the fuzzers found, kept with their corpora.
+const QString kCorpus = QStringLiteral(TALLYFORM_WORKBOOK_TEST_DIR "/../../fuzz/corpus");
 
 // The script's output, or nullopt when it failed (its errors are shown).
 std::optional<QByteArray> RunPython(const QStringList& arguments) {
@@ -239,6 +241,11 @@ private slots:
             << Action([=, this] { OpenWorkbook(Path(u"notes.xlsx"_qs)); }) << 438;
         QTest::newRow("sheet larger than xls allows")
             << Action([=, this] { OpenWorkbook(Path(u"oversized.xls"_qs)); }) << 438;
+        // FreeXL copies this string past its buffer: refused before FreeXL sees it (the
+        // overread shows under TALLYFORM_SANITIZE; otherwise FreeXL gives up a step later).
+        QTest::newRow("shared string longer than its records")
+            << Action([] { OpenWorkbook(kCorpus + u"/xls_reader/crash-freexl-sst-length.xls"); })
+            << 438;
         QTest::newRow("missing sheet xls")
             << Action([=, this] { OpenWorkbook(xls)->SelectSheet(u"无此表"_qs); }) << 9;
         QTest::newRow("missing sheet xlsx")

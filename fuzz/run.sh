@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Fuzzes one target for a while on a developer's machine: builds the project with clang 14 and
+# libFuzzer into build-fuzz/ and runs the target on a copy of its corpus; new inputs that reach
+# new code stay in build-fuzz/corpus/TARGET, crash inputs in build-fuzz/crashes/.
+# Usage: fuzz/run.sh xls_reader|xlsx_reader|workbook_roundtrip SECONDS
+set -euo pipefail
+target=${1:?target}
+seconds=${2:-60}
+root=$(cd "$(dirname "$0")/.." && pwd)
+bash "$root/scripts/deps.sh" fuzz
+build=$root/build-fuzz
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
+  -DTALLYFORM_FUZZ=ON -DTALLYFORM_TESTS=OFF >/dev/null
+cmake --build "$build" --target "fuzz_$target"
+mkdir -p "$build/corpus/$target" "$build/crashes"
+cp -n "$root/fuzz/corpus/$target/"* "$build/corpus/$target/" 2>/dev/null || true
+LSAN_OPTIONS=suppressions=$root/fuzz/lsan.supp \
+"$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  -artifact_prefix="$build/crashes/$target-" -print_final_stats=1 "$build/corpus/$target"

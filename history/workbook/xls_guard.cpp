@@ -1,0 +1,162 @@
+// A check of an .xls file's records before FreeXL parses it. FreeXL trusts lengths and counts
+// it reads: a sheet's DIMENSIONS size its cell table, and a shared string's length is copied
+// from its buffer unchecked (a crafted length reads past the end of the heap block). Files
+// whose records say more than they hold are refused here instead.
+
+#include <gsf/gsf-infile-msole.h>
+#include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-stdio.h>
+#include <gsf/gsf-input.h>
+
+#include <QFile>
+#include <algorithm>
+#include <vector>
+
+#include "history/workbook/workbook_impl.h"
+
+namespace tf::workbook::detail {
+namespace {
+
+constexpr unsigned kDimensions = 0x0200;
+constexpr unsigned kSst = 0x00FC;
+constexpr unsigned kContinue = 0x003C;
+
+// The data of an SST record and its CONTINUE records, read as the strings run through them.
+class SstReader {
+public:
+    explicit SstReader(const std::vector<std::vector<guint8>>& records) : records_(records) {}
+
+    // Every string the table announces lies within its records.
+    bool Valid() {
+        if (records_.empty() || records_[0].size() < 8) return false;
+        const std::vector<guint8>& first = records_[0];
+        const unsigned unique =
+            first[4] | first[5] << 8 | first[6] << 16 | unsigned(first[7]) << 24;
+        at_ = 8;
+        for (unsigned i = 0; i < unique; ++i)
+            if (!String()) return false;
+        return true;
+    }
+
+private:
+    size_t Left() const { return records_[record_].size() - at_; }
+    bool NextRecord() {
+        if (record_ + 1 >= records_.size()) return false;
+        ++record_;
+        at_ = 0;
+        return true;
+    }
+    unsigned Byte() { return records_[record_][at_++]; }
+
+    bool String() {
+        if (Left() == 0 && !NextRecord()) return false;
+        if (Left() < 3) return false;  // a string's header never spans two records
+        const unsigned chars = Byte() | Byte() << 8;
+        unsigned flags = Byte();
+        if (chars > 32767) return false;
+        unsigned runs = 0, extra = 0;
+        if (flags & 0x08) {
+            if (Left() < 2) return false;
+            runs = Byte() | Byte() << 8;
+        }
+        if (flags & 0x04) {
+            if (Left() < 4) return false;
+            extra = Byte() | Byte() << 8 | Byte() << 16;
+            extra |= Byte() << 24;
+        }
+        for (unsigned left = chars; left > 0;) {
+            const size_t width = (flags & 0x01) ? 2 : 1;
+            const size_t fit = Left() / width;
+            if (fit == 0) {
+                // The characters go on in the next record, which starts with its own flags.
+                if (!NextRecord() || Left() < 1) return false;
+                flags = Byte();
+                continue;
+            }
+            const size_t take = std::min<size_t>(fit, left);
+            at_ += take * width;
+            left -= static_cast<unsigned>(take);
+        }
+        return Skip(size_t(runs) * 4 + extra);
+    }
+
+    bool Skip(size_t bytes) {
+        while (bytes > 0) {
+            if (Left() == 0 && !NextRecord()) return false;
+            const size_t take = std::min(bytes, Left());
+            at_ += take;
+            bytes -= take;
+        }
+        return true;
+    }
+
+    const std::vector<std::vector<guint8>>& records_;
+    size_t record_ = 0;
+    size_t at_ = 0;
+};
+
+bool Dimensions(const std::vector<guint8>& d) {
+    auto u16 = [&](size_t at) { return unsigned(d[at] | d[at + 1] << 8); };
+    auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
+    if (d.size() >= 14)  // BIFF8: 32-bit rows
+        return u32(4) <= 65536 && u16(10) <= 256 && u32(0) <= u32(4) && u16(8) <= u16(10);
+    if (d.size() >= 10)  // BIFF5: 16-bit rows
+        return u16(6) <= 256 && u16(0) <= u16(2) && u16(4) <= u16(6);
+    return true;
+}
+
+bool StreamLooksSane(GsfInput* stream) {
+    std::vector<std::vector<guint8>> sst;
+    bool inSst = false;
+    while (gsf_input_remaining(stream) >= 4) {
+        guint8 header[4];
+        if (!gsf_input_read(stream, 4, header)) return false;
+        const unsigned type = header[0] | header[1] << 8;
+        const unsigned length = header[2] | header[3] << 8;
+        if (length > 8224 || length > gsf_input_remaining(stream)) return false;
+        const bool keep = type == kDimensions || type == kSst || (inSst && type == kContinue);
+        if (inSst && type != kContinue) {
+            if (!SstReader(sst).Valid()) return false;
+            inSst = false;
+        }
+        if (!keep) {
+            if (gsf_input_seek(stream, length, G_SEEK_CUR)) return false;  // true on failure
+            continue;
+        }
+        std::vector<guint8> data(length);
+        if (length > 0 && !gsf_input_read(stream, length, data.data())) return false;
+        if (type == kDimensions && !Dimensions(data)) return false;
+        if (type == kSst) {
+            if (!sst.empty()) return false;  // one table per workbook
+            inSst = true;
+        }
+        if (inSst) sst.push_back(std::move(data));
+    }
+    return !inSst || SstReader(sst).Valid();
+}
+
+}  // namespace
+
+bool XlsRecordsLookSane(const QString& path) {
+    // libgsf describes every fault of a damaged compound file on stderr; the caller gets the
+    // one error that matters instead.
+    static const guint quiet = g_log_set_handler(
+        "libgsf:msole", G_LOG_LEVEL_WARNING,
+        [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+    Q_UNUSED(quiet);
+    GsfInput* file = gsf_input_stdio_new(QFile::encodeName(path).constData(), nullptr);
+    if (!file) return false;
+    GsfInfile* ole = gsf_infile_msole_new(file, nullptr);
+    GsfInput* stream = nullptr;
+    if (ole) {
+        stream = gsf_infile_child_by_name(ole, "Workbook");
+        if (!stream) stream = gsf_infile_child_by_name(ole, "Book");
+    }
+    const bool sane = stream && StreamLooksSane(stream);
+    if (stream) g_object_unref(stream);
+    if (ole) g_object_unref(ole);
+    g_object_unref(file);
+    return sane;
+}
+
+}  // namespace tf::workbook::detail
