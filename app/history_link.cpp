@@ -4,6 +4,8 @@
 #include <QLineEdit>
 
 #include "app/main_window.h"
+#include "history/export.h"
+#include "history/import_flow.h"
 #include "history/old_rec.h"
 
 namespace tf {
@@ -32,6 +34,14 @@ history::OldRec* ShowHistoryWindow(AppContext& ctx, MF& mainWindow) {
         window =
             new history::OldRec(ctx, std::make_unique<MainWindowVoucher>(mainWindow), &mainWindow);
         window->setAttribute(Qt::WA_DeleteOnClose);
+        // "导出数据": the list as it stands (order, hidden rows) into a workbook file.
+        window->SetAction(0, [&ctx, window] {
+            if (!ctx.prompt) return;
+            const QString path = history::ChooseSaveWorkbook(*ctx.prompt);
+            if (!path.isEmpty()) history::ExportGrid(ctx, window->Grid(), path);
+        });
+        // "导入数据": worksheet rows become records and rows of this window's list.
+        window->SetAction(3, [&ctx, window] { history::ImportWorkbook(ctx, window->Grid()); });
     }
     window->show();
     window->raise();
