@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
+#include <utility>
 #include <vector>
 
 namespace tf::history {
@@ -149,19 +149,18 @@ void SortByColumn(TextGrid& grid, int column) {
     const int first = h + 1;
     const int count = grid.Rows() - first;
     if (count > 1) {
-        std::vector<SortKey> keys(static_cast<size_t>(count));
+        // Keys and row numbers side by side, so the sort reads memory in order.
+        std::vector<std::pair<SortKey, int>> rows(static_cast<size_t>(count));
         for (int i = 0; i < count; ++i)
-            keys[static_cast<size_t>(i)] = SortKey::Of(grid.Text(first + i, column));
-        std::vector<int> order(static_cast<size_t>(count));
-        std::iota(order.begin(), order.end(), 0);
-        const auto key = [&](int i) -> const SortKey& { return keys[static_cast<size_t>(i)]; };
+            rows[static_cast<size_t>(i)] = {SortKey::Of(grid.Text(first + i, column)), first + i};
         if (descending)
-            std::stable_sort(order.begin(), order.end(),
-                             [&](int a, int b) { return key(b) < key(a); });
+            std::stable_sort(rows.begin(), rows.end(),
+                             [](const auto& a, const auto& b) { return b.first < a.first; });
         else
-            std::stable_sort(order.begin(), order.end(),
-                             [&](int a, int b) { return key(a) < key(b); });
-        for (int& i : order) i += first;
+            std::stable_sort(rows.begin(), rows.end(),
+                             [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<int> order(rows.size());
+        for (size_t i = 0; i < rows.size(); ++i) order[i] = rows[i].second;
         grid.PermuteRows(first, order);
     }
 
@@ -176,14 +175,13 @@ void RemoveGridRows(TextGrid& grid, int a, int b) {
     if (a < 0 || b >= grid.Rows()) return;
     const int n = b - a + 1;
     const int numbering = grid.FixedCols() - 1;
-    // Texts and heights move up by n rows; the numbering column keeps its texts so the
-    // numbers stay without gaps, and hidden rows stay hidden.
-    for (int r = a; r < grid.Rows() - n; ++r) {
-        for (int c = 0; c < grid.Cols(); ++c)
-            if (c != numbering) grid.SetText(r, c, grid.TakeText(r + n, c));
-        grid.SetRowHeight(r, grid.RowHeight(r + n));
-    }
-    grid.SetRows(grid.Rows() - n);
+    // The numbering column keeps its texts where they are, so the numbers stay 1, 2, 3 …
+    // without gaps: its texts move down by n first and then up again with their rows.
+    // Every other text moves up with its row, and hidden rows stay hidden.
+    if (numbering >= 0)
+        for (int r = grid.Rows() - 1; r >= a + n; --r)
+            grid.SetText(r, numbering, grid.TakeText(r - n, numbering));
+    grid.RemoveRows(a, n);
 }
 
 }  // namespace tf::history

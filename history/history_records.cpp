@@ -1,7 +1,12 @@
 #include "history/history_records.h"
 
+#include <QHash>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringMatcher>
+#include <algorithm>
+#include <numeric>
+#include <vector>
 
 #include "common/fields.h"
 #include "common/prompt.h"
@@ -55,6 +60,28 @@ QString StoredDat(const QString& gridDateText) {
     return gridDateText;
 }
 
+namespace {
+
+// Puts the data rows in the order of their stored timestamps, newest first, and numbers
+// them. `dats` holds each data row's stored timestamp.
+void OrderNewestFirst(TextGrid& grid, std::vector<QString>& dats) {
+    const int first = grid.FixedRows();
+    std::vector<int> order(dats.size());
+    std::iota(order.begin(), order.end(), first);
+    const auto newer = [&](int a, int b) {
+        return dats[static_cast<size_t>(b - first)] < dats[static_cast<size_t>(a - first)];
+    };
+    // Records are mostly stored oldest first, so usually reversing is all it takes.
+    if (std::is_sorted(order.rbegin(), order.rend(), newer))
+        std::reverse(order.begin(), order.end());
+    else if (!std::is_sorted(order.begin(), order.end(), newer))
+        std::sort(order.begin(), order.end(), newer);
+    grid.PermuteRows(first, order);
+    for (int r = first; r < grid.Rows(); ++r) grid.SetText(r, 1, QString::number(r - 1));
+}
+
+}  // namespace
+
 bool FillHistory(const AppContext& ctx, TextGrid& grid, const VoucherFields& voucher,
                  const TextWidth& width) {
     ResetGrid(grid, voucher);
@@ -63,31 +90,40 @@ bool FillHistory(const AppContext& ctx, TextGrid& grid, const VoucherFields& vou
     {
         store::Database db(ctx);
         if (db.OpenDatabase()) {
-            // Only the rows the list shows: the voucher items and the remarks.
+            // Only the rows the list shows (the voucher items and the remarks), read in
+            // storage order: a plain scan of the table is much faster than walking the date
+            // index, and the vouchers are put in order afterwards.
             QSqlQuery q(db.Connection());
             q.setForwardOnly(true);
             q.prepare(
-                u"SELECT Dat, Ctl, Con FROM 记录 WHERE Dat<>? AND (Ctl BETWEEN 2 AND 17 OR Ctl=27) "
-                "ORDER BY Dat DESC"_s);
+                u"SELECT Dat, Ctl, Con FROM 记录 WHERE Dat<>? AND (Ctl BETWEEN 2 AND 17 OR Ctl=27)"_s);
             q.addBindValue(KeptDat());
             ok = q.exec();
             if (ok) {
+                // One grid row per stored timestamp; a voucher's rows normally come together.
+                std::vector<QString> dats;
+                QHash<QString, int> rowOf;
                 QString previous;
-                bool first = true;
-                int row = grid.Rows() - 1;
+                int row = -1;
                 while (q.next()) {
                     QString dat = q.value(0).toString();
-                    if (first || dat != previous) {
-                        first = false;
-                        row = grid.AddRow();
-                        grid.SetText(row, 1, QString::number(row - 1));
-                        grid.SetText(row, 0, GridDateText(dat));
+                    if (row < 0 || dat != previous) {
+                        auto it = rowOf.constFind(dat);
+                        if (it == rowOf.constEnd()) {
+                            row = grid.AddRow();
+                            grid.SetText(row, 0, GridDateText(dat));
+                            rowOf.insert(dat, row);
+                            dats.push_back(dat);
+                        } else {
+                            row = it.value();
+                        }
                         previous = std::move(dat);
                     }
                     const int ctl = q.value(1).toInt();
                     const int col = ctl == kRemarksField ? kHistoryCols - 1 : ctl;
                     grid.SetText(row, col, q.value(2).toString());
                 }
+                OrderNewestFirst(grid, dats);
             }
         }
         if (!ok) db.ReportFailure(FailureText(shown));
@@ -99,10 +135,13 @@ bool FillHistory(const AppContext& ctx, TextGrid& grid, const VoucherFields& vou
 void FilterHistory(TextGrid& grid, const QString& text) {
     const int header = grid.FixedRows() - 1;
     const double shownHeight = header >= 0 ? grid.RowHeight(header) : TextGrid::kDefaultRowHeight;
+    const QStringMatcher matcher(text, Qt::CaseSensitive);
     for (int r = grid.FixedRows(); r < grid.Rows(); ++r) {
         bool match = text.isEmpty();
-        for (int c = grid.FixedCols(); !match && c < grid.Cols(); ++c)
-            match = grid.Text(r, c).contains(text, Qt::CaseSensitive);
+        for (int c = grid.FixedCols(); !match && c < grid.Cols(); ++c) {
+            const QString& cell = grid.Text(r, c);
+            match = cell.size() >= text.size() && matcher.indexIn(cell) >= 0;
+        }
         grid.SetRowHeight(r, match ? shownHeight : 0);
     }
 }

@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 
 #include "common/window_utils.h"
 #include "history/grid_ops.h"
@@ -116,7 +117,11 @@ void OldRec::BuildControls() {
 }
 
 TextWidth OldRec::GridTextWidth() const {
-    return FontTextWidth(msg_->font(), TwipsPerPixel());
+    // A cell shows its text inside the style's margins; they count as part of its width.
+    const int margin =
+        2 * (msg_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, msg_) + 1) + 1;
+    return [measure = FontTextWidth(msg_->font(), TwipsPerPixel()), extra = PixelsToTwips(margin)](
+               const QString& text) { return text.isEmpty() ? 0.0 : measure(text) + extra; };
 }
 
 void OldRec::Form_Load() {

@@ -72,4 +72,12 @@ void TextGrid::PermuteRows(int first, const std::vector<int>& order) {
     std::copy(heights.begin(), heights.end(), rowHeights_.begin() + first);
 }
 
+void TextGrid::RemoveRows(int first, int count) {
+    assert(first >= 0 && count >= 0 && first + count <= rows_);
+    cells_.erase(cells_.begin() + static_cast<long>(CellIndex(first, 0)),
+                 cells_.begin() + static_cast<long>(CellIndex(first + count, 0)));
+    rowHeights_.erase(rowHeights_.begin() + first, rowHeights_.begin() + first + count);
+    rows_ -= count;
+}
+
 }  // namespace tf::history

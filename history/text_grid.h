@@ -54,6 +54,9 @@ public:
     // Moves whole rows: row first + i becomes the former row order[i], for i from 0 to
     // order.size() - 1; order is a permutation of those rows. Heights move with their rows.
     void PermuteRows(int first, const std::vector<int>& order);
+    // Removes rows first … first + count - 1 with their texts and heights; the rows below
+    // move up.
+    void RemoveRows(int first, int count);
 
 private:
     static size_t Index(int i) { return static_cast<size_t>(i); }

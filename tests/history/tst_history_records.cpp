@@ -84,17 +84,19 @@ void TestHistoryRecords::init() {
 void TestHistoryRecords::fillListsNewestFirst() {
     StoreFive();
     Store(QDateTime(QDate(2026, 3, 6), QTime(0, 0)), u"midnight"_s);
+    Store(At(3, 12), u"noon"_s);  // stored after newer ones
     // A voucher that lacks some fields leaves their cells empty.
     QVERIFY(test::Exec(env_->ctx,
                        u"DELETE FROM 记录 WHERE Dat='2026-03-03 09:15:00' AND "
                        "Ctl IN (6, 27)"_s));
     QVERIFY(FillHistory(env_->ctx, grid_, voucher_, Width));
 
-    QCOMPARE(grid_.Rows(), 2 + 6);
+    QCOMPARE(grid_.Rows(), 2 + 7);
     QCOMPARE(grid_.Cols(), 19);
-    QCOMPARE(Column(grid_, 5),
-             (QStringList{u"midnight-5"_s, u"e-5"_s, u"d-5"_s, u"c-5"_s, u"b-5"_s, u"a-5"_s}));
-    QCOMPARE(Column(grid_, 1), (QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"6"_s}));
+    QCOMPARE(Column(grid_, 5), (QStringList{u"midnight-5"_s, u"e-5"_s, u"d-5"_s, u"noon-5"_s,
+                                            u"c-5"_s, u"b-5"_s, u"a-5"_s}));
+    QCOMPARE(Column(grid_, 1),
+             (QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"6"_s, u"7"_s}));
     QCOMPARE(grid_.Text(2, 0), u"2026-03-06"_s);
     QCOMPARE(grid_.Text(3, 0), u"2026-03-05 09:15:00"_s);
     // Row 0 maps columns to fields, row 1 holds the captions; the remarks are last.
@@ -103,9 +105,9 @@ void TestHistoryRecords::fillListsNewestFirst() {
     QCOMPARE(grid_.Text(1, 18), u"L27"_s);
     QCOMPARE(grid_.Text(3, 18), u"e-27"_s);
     QCOMPARE(grid_.Text(3, 17), u"e-17"_s);
-    QCOMPARE(grid_.Text(5, 6), QString());
-    QCOMPARE(grid_.Text(5, 18), QString());
-    QCOMPARE(grid_.Text(5, 7), u"c-7"_s);
+    QCOMPARE(grid_.Text(6, 6), QString());
+    QCOMPARE(grid_.Text(6, 18), QString());
+    QCOMPARE(grid_.Text(6, 7), u"c-7"_s);
     // No stub field appears anywhere.
     for (int r = 0; r < grid_.Rows(); ++r)
         for (int c = 0; c < grid_.Cols(); ++c) {
