@@ -1,5 +1,7 @@
 #include "app/arrange.h"
 
+#include <algorithm>
+
 #include "store/default_format.h"
 
 namespace tf {
@@ -24,7 +26,17 @@ std::optional<ArrangeResult> ArrangeGeometry(const ArrangeInput& in) {
     r.pic.height = in.stubShown ? r.pic.width * H / W : r.pic.width * H / (W - S);
 
     r.window.height = r.pic.height + in.picTop + 750;
-    r.window.top = (in.screenHeight - r.window.height) / 2;
+    const double workHeight = in.workHeight > 0 ? in.workHeight : in.screenHeight;
+    const double workTop = in.workHeight > 0 ? in.workTop : 0;
+    if (r.window.height > workHeight) {
+        // The picture keeps the form's proportions at the height that fits.
+        r.pic.height = std::max(1.0, workHeight - in.picTop - 750);
+        r.pic.width = in.stubShown ? r.pic.height * W / H : r.pic.height * (W - S) / H;
+        r.window.width = r.pic.width + 2 * in.picLeft + 80;
+        r.window.left = (in.screenWidth - r.window.width) / 2;
+        r.window.height = r.pic.height + in.picTop + 750;
+    }
+    r.window.top = workTop + std::max(0.0, (workHeight - r.window.height) / 2);
 
     // The line runs as far down as the picture is wide, which covers its whole height for
     // any form wider than tall.
@@ -48,6 +60,9 @@ std::optional<ArrangeResult> ArrangeGeometry(const ArrangeInput& in) {
     r.contactLeft = r.helpLeft - in.contactWidth;
 
     r.twipsPerMm = r.pic.height / H;
+    r.formHeightMm = H;
+    r.stubWidthMm = S;
+    r.stubShown = in.stubShown;
     return r;
 }
 

@@ -33,6 +33,10 @@ struct ArrangeInput {
     double exitWidth = 975;      // Cm(6)
     double helpWidth = 735;      // Cm(7)
     double contactWidth = 1215;  // Cm(9)
+    // The free area of the screen (without panels and task bars), vertically; a height of 0
+    // means the whole screen.
+    double workTop = 0;
+    double workHeight = 0;
 };
 
 struct ArrangeResult {
@@ -50,10 +54,17 @@ struct ArrangeResult {
     double helpLeft = 0;     // Cm(7)
     double contactLeft = 0;  // Cm(9)
     double twipsPerMm = 0;   // k = Pic height / H
+    // The dimensions the arrangement was built from: fields are read back from the screen
+    // with these, never with a text still being typed into a dimension box.
+    double formHeightMm = 0;
+    double stubWidthMm = 0;
+    bool stubShown = true;
 };
 
 // The window geometry for the given input. Empty when the dimensions give no picture
-// (H or W not positive, or W not larger than S while the stub is hidden).
+// (H or W not positive, or W not larger than S while the stub is hidden). A window that would
+// be taller than the free area gets a smaller picture instead, and it is never placed above
+// the free area's top, so its title bar and buttons stay reachable.
 std::optional<ArrangeResult> ArrangeGeometry(const ArrangeInput& in);
 
 // Where one field and its caption stand inside Pic.

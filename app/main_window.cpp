@@ -150,6 +150,8 @@ store::FormatHooks MF::Hooks() {
 
 void MF::Cm_Click(int index) {
     ClearSelection();
+    // A warning about the amount just left is answered before any dialog of the button.
+    ShowPendingWarning();
     switch (index) {
         case 2: {
             QString name;
@@ -220,18 +222,22 @@ void MF::T_LostFocus(int i) {
         const QString sign = TT(0)->text();
         T(12)->setText(amount::NormaliseAmount(T(12)->text(), sign, &cut));
         T(11)->setText(amount::CapitalAmount(T(12)->text(), sign, ttPrevious_[0], TT(0)->text()));
-        if (cut && ctx_.prompt) {
-            // Shown once the focus change that led here has finished.
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    ctx_.prompt->Message(
-                        QStringLiteral("金额超出99999999.99，最高位已被截去，请核对小写金额！"));
-                },
-                Qt::QueuedConnection);
+        if (cut) {
+            // Shown once the focus change that led here has finished, or before the dialog of
+            // the button whose press left the field, whichever comes first.
+            cutWarningPending_ = true;
+            QMetaObject::invokeMethod(this, &MF::ShowPendingWarning, Qt::QueuedConnection);
         }
     }
     if (i <= kLastVoucherField && i != kCapitalField) T(i + 16)->setText(T(i)->text());
+}
+
+void MF::ShowPendingWarning() {
+    if (!cutWarningPending_) return;
+    cutWarningPending_ = false;
+    if (ctx_.prompt)
+        ctx_.prompt->Message(
+            QStringLiteral("金额超出99999999.99，最高位已被截去，请核对小写金额！"));
 }
 
 void MF::TT_GotFocus(int i) {
@@ -262,6 +268,7 @@ void MF::TT_LostFocus(int i) {
 
 void MF::Preview_Click() {
     ClearSelection();
+    ShowPendingWarning();
     print::ShowPrintPreview(ctx_, CurrentPage(), this);
 }
 

@@ -155,6 +155,8 @@ private:
     void Form_Load();
     void Form_Unload();
     void OpenHelp(const QString& fragment);
+    // The warning that the amount's highest digits were cut, when one is waiting.
+    void ShowPendingWarning();
     void ShowCurrentFormat();
     void WatchKeys(QWidget* w);
     store::FormatHooks Hooks();
@@ -169,6 +171,7 @@ private:
     std::optional<ArrangeResult> arrangement_;
     std::array<QString, 4> ttPrevious_;
     bool unloaded_ = false;
+    bool cutWarningPending_ = false;
 
     MainWindowUi ui_;
     QMenu* fontMenu_ = nullptr;

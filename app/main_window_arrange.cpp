@@ -28,6 +28,9 @@ void MF::ArrangeWindow() {
     const QRect screenRect = scr ? scr->geometry() : QRect(0, 0, 800, 600);
     in.screenWidth = PixelsToTwips(screenRect.width());
     in.screenHeight = PixelsToTwips(screenRect.height());
+    const QRect work = scr ? scr->availableGeometry() : screenRect;
+    in.workTop = PixelsToTwips(work.top() - screenRect.top());
+    in.workHeight = PixelsToTwips(work.height());
     in.formWidthMm = LenientNumber(TT(1)->text());
     in.formHeightMm = LenientNumber(TT(2)->text());
     in.stubWidthMm = LenientNumber(TT(3)->text());
@@ -83,8 +86,8 @@ void MF::PlaceFieldWidgets() {
 
 void MF::ApplyLayout() {
     if (!arrangement_) return;
-    ApplyLayoutGeometry(settings_.fieldFormats, arrangement_->twipsPerMm,
-                        LenientNumber(TT(3)->text()), CHK(1)->isChecked(), placement_);
+    ApplyLayoutGeometry(settings_.fieldFormats, arrangement_->twipsPerMm, arrangement_->stubWidthMm,
+                        arrangement_->stubShown, placement_);
     PlaceFieldWidgets();
     for (int i = kFirstField; i <= kLastField; ++i) {
         const store::FieldFormat& f = settings_.fieldFormats[i];
@@ -101,8 +104,10 @@ void MF::ApplyLayout() {
 
 void MF::CaptureLayout() {
     if (!arrangement_) return;
-    CaptureLayoutGeometry(placement_, LenientNumber(TT(2)->text()), arrangement_->pic.height,
-                          LenientNumber(TT(3)->text()), CHK(1)->isChecked(),
+    // The picture stands for the dimensions it was arranged with; a dimension box being
+    // edited (and perhaps about to be refused) does not rescale the layout.
+    CaptureLayoutGeometry(placement_, arrangement_->formHeightMm, arrangement_->pic.height,
+                          arrangement_->stubWidthMm, arrangement_->stubShown,
                           settings_.fieldFormats);
     for (int i = kFirstField; i <= kLastField; ++i) {
         store::FieldFormat& f = settings_.fieldFormats[i];

@@ -9,6 +9,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 
+#include "app/typing_limit.h"
 #include "app/voucher_picture.h"
 #include "common/window_utils.h"
 #include "store/default_format.h"
@@ -296,7 +297,7 @@ void MainWindowUi::SetupSettingsTab(QWidget* page) {
         box->setObjectName(QStringLiteral("TT%1").arg(b.index));
         box->setProperty(kKindProperty, QStringLiteral("TT"));
         box->setProperty(kIndexProperty, b.index);
-        box->setMaxLength(b.maxLength);
+        new TypingLimit(b.maxLength, box);
         box->setFont(captionFont);
         box->setTextMargins(0, 0, 0, 0);
         const int colon = static_cast<int>(text.indexOf(u'：')) + 1;

@@ -61,6 +61,7 @@ OldRec::OldRec(AppContext& ctx, std::unique_ptr<VoucherFields> voucher, QWidget*
     // Enter in the search box searches as the button does; typing alone does not.
     connect(search_, &QLineEdit::returnPressed, this, [this] { Comm_Click(6); });
     connect(msg_, &GridView::headerPressed, this, &OldRec::MSG_MouseDown);
+    WireKeys();
     Form_Load();
 }
 

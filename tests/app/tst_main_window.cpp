@@ -88,9 +88,6 @@ private slots:
             << 220.0 << 85.0 << 65.0 << false << ww << (ww - 200) * 85 / 155
             << (9000 - ((ww - 200) * 85 / 155 + 2190)) / 2 << (ww - 200) * 65 / 220
             << (ww - 200 - 4695) / 2;
-        QTest::newRow("tall form: negative top")
-            << 100.0 << 300.0 << 30.0 << true << 11800.0 << pw * 3 << (9000 - (pw * 3 + 2190)) / 2
-            << pw * 30 / 100 << (pw - 4695 - pw * 0.3) / 2 + pw * 0.3;
     }
 
     void arrangeGeometry() {
@@ -132,7 +129,51 @@ private slots:
         QVERIFY(Near(r->helpLeft + 735 + 40, r->exitLeft));
         QVERIFY(Near(r->contactLeft + 1215, r->helpLeft));
         QVERIFY(Near(r->tabWidth, r->pic.width));
-        if (H > W) QVERIFY(r->window.top < 0);
+    }
+
+    void windowFitsTheFreeArea_data() {
+        QTest::addColumn<double>("W");
+        QTest::addColumn<double>("H");
+        QTest::addColumn<int>("screenWidth");  // pixels, 15 twips each
+        QTest::addColumn<int>("screenHeight");
+        QTest::addColumn<int>("workTop");
+        QTest::addColumn<int>("workHeight");
+        QTest::addColumn<bool>("scaled");
+        QTest::newRow("110 mm form, 1366x768, task bar below")
+            << 220.0 << 110.0 << 1366 << 768 << 0 << 728 << true;
+        QTest::newRow("110 mm form, 1366x768, panel above")
+            << 220.0 << 110.0 << 1366 << 768 << 30 << 738 << true;
+        QTest::newRow("tall form") << 100.0 << 300.0 << 800 << 600 << 0 << 560 << true;
+        QTest::newRow("85 mm form fits as it is")
+            << 220.0 << 85.0 << 1366 << 768 << 0 << 728 << false;
+    }
+
+    void windowFitsTheFreeArea() {
+        QFETCH(double, W);
+        QFETCH(double, H);
+        QFETCH(int, screenWidth);
+        QFETCH(int, screenHeight);
+        QFETCH(int, workTop);
+        QFETCH(int, workHeight);
+        QFETCH(bool, scaled);
+        ArrangeInput in;
+        in.screenWidth = screenWidth * 15.0;
+        in.screenHeight = screenHeight * 15.0;
+        in.workTop = workTop * 15.0;
+        in.workHeight = workHeight * 15.0;
+        in.formWidthMm = W;
+        in.formHeightMm = H;
+        in.stubWidthMm = 30;
+        const auto r = ArrangeGeometry(in);
+        QVERIFY(r);
+        QVERIFY(r->window.top >= in.workTop);
+        QVERIFY(r->window.top + r->window.height <= in.workTop + in.workHeight + 1e-9);
+        QVERIFY(Near(r->pic.width / r->pic.height, W / H));
+        QVERIFY(Near(r->window.height, r->pic.height + 1440 + 750));
+        QVERIFY(Near(r->window.width, r->pic.width + 200));
+        QVERIFY(Near(r->window.left, (in.screenWidth - r->window.width) / 2));
+        QCOMPARE(Near(r->window.width, in.screenWidth - 200), !scaled);
+        QVERIFY(Near(r->twipsPerMm, r->pic.height / H));
     }
 
     void arrangeRefusesDegenerateForms_data() {
@@ -300,10 +341,29 @@ private slots:
     void settingsBoxLimits() {
         test::TestEnv env;
         MF w(env.ctx);
+        // The limits hold for typing; a loaded value longer than that shows whole.
         const int limits[] = {4, 3, 3, 3};
-        for (int i = 0; i < 4; ++i)
-            QCOMPARE(w.findChild<QLineEdit*>(QStringLiteral("TT%1").arg(i))->maxLength(),
-                     limits[i]);
+        for (int i = 0; i < 4; ++i) {
+            auto* box = w.findChild<QLineEdit*>(QStringLiteral("TT%1").arg(i));
+            box->clear();
+            for (const QChar c : QStringLiteral("123456")) {
+                QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+                QApplication::sendEvent(box, &press);
+            }
+            QCOMPARE(box->text(), QStringLiteral("123456").left(limits[i]));
+            box->setText(QStringLiteral("220.55"));
+            QCOMPARE(box->text(), QStringLiteral("220.55"));
+            QKeyEvent more(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("7"));
+            QApplication::sendEvent(box, &more);
+            QCOMPARE(box->text(), QStringLiteral("220.55"));
+            QTest::keyClick(box, Qt::Key_Backspace);
+            QCOMPARE(box->text(), QStringLiteral("220.5"));
+        }
+        store::VoucherSettings s = store::DesignSettings();
+        s.TT[1] = QStringLiteral("220.5");
+        w.Settings() = s;
+        w.WidgetsFromSettings();
+        QCOMPARE(w.TT(1)->text(), QStringLiteral("220.5"));
         QCOMPARE(w.findChild<QLabel*>(QStringLiteral("L0"))->text(),
                  QStringLiteral("中国 XX 银行进账单    (回 单)"));
         QCOMPARE(w.findChild<QLabel*>(QStringLiteral("Label1"))->text(),
@@ -505,6 +565,33 @@ private slots:
         if (rearranged)
             QVERIFY(Near(after.twipsPerMm, after.pic.height / LenientNumber(w->TT(2)->text())));
         QVERIFY(env.prompt.Messages().isEmpty());
+    }
+
+    void refusedHeightDoesNotRescaleTheLayout() {
+        test::TestEnv env;
+        auto w = test::OpenMainWindow(env);
+        QVERIFY(w);
+        const store::FieldFormats before = w->FieldFormats();
+        // Type 25 as the height, press Left (arrow keys also act on the layout), then Tab:
+        // the box goes back to 85 and the layout must stay as it was.
+        w->TT(2)->setFocus(Qt::TabFocusReason);
+        QCoreApplication::processEvents();
+        w->TT(2)->selectAll();
+        w->TT(2)->del();
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("25"));
+        QApplication::sendEvent(w->TT(2), &press);
+        QTest::keyClick(w->TT(2), Qt::Key_Left);
+        w->TT(1)->setFocus(Qt::TabFocusReason);
+        QCoreApplication::processEvents();
+        QCOMPARE(w->TT(2)->text(), QStringLiteral("85"));
+        w->CHK_Click(1);  // the next re-arrangement
+        for (int i = kFirstField; i <= kLastField; ++i) {
+            const store::FieldFormat& a = before[i];
+            const store::FieldFormat& b = w->FieldFormats()[i];
+            QVERIFY2(std::abs(a.X - b.X) < 1e-6 && std::abs(a.Y - b.Y) < 1e-6 &&
+                         std::abs(a.W - b.W) < 1e-6 && std::abs(a.H - b.H) < 1e-6,
+                     qPrintable(QStringLiteral("field %1: %2 became %3").arg(i).arg(a.W).arg(b.W)));
+        }
     }
 
     void hidingStubNarrowsWindow() {

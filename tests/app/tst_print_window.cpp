@@ -57,6 +57,7 @@ private slots:
     void cancelledPrinterDialogKeepsContentChanged();
     void calibrationOpensOffsetDialogAfterNo();
     void previewButtonShowsPage();
+    void cutWarningComesBeforeThePrinterDialog();
 };
 
 void TestPrintWindow::printsWhatTheScreenShows_data() {
@@ -218,4 +219,23 @@ void TestPrintWindow::previewButtonShowsPage() {
 }
 
 QTEST_MAIN(TestPrintWindow)
+void TestPrintWindow::cutWarningComesBeforeThePrinterDialog() {
+    test::TestEnv env;
+    print::RecordingPrinter printer;
+    auto w = Open(env, printer);
+    QVERIFY(w);
+    w->T(12)->setFocus();
+    QCoreApplication::processEvents();
+    w->T(12)->setText(QStringLiteral("123456789.5"));
+    env.prompt.printers.enqueue(false);
+    // The press on the button takes the focus from the amount field and prints at once.
+    QTest::mouseClick(w->Cm(0), Qt::LeftButton);
+    QCOMPARE(w->T(12)->text(), QStringLiteral("￥23456789.50"));
+    QTest::qWait(20);
+    QStringList kinds;
+    for (const auto& shown : env.prompt.shown) kinds << shown.kind;
+    QCOMPARE(kinds, (QStringList{QStringLiteral("message"), QStringLiteral("printer")}));
+    CloseWithoutSaving(env, *w);
+}
+
 #include "tst_print_window.moc"
