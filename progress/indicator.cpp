@@ -33,11 +33,33 @@ void BarArea::paintEvent(QPaintEvent*) {
     if (w > 0) painter.fillRect(0, 0, w, height(), QColor(0, 0, 255));
 }
 
+BarLabel::BarLabel(const QString& text, BarArea* area) : QLabel(text, area), area_(area) {
+    setAlignment(Qt::AlignCenter);
+}
+
+void BarLabel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const int edge = area_->BarWidth() - x();  // the bar's right edge in this label
+    const QRect all = contentsRect();
+    const auto draw = [&](const QRect& clip, const QColor& colour) {
+        if (clip.isEmpty()) return;
+        painter.save();
+        painter.setClipRect(clip);
+        painter.setPen(colour);
+        painter.drawText(all, int(alignment()), text());
+        painter.restore();
+    };
+    draw(QRect(all.left(), all.top(), edge - all.left(), all.height()), Qt::white);
+    draw(QRect(std::max(edge, all.left()), all.top(), all.right() + 1 - std::max(edge, all.left()),
+               all.height()),
+         QColor(0, 0, 64));
+}
+
 Indicator::Indicator(ProgressState::Clock clock) : state_(std::move(clock)) {
     setObjectName(QStringLiteral("Indicator"));
     setWindowTitle(Caption());
     // A title bar without a close box: the window only shows progress.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowStaysOnTopHint);
     setWindowModality(Qt::ApplicationModal);
     BuildControls();
@@ -68,21 +90,13 @@ void Indicator::BuildControls() {
     pic_->setObjectName(QStringLiteral("Pic"));
     pic_->setGeometry(12, 58, 396, 56);
 
-    // Labels over the bar: dark text on a light box, readable on white and on blue.
-    const QString onBar = QStringLiteral(
-        "color: rgb(0, 0, 64); background: rgba(255, 255, 255, 200); padding: 0 4px;");
-    percent_ = new QLabel(QStringLiteral("0%"), pic_);
+    percent_ = new BarLabel(QStringLiteral("0%"), pic_);
     percent_->setObjectName(QStringLiteral("Percent"));
-    percent_->setStyleSheet(onBar);
-    percent_->setAlignment(Qt::AlignCenter);
-    percent_->setGeometry(148, 6, 100, 20);
+    percent_->setGeometry(0, 6, 396, 20);
 
-    l2_ = new QLabel(pic_);
+    l2_ = new BarLabel(QString(), pic_);
     l2_->setObjectName(QStringLiteral("L2"));
-    l2_->setStyleSheet(onBar);
-    l2_->setAlignment(Qt::AlignCenter);
-    l2_->setGeometry(98, 30, 200, 20);
-    l2_->hide();
+    l2_->setGeometry(0, 30, 396, 20);
 }
 
 void Indicator::ShowProgress(const QString& title, qint32 total, qint32& start) {
@@ -147,11 +161,7 @@ void Indicator::Refresh() {
     if (changes & ProgressState::kTitle) lbl_->setText(state_.Title());
     if (changes & ProgressState::kCount) l1_->setText(state_.CountText());
     if (changes & ProgressState::kPercent) percent_->setText(state_.PercentText());
-    if (changes & ProgressState::kTimes) {
-        const QString times = state_.TimesText();
-        l2_->setText(times);
-        l2_->setVisible(!times.isEmpty());
-    }
+    if (changes & ProgressState::kTimes) l2_->setText(state_.TimesText());
     if (changes & ProgressState::kBar) pic_->SetFraction(state_.BarFraction());
 }
 

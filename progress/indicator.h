@@ -26,6 +26,20 @@ private:
     double fraction_ = 0;
 };
 
+// A label inside the bar area whose text reads on both sides of the bar's edge: dark on the
+// white part, white on the blue part.
+class BarLabel : public QLabel {
+    Q_OBJECT
+public:
+    BarLabel(const QString& text, BarArea* area);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    BarArea* area_;
+};
+
 // The progress window "Mavrel进度指示器": a title line, the count, a blue bar with the
 // percentage and the times. It offers no cancel. Long operations in core code drive it
 // through the Progress interface; while it shows, the other windows take no input, so the
