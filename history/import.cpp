@@ -132,37 +132,45 @@ private:
     QString error_;
 };
 
-// The records of one worksheet row: one statement inserting all its fields.
+// The records of one worksheet row, written whole or not at all: one statement inserting all
+// its fields inside a savepoint of the import's transaction. The statements are prepared once.
 class RowWriter {
 public:
-    RowWriter(QSqlDatabase& db, const TextGrid& grid) : query_(db) {
+    RowWriter(QSqlDatabase& db, const TextGrid& grid)
+        : insert_(db), savepoint_(db), release_(db), rollback_(db) {
         for (int j = 2; j < grid.Cols() && j - 1 < kMappedColumns; ++j)
             fields_.append({j, grid.Text(0, j).toInt()});
         QStringList tuples;
         for (qsizetype k = 0; k < fields_.size(); ++k) tuples.append(u"(?,?,?)"_s);
-        sql_ = u"INSERT INTO 记录 (Dat, Ctl, Con) VALUES "_s + tuples.join(u',');
+        prepared_ =
+            insert_.prepare(u"INSERT INTO 记录 (Dat, Ctl, Con) VALUES "_s + tuples.join(u',')) &&
+            savepoint_.prepare(u"SAVEPOINT import_row"_s) &&
+            release_.prepare(u"RELEASE import_row"_s) &&
+            rollback_.prepare(u"ROLLBACK TO import_row"_s);
     }
 
     bool Store(const QString& dat, const TextGrid& grid, int row) {
         if (fields_.isEmpty()) return true;
-        if (!prepared_) {
-            if (!query_.prepare(sql_)) return false;
-            prepared_ = true;
-        }
+        if (!prepared_ || !savepoint_.exec()) return false;
         int at = 0;
         for (const auto& [col, ctl] : fields_) {
-            query_.bindValue(at++, dat);
-            query_.bindValue(at++, ctl);
-            query_.bindValue(at++, grid.Text(row, col));
+            insert_.bindValue(at++, dat);
+            insert_.bindValue(at++, ctl);
+            insert_.bindValue(at++, grid.Text(row, col));
         }
-        return query_.exec();
+        if (insert_.exec() && release_.exec()) return true;
+        rollback_.exec();
+        release_.exec();
+        return false;
     }
 
     QString Shown() const { return u"INSERT INTO 记录"_s; }
 
 private:
-    QSqlQuery query_;
-    QString sql_;
+    QSqlQuery insert_;
+    QSqlQuery savepoint_;
+    QSqlQuery release_;
+    QSqlQuery rollback_;
     bool prepared_ = false;
     QList<std::pair<int, int>> fields_;  // grid column, field number
 };
@@ -221,14 +229,7 @@ int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& r
             const std::optional<QDate> day = freeDates.Next();
             if (!day) return dbFailure(u"SELECT * FROM 记录"_s);
             const QString dat = store::DateText(QDateTime(*day, QTime(0, 0)));
-            // Each row's records are written whole or not at all.
-            db.ExecuteSql(u"SAVEPOINT import_row"_s);
-            if (!writer.Store(dat, grid, r)) {
-                db.ExecuteSql(u"ROLLBACK TO import_row"_s);
-                db.ExecuteSql(u"RELEASE import_row"_s);
-                return dbFailure(writer.Shown());
-            }
-            db.ExecuteSql(u"RELEASE import_row"_s);
+            if (!writer.Store(dat, grid, r)) return dbFailure(writer.Shown());
             grid.SetText(r, 0, GridDateText(dat));
             progress.StepProgress(1, u"pages"_s);
         }
