@@ -1,5 +1,6 @@
 #include "print/print_job.h"
 
+#include "print/check.h"
 #include "print/settings.h"
 #include "store/records.h"
 
@@ -8,7 +9,8 @@ namespace tf::print {
 std::optional<PageResult> PrintJob(const AppContext& ctx, const VoucherPage& page,
                                    const FieldTexts& texts, bool& contentChanged,
                                    PrintTarget& target, PrintDevice& printer) {
-    if (!ctx.prompt || !ctx.prompt->ChoosePrinter(target)) return std::nullopt;
+    if (!ctx.prompt || !ConfirmFit(ctx, {page}, printer) || !ctx.prompt->ChoosePrinter(target))
+        return std::nullopt;
 
     const PageResult result = PrintVoucher(ctx, page, printer);
 

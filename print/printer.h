@@ -50,6 +50,8 @@ public:
     bool Print(const QString& text);
     // A black rectangle between two corners.
     virtual bool FilledBox(double x1, double y1, double x2, double y2) = 0;
+    // Ends the page and starts the next one of the same document.
+    virtual bool NewPage() = 0;
     // Ends the document: the page goes to the printer.
     virtual bool EndDoc() = 0;
     // Throws away a page that failed half-way, so the next job starts on a fresh page.
@@ -89,6 +91,7 @@ public:
     double TextWidth(const QString& text) override;
     double TextHeight(const QString& text) override;
     bool FilledBox(double x1, double y1, double x2, double y2) override;
+    bool NewPage() override;
     bool EndDoc() override;
     void AbortDoc() override;
     QPrinter* Printer() override { return nullptr; }
@@ -99,8 +102,8 @@ public:
     bool refuseOrientation = false;
     int failAfterRuns = -1;  // Print fails once this many runs are placed; -1 never
 
-    // What happened, in order: "paper 9", "orientation 1", "font …", "text …", "box", "end",
-    // "abort".
+    // What happened, in order: "paper 9", "orientation 1", "font …", "text …", "box", "page",
+    // "end", "abort".
     QStringList calls;
     QList<Run> runs;
     QList<Box> boxes;
@@ -109,6 +112,7 @@ public:
     PrinterFont font;
     int endDocs = 0;
     int aborts = 0;
+    QList<int> pageStarts;  // runs.size() at every new page
 
 protected:
     bool DrawText(const QString& text, double x, double y) override;

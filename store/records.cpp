@@ -1,5 +1,7 @@
 #include "store/records.h"
 
+#include <QSqlQuery>
+
 #include "store/database.h"
 
 namespace tf::store {
@@ -39,6 +41,37 @@ bool StoreTexts(const AppContext& ctx, const QDateTime& when, const FieldTexts& 
     if (ok && db.Commit()) return true;
     db.Rollback();
     return false;
+}
+
+QList<QDateTime> StoreTextsBatch(const AppContext& ctx, const QDateTime& from,
+                                 const QList<FieldTexts>& vouchers) {
+    Database db(ctx);
+    if (vouchers.isEmpty() || !db.Begin()) return {};
+    QSqlQuery used(db.Connection());
+    used.prepare(QStringLiteral("SELECT 1 FROM 记录 WHERE Dat=? LIMIT 1"));
+    QList<QDateTime> stamps;
+    QDateTime when = from;
+    bool ok = true;
+    for (const FieldTexts& texts : vouchers) {
+        // An earlier voucher, or one stored under this second already, keeps its record.
+        for (;; when = when.addSecs(1)) {
+            used.addBindValue(DateText(when));
+            ok = used.exec();
+            if (!ok || !used.next()) break;
+        }
+        const QString dat = DateText(when);
+        for (int i = kFirstField; ok && i <= kLastField; ++i)
+            ok = db.ExecuteSql(QStringLiteral("INSERT INTO 记录 (Dat, Ctl, Con) VALUES (?,?,?)"),
+                               {dat, i, texts[i].isNull() ? QStringLiteral("") : texts[i]});
+        if (!ok) break;
+        stamps.append(when);
+        when = when.addSecs(1);
+    }
+    used.finish();
+    if (ok && db.Commit()) return stamps;
+    db.Rollback();
+    db.ReportFailure(QStringLiteral("打印记录保存失败，未保存任何记录！"));
+    return {};
 }
 
 void LoadCurrentText(const AppContext& ctx, const QDateTime& when, FieldTexts& texts) {
