@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "app/batch_link.h"
 #include "app/main_window.h"
 #include "history/old_rec.h"
 
@@ -32,6 +33,9 @@ history::OldRec* ShowHistoryWindow(AppContext& ctx, MF& mainWindow) {
         window =
             new history::OldRec(ctx, std::make_unique<MainWindowVoucher>(mainWindow), &mainWindow);
         window->setAttribute(Qt::WA_DeleteOnClose);
+        window->SetBatchAction([&ctx, &mainWindow, window](bool preview) {
+            BatchPrint(ctx, mainWindow, *window, preview);
+        });
     }
     window->show();
     window->raise();

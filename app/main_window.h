@@ -28,6 +28,7 @@ namespace tf {
 namespace print {
 class QtPrinter;
 }
+class OverflowHint;
 
 // The main window: the voucher picture with its 32 fields, the tab control with the
 // buttons and print settings, and the tip line. It lives for the whole run; closing it
@@ -141,10 +142,14 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+    // The printer in use: the one the printer dialog set up, or the one given for tests.
     PrintTarget& Target();
     print::PrintDevice& Device();
 
+    // Marks the fields whose texts would not fit their boxes on paper.
+    OverflowHint* Hint() const { return hint_.get(); }
+
+private:
     // Connects the controls to their handlers and watches their events.
     void WireControls();
     void Form_Load();
@@ -173,6 +178,7 @@ private:
     std::unique_ptr<print::QtPrinter> printer_;
     PrintTarget* target_ = nullptr;
     print::PrintDevice* device_ = nullptr;
+    std::unique_ptr<OverflowHint> hint_;
 };
 
 }  // namespace tf
