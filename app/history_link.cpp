@@ -5,6 +5,7 @@
 
 #include "app/batch_link.h"
 #include "app/main_window.h"
+#include "history/export.h"
 #include "history/old_rec.h"
 
 namespace tf {
@@ -35,6 +36,12 @@ history::OldRec* ShowHistoryWindow(AppContext& ctx, MF& mainWindow) {
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->SetBatchAction([&ctx, &mainWindow, window](bool preview) {
             BatchPrint(ctx, mainWindow, *window, preview);
+        });
+        // "导出数据": the list as it stands (order, hidden rows) into a workbook file.
+        window->SetAction(0, [&ctx, window] {
+            if (!ctx.prompt) return;
+            const QString path = history::ChooseSaveWorkbook(*ctx.prompt);
+            if (!path.isEmpty()) history::ExportGrid(ctx, window->Grid(), path);
         });
     }
     window->show();

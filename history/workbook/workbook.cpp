@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -88,6 +89,20 @@ qsizetype FindSheet(const QStringList& names, const QString& name) {
     for (qsizetype i = 0; i < names.size(); ++i)
         if (names[i].compare(name, Qt::CaseInsensitive) == 0) return i;
     return -1;
+}
+
+QStringView Clipped(QStringView text) {
+    constexpr qsizetype kMax = 32767;
+    if (text.size() <= kMax) return text;
+    return text.left(text[kMax - 1].isHighSurrogate() ? kMax - 1 : kMax);
+}
+
+bool IsXmlEscapeAt(QStringView text, qsizetype at) {
+    if (at + 7 > text.size() || text[at] != u'_' || text[at + 1] != u'x' || text[at + 6] != u'_')
+        return false;
+    for (qsizetype i = at + 2; i < at + 6; ++i)
+        if (!isxdigit(text[i].unicode())) return false;
+    return true;
 }
 
 void CheckAddress(FileFormat format, int row, int col) {

@@ -25,6 +25,13 @@ QString NumberText(double value);
 // compares sheet names; -1 when there is none.
 qsizetype FindSheet(const QStringList& names, const QString& name);
 
+// At most the 32,767 characters a cell holds, never ending in half a surrogate pair.
+QStringView Clipped(QStringView text);
+
+// Whether text[at] starts an escape _xHHHH_ (four hexadecimal digits), the form in which .xlsx
+// files carry characters XML cannot.
+bool IsXmlEscapeAt(QStringView text, qsizetype at);
+
 // Throws kOutOfRange unless 1 ≤ row ≤ MaxRows and 1 ≤ col ≤ MaxColumns of the format.
 void CheckAddress(FileFormat format, int row, int col);
 

@@ -1,9 +1,14 @@
 // The .xls reader over FreeXL. FreeXL parses the whole Workbook stream on open; our wrapper
-// refuses files too large to be a workbook a clerk sends, checks the handle as well as the
-// return codes, and never asks for a cell outside the sheet's dimensions. Formula cells come
+// refuses files too large to be a workbook a clerk sends and records FreeXL would trust for
+// its memory, checks the handle as well as the return codes, and never asks for a cell
+// outside the sheet's dimensions. Formula cells come
 // back empty: FreeXL does not report their stored results.
 
 #include <freexl.h>
+#include <gsf/gsf-infile-msole.h>
+#include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-stdio.h>
+#include <gsf/gsf-input.h>
 
 #include <QFile>
 #include <QFileInfo>
@@ -107,12 +112,67 @@ private:
     bool selected_ = false;
 };
 
+// Walks the records of the Workbook stream before FreeXL sees it and refuses what FreeXL would
+// size its memory by without checking: sheet dimensions past the format's limits, and a
+// shared string table claiming more strings than the stream could hold.
+bool RecordsLookSane(const QString& path) {
+    GsfInput* file = gsf_input_stdio_new(QFile::encodeName(path).constData(), nullptr);
+    if (!file) return false;
+    GsfInfile* ole = gsf_infile_msole_new(file, nullptr);
+    GsfInput* stream = nullptr;
+    if (ole) {
+        stream = gsf_infile_child_by_name(ole, "Workbook");
+        if (!stream) stream = gsf_infile_child_by_name(ole, "Book");
+    }
+    bool sane = stream != nullptr;
+    const gsf_off_t size = stream ? gsf_input_size(stream) : 0;
+    while (sane && gsf_input_remaining(stream) >= 4) {
+        guint8 header[4];
+        if (!gsf_input_read(stream, 4, header)) {
+            sane = false;
+            break;
+        }
+        const unsigned type = header[0] | header[1] << 8;
+        const unsigned length = header[2] | header[3] << 8;
+        if (length > 8224 || length > gsf_input_remaining(stream)) {
+            sane = false;
+            break;
+        }
+        guint8 data[16] = {};
+        const unsigned wanted = std::min(length, 16u);
+        if (type == 0x0200 || type == 0x00FC) {
+            if (!gsf_input_read(stream, wanted, data) ||
+                gsf_input_seek(stream, length - wanted, G_SEEK_CUR)) {  // true on failure
+                sane = false;
+                break;
+            }
+        } else if (gsf_input_seek(stream, length, G_SEEK_CUR)) {
+            sane = false;
+            break;
+        }
+        auto u16 = [&](int at) { return unsigned(data[at] | data[at + 1] << 8); };
+        auto u32 = [&](int at) { return u16(at) | u16(at + 2) << 16; };
+        if (type == 0x0200 && length >= 14)  // DIMENSIONS of BIFF8: 32-bit rows
+            sane = u32(4) <= 65536 && u16(10) <= 256 && u32(0) <= u32(4) && u16(8) <= u16(10);
+        else if (type == 0x0200 && length >= 10)  // BIFF5: 16-bit rows
+            sane = u16(6) <= 256 && u16(0) <= u16(2) && u16(4) <= u16(6);
+        else if (type == 0x00FC && length >= 8)  // SST: every string takes at least 3 bytes
+            sane = u32(4) <= size / 3;
+    }
+    if (stream) g_object_unref(stream);
+    if (ole) g_object_unref(ole);
+    g_object_unref(file);
+    return sane;
+}
+
 }  // namespace
 
 std::unique_ptr<WorkbookReader> OpenXls(const QString& path) {
     const QFileInfo info(path);
     if (info.size() > kMaxFileSize)
         throw WorkbookError(kNotWorkbook, QStringLiteral("%1 is too large").arg(path));
+    if (!RecordsLookSane(path))
+        throw WorkbookError(kNotWorkbook, QStringLiteral("%1 is not a workbook").arg(path));
     const void* handle = nullptr;
     const int rc = freexl_open(QFile::encodeName(path).constData(), &handle);
     if (rc != FREEXL_OK || !handle) {

@@ -20,7 +20,6 @@ namespace {
 using biff8::RecordBuffer;
 
 constexpr FileFormat kFormat = FileFormat::Xls;
-constexpr int kMaxTextLength = 32767;
 
 struct Cell {
     uint32_t position;  // (row - 1) << 8 | (col - 1)
@@ -55,9 +54,8 @@ public:
         lastRow_ = row;
         const uint32_t position = uint32_t(row - 1) << 8 | uint32_t(col - 1);
         sortedInRow_ = sortedInRow_ && (cells_.empty() || cells_.back().position < position);
-        cells_.push_back(
-            {position,
-             strings_.Add(text.size() > kMaxTextLength ? text.left(kMaxTextLength) : text)});
+        const uint32_t index = strings_.Add(text.size() > 32767 ? Clipped(text).toString() : text);
+        cells_.push_back({position, index});
     }
 
     void Save() override {

@@ -25,20 +25,17 @@ WorkbookError Damaged(const QString& path, const QString& what) {
     return WorkbookError(kNotWorkbook, QStringLiteral("%1: %2").arg(path, what));
 }
 
-// Excel writes characters XML cannot carry as _xHHHH_.
-QString Unescape(QString text) {
+// Excel writes characters XML cannot carry as _xHHHH_ (and a literal "_x" of that form as
+// _x005F_x).
+QString Unescape(const QString& text) {
     if (!text.contains(u"_x")) return text;
     QString out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == u'_' && i + 6 < text.size() && text[i + 1] == u'x' && text[i + 6] == u'_') {
-            bool ok = false;
-            const ushort code = QStringView(text).mid(i + 2, 4).toUShort(&ok, 16);
-            if (ok) {
-                out.append(QChar(code));
-                i += 6;
-                continue;
-            }
+        if (IsXmlEscapeAt(text, i)) {
+            out.append(QChar(QStringView(text).mid(i + 2, 4).toUShort(nullptr, 16)));
+            i += 6;
+            continue;
         }
         out.append(text[i]);
     }

@@ -15,7 +15,6 @@ namespace tf::workbook::detail {
 namespace {
 
 constexpr FileFormat kFormat = FileFormat::Xlsx;
-constexpr int kMaxTextLength = 32767;  // what a cell of a spreadsheet holds
 
 uint8_t BorderStyle(int weight) {
     switch (weight) {
@@ -38,6 +37,18 @@ bool IsCompleteZip(const QString& path) {
     const bool ok = unzGetGlobalInfo64(zip, &info) == UNZ_OK && info.number_entry > 0;
     unzClose(zip);
     return ok;
+}
+
+// libxlsxwriter writes control characters as _xHHHH_ but leaves a literal text of that form
+// as it is, which every reader would then turn into one character: escape its "_" as _x005F_.
+QString EscapeLiteral(const QString& text) {
+    if (!text.contains(u"_x")) return text;
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (IsXmlEscapeAt(text, i)) out.append(u"_x005F");
+        out.append(text[i]);
+    }
+    return out;
 }
 
 class XlsxWriter final : public WorkbookWriter {
@@ -79,7 +90,8 @@ public:
         if (row > row_) FinishRowsBefore(row);
         MarkWritten(col);
         lxw_format* format = FormatAt(row, col);
-        const QStringView view = QStringView(text).left(kMaxTextLength);
+        const QString escaped = EscapeLiteral(text);
+        const QStringView view = Clipped(escaped);
         utf8_.resize(encoder_.requiredSpace(view.size()) + 1);
         char* end = encoder_.appendToBuffer(utf8_.data(), view);
         *end = '\0';

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,6 +11,7 @@
 #include "common/window_utils.h"
 #include "history/grid_view.h"
 #include "history/old_rec.h"
+#include "history/workbook/workbook.h"
 #include "store/records.h"
 #include "support/test_env.h"
 #include "support/window_support.h"
@@ -93,13 +95,25 @@ void TestHistoryWindow::openedFromMainWindowTakesBackARecord() {
     QCOMPARE(w->T(28)->text(), u"￥1002.50"_s);
     QVERIFY(rec->isVisible());  // it stays open for the next one
 
-    // Export and import wait for their actions.
-    QVERIFY(!rec->Comm(0)->isEnabled());
-    QVERIFY(!rec->Comm(3)->isEnabled());
-    bool exported = false;
-    rec->SetAction(0, [&exported] { exported = true; });
+    // "导出数据" asks for a file and writes the list into it; a cancelled dialog writes nothing.
+    QVERIFY(rec->Comm(0)->isEnabled());
     rec->Comm(0)->click();
-    QVERIFY(exported);
+    QCOMPARE(env.prompt.Texts(u"save"_s).size(), 1);
+    QCOMPARE(QDir(env.dir.path()).entryList({u"*.xls*"_s}), QStringList());
+    env.prompt.files.enqueue(env.dir.filePath(u"历史"_s));
+    rec->Comm(0)->click();
+    auto book = workbook::OpenWorkbook(env.dir.filePath(u"历史.xls"_s));
+    book->SelectSheet(book->SheetNames().value(0));
+    QCOMPARE(book->CellText(1, 5), u' ' + w->L(5)->text());
+    QCOMPARE(book->CellText(3, 1), u" 2"_s);
+    QCOMPARE(env.prompt.Messages(), QStringList());
+
+    // Import waits for its action.
+    QVERIFY(!rec->Comm(3)->isEnabled());
+    bool imported = false;
+    rec->SetAction(3, [&imported] { imported = true; });
+    rec->Comm(3)->click();
+    QVERIFY(imported);
     env.prompt.yesNo.enqueue(false);
     w->close();
 }

@@ -1,5 +1,6 @@
 """Writes the reader fixtures into the folder given: fixture.xls with xlwt, fixture.xlsx with
-openpyxl and cached.xlsx with xlsxwriter (a formula with its stored result, rich text)."""
+openpyxl, cached.xlsx with xlsxwriter (a formula with its stored result, rich text) and
+oversized.xls, a damaged copy of fixture.xls."""
 import os
 import sys
 
@@ -54,9 +55,21 @@ def write_cached():
     sheet.write_rich_string("C1", "中国", bold, "工商", "银行")
     sheet.write_boolean("D1", True)
     sheet.write_number("E1", 1e20)
+    sheet.write_string("A2", "a\x01b")
+    sheet.write_string("B2", "_x0041_")
     book.close()
 
 
+def write_oversized():
+    """fixture.xls whose first sheet claims 200,000 rows, more than an .xls sheet has."""
+    data = bytearray(open(os.path.join(folder, "fixture.xls"), "rb").read())
+    at = data.find(b"\x00\x02\x0e\x00")  # DIMENSIONS, 14 bytes
+    assert at > 0
+    data[at + 8:at + 12] = (200000).to_bytes(4, "little")
+    open(os.path.join(folder, "oversized.xls"), "wb").write(data)
+
+
 write_xls()
+write_oversized()
 write_xlsx()
 write_cached()

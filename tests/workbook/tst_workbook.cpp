@@ -183,6 +183,8 @@ private slots:
         cached("rich text runs joined") << u"结果"_qs << 1 << 3 << u"中国工商银行"_qs;
         cached("boolean") << u"结果"_qs << 1 << 4 << u"TRUE"_qs;
         cached("large number") << u"结果"_qs << 1 << 5 << u"1e+20"_qs;
+        cached("control character") << u"结果"_qs << 2 << 1 << u"a\u0001b"_qs;
+        cached("literal escape form") << u"结果"_qs << 2 << 2 << u"_x0041_"_qs;
     }
     void readFixtures() {
         QFETCH(QString, file);
@@ -235,6 +237,8 @@ private slots:
             << Action([=, this] { OpenWorkbook(Path(u"notes.xls"_qs)); }) << 438;
         QTest::newRow("text named xlsx")
             << Action([=, this] { OpenWorkbook(Path(u"notes.xlsx"_qs)); }) << 438;
+        QTest::newRow("sheet larger than xls allows")
+            << Action([=, this] { OpenWorkbook(Path(u"oversized.xls"_qs)); }) << 438;
         QTest::newRow("missing sheet xls")
             << Action([=, this] { OpenWorkbook(xls)->SelectSheet(u"无此表"_qs); }) << 9;
         QTest::newRow("missing sheet xlsx")
