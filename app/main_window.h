@@ -133,6 +133,13 @@ public:
     QPushButton* PreviewButton() const { return ui_.preview; }
     void Preview_Click();
 
+    // The printer in use: the one the printer dialog set up, or the one given for tests.
+    PrintTarget& Target();
+    print::PrintDevice& Device();
+
+    // Marks the fields whose texts would not fit their boxes on paper.
+    OverflowHint* Hint() const { return hint_.get(); }
+
     bool ContentChanged = false;
     bool Dragging = false;
     qint32 DragX0 = 0, DragY0 = 0, DragX1 = 0, DragY1 = 0;
@@ -141,13 +148,6 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-
-    // The printer in use: the one the printer dialog set up, or the one given for tests.
-    PrintTarget& Target();
-    print::PrintDevice& Device();
-
-    // Marks the fields whose texts would not fit their boxes on paper.
-    OverflowHint* Hint() const { return hint_.get(); }
 
 private:
     // Connects the controls to their handlers and watches their events.
