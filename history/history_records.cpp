@@ -176,7 +176,7 @@ FieldTexts RecordTexts(const TextGrid& grid, int r, const FieldTexts& base, cons
     // The voucher as the main window would hold it after "再次打印".
     class Copy : public VoucherFields {
     public:
-        Copy(const FieldTexts& texts, const QString& currency) : texts(texts), sign(currency) {}
+        Copy(const FieldTexts& start, const QString& currency) : texts(start), sign(currency) {}
         QString Caption(int) const override { return {}; }
         void TakeText(int field, const QString& text) override {
             texts[field] = text;
