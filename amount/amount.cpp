@@ -24,12 +24,36 @@ bool IsAsciiDigit(QChar c) {
     return c >= u'0' && c <= u'9';
 }
 
-// Full-width digits and point, as a Chinese input method types them, read as ASCII.
+// Full-width digits and point, and the ideographic full stop, as a Chinese input method types
+// them, read as ASCII.
 QChar AsciiEquivalent(QChar c) {
     const char16_t u = c.unicode();
     if (u >= u'\uFF10' && u <= u'\uFF19') return QChar(char16_t(u'0' + (u - u'\uFF10')));
-    if (u == u'\uFF0E') return QChar(u'.');
+    if (u == u'\uFF0E' || u == u'\u3002') return QChar(u'.');
     return c;
+}
+
+// The length of the currency sign an amount text begins with: the longest of the known signs
+// it starts with; else a run of letters or symbols ending in a point ("Rs.") when a number
+// with its own point follows, as in figures written with a sign that is no longer in the box.
+// 0 when the text begins with no sign.
+qsizetype SignLength(const QString& text, std::initializer_list<QString> known) {
+    qsizetype best = 0;
+    for (const QString& sign : known)
+        if (!sign.isEmpty() && sign.size() > best && text.startsWith(sign)) best = sign.size();
+    if (best > 0) return best;
+    qsizetype k = 0;
+    while (k < text.size()) {
+        const QChar a = AsciiEquivalent(text.at(k));
+        if (IsAsciiDigit(a) || a == u'.' || a.isSpace()) break;
+        ++k;
+    }
+    if (k == 0 || k + 1 >= text.size() || AsciiEquivalent(text.at(k)) != u'.') return 0;
+    const QString rest = text.mid(k + 1);
+    const bool numberFollows =
+        IsAsciiDigit(AsciiEquivalent(rest.at(0))) &&
+        std::any_of(rest.begin(), rest.end(), [](QChar c) { return AsciiEquivalent(c) == u'.'; });
+    return numberFollows ? k + 1 : 0;
 }
 
 // The number part of a normalised amount always has its point, two decimals and an integer
@@ -112,9 +136,14 @@ QString RewriteNumber(const QString& text) {
 }
 
 QString NormaliseAmount(const QString& text, const QString& sign, bool* highDigitsCut) {
+    // A sign in front goes as the prefix it is, so a point inside it ("Rs.") is not read as
+    // the decimal point; any other character that is no digit or point is dropped.
+    const QString trimmed = text.trimmed();
+    const QString amount =
+        trimmed.mid(SignLength(trimmed, {sign, QStringLiteral("￥"), QStringLiteral("$")}));
     QString filtered;
-    filtered.reserve(text.size());
-    for (const QChar c : text) {
+    filtered.reserve(amount.size());
+    for (const QChar c : amount) {
         const QChar a = AsciiEquivalent(c);
         if (IsAsciiDigit(a) || a == u'.') filtered += a;
     }
@@ -151,14 +180,14 @@ QString NormaliseAmount(const QString& text, const QString& sign, bool* highDigi
 
 QString CapitalAmount(const QString& figures, const QString& sign, const QString& previousBoxText,
                       const QString& currentBoxText) {
-    // The box texts go before the single "$", so that a sign such as "HK$" is removed whole
-    // rather than split by the "$" removal and left behind as letters.
-    QString fen = figures;
-    if (!previousBoxText.isEmpty()) fen.remove(previousBoxText);
-    if (!currentBoxText.isEmpty()) fen.remove(currentBoxText);
-    fen.remove(u'$');
-    fen.remove(u'￥');
-    fen.remove(u'.');
+    // The sign is removed as the prefix it is, whichever of the signs the figures were written
+    // with; what follows is the amount, and without its point it is the amount in fen.
+    const QString rest = figures.trimmed().mid(SignLength(
+        figures.trimmed(),
+        {sign, currentBoxText, previousBoxText, QStringLiteral("￥"), QStringLiteral("$")}));
+    QString fen;
+    for (const QChar c : rest)
+        if (IsAsciiDigit(c)) fen += c;
 
     const QString capital = ToCapitalDigits(RewriteNumber(fen)).trimmed();
     // Digits above the tenth position have no unit; the normaliser never lets them through.

@@ -14,13 +14,14 @@ namespace tf::amount {
 QString RewriteNumber(const QString& text);
 
 // The normalised amount: sign, integer part without leading zeros, ".", two decimals,
-// at most 8 integer digits. When highDigitsCut is given it tells whether integer digits
+// at most 8 integer digits. A sign the text begins with is removed as a whole first; "．" and
+// "。" count as the decimal point. When highDigitsCut is given it tells whether integer digits
 // beyond the eighth were dropped.
 QString NormaliseAmount(const QString& text, const QString& sign, bool* highDigitsCut = nullptr);
 
 // The capital amount of normalised figures. previousBoxText and currentBoxText are the
-// currency box's text when it last got the focus and its text now; both are stripped from
-// the figures together with "$", "￥" and the point.
+// currency box's text when it last got the focus and its text now; the figures may begin with
+// either of them, with sign, "$" or "￥": the longest that matches is removed as the prefix.
 QString CapitalAmount(const QString& figures, const QString& sign, const QString& previousBoxText,
                       const QString& currentBoxText);
 

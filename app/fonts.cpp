@@ -1,6 +1,8 @@
 #include "app/fonts.h"
 
 #include <QFont>
+#include <QFontDatabase>
+#include <QFontInfo>
 
 namespace tf {
 
@@ -34,6 +36,10 @@ QStringList FontSubstitutesFor(const QString& windowsName) {
 }
 
 void InstallFontSubstitutions() {
+    // fontconfig picks the regional variant of a CJK family by the language it is asked for;
+    // without one it takes the locale's, and outside a Chinese locale that gives the Japanese
+    // glyph forms. Vouchers are simplified Chinese whatever the desktop's language.
+    qputenv("FC_LANG", "zh-cn");
     const QStringList names = SerifNames() + SansNames();
     for (const QString& name : names) {
         const QStringList subs = FontSubstitutesFor(name);
@@ -44,6 +50,18 @@ void InstallFontSubstitutions() {
             if (!existing.contains(s, Qt::CaseInsensitive)) missing << s;
         if (!missing.isEmpty()) QFont::insertSubstitutions(name, missing);
     }
+}
+
+QString DialogFamilyFor(const QString& stored) {
+    if (stored.isEmpty()) return stored;
+    if (QFontDatabase::families().contains(stored, Qt::CaseInsensitive)) return stored;
+    return QFontInfo(QFont(stored)).family();
+}
+
+QString StoredFamilyFrom(const QString& chosen, const QString& stored) {
+    if (stored.isEmpty()) return chosen;
+    if (chosen.compare(DialogFamilyFor(stored), Qt::CaseInsensitive) == 0) return stored;
+    return chosen;
 }
 
 }  // namespace tf

@@ -6,6 +6,7 @@
 #include "app/batch_link.h"
 #include "app/main_window.h"
 #include "history/export.h"
+#include "history/import_flow.h"
 #include "history/old_rec.h"
 
 namespace tf {
@@ -43,6 +44,8 @@ history::OldRec* ShowHistoryWindow(AppContext& ctx, MF& mainWindow) {
             const QString path = history::ChooseSaveWorkbook(*ctx.prompt);
             if (!path.isEmpty()) history::ExportGrid(ctx, window->Grid(), path);
         });
+        // "导入数据": worksheet rows become records and rows of this window's list.
+        window->SetAction(3, [&ctx, window] { history::ImportWorkbook(ctx, window->Grid()); });
     }
     window->show();
     window->raise();

@@ -3,13 +3,17 @@
 #include "app/fonts.h"
 #include "app/main_window.h"
 #include "app/qt_prompt.h"
+#include "app/qt_translations.h"
 #include "common/app_context.h"
 #include "progress/indicator.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tallyform"));
+    // The desktop file of an installed copy, so the desktop shows its name and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("tallyform"));
     tf::InstallFontSubstitutions();
+    tf::InstallQtTranslations();
 
     tf::QtPrompt prompt;
     tf::AppContext ctx;

@@ -152,6 +152,11 @@ protected:
 private:
     // Connects the controls to their handlers and watches their events.
     void WireControls();
+    // The keyboard shortcuts of the buttons, shown in their tooltips.
+    void WireShortcuts();
+    // A shortcut acts as a click on its button: the box being edited is left first, so its
+    // rules run, and gets the focus back afterwards.
+    void Shortcut_Activated(QPushButton* button);
     void Form_Load();
     void Form_Unload();
     void OpenHelp(const QString& fragment);

@@ -4,7 +4,9 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
 
@@ -39,6 +41,38 @@ void MF::WireControls() {
         connect(ui_.cm[i], &QPushButton::clicked, this, [this, index] { Cm_Click(index); });
         WatchKeys(ui_.cm[i]);
     }
+    WireShortcuts();
+}
+
+void MF::WireShortcuts() {
+    const std::pair<QPushButton*, QKeySequence> keys[] = {
+        {ui_.cm[0], QKeySequence(Qt::CTRL | Qt::Key_P)},
+        {ui_.preview, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P)},
+        {ui_.cm[1], QKeySequence(Qt::CTRL | Qt::Key_H)},
+        {ui_.cm[7], QKeySequence(Qt::Key_F1)},
+        {ui_.cm[3], QKeySequence(Qt::CTRL | Qt::Key_S)},
+    };
+    for (const auto& [button, key] : keys) {
+        auto* shortcut = new QShortcut(key, this);
+        shortcut->setObjectName(button->objectName() + QStringLiteral("Shortcut"));
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this,
+                [this, b = button] { Shortcut_Activated(b); });
+        // The caption stays as it is; the key is told in the tooltip.
+        const QString name = button->text().remove(u' ');
+        button->setToolTip(name + QStringLiteral(" (") + key.toString(QKeySequence::NativeText) +
+                           u')');
+    }
+}
+
+void MF::Shortcut_Activated(QPushButton* button) {
+    if (!button->isEnabled()) return;
+    QPointer<QWidget> back = QApplication::focusWidget();
+    if (back && back->window() == this) back->clearFocus();
+    button->click();
+    if (back && back->window() == this && back->isVisible() && back->isEnabled() &&
+        !QApplication::activeModalWidget())
+        back->setFocus(Qt::OtherFocusReason);
 }
 
 void MF::WatchKeys(QWidget* w) {

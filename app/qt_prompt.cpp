@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/fonts.h"
 #include "common/colour.h"
 
 namespace tf {
@@ -27,12 +28,18 @@ QString TitleOr(const QString& title) {
 class FontColourDialog : public QDialog {
 public:
     FontColourDialog(const FontChoice& preset, QWidget* parent)
-        : QDialog(parent), colour_(ColourFromBgr(preset.color)) {
+        : QDialog(parent),
+          storedFamily_(preset.family.isEmpty() ? QStringLiteral("宋体") : preset.family),
+          colour_(ColourFromBgr(preset.color)) {
+        setObjectName(QStringLiteral("FontColourDialog"));
         setWindowTitle(QStringLiteral("字体"));
         font_ = new QFontDialog(this);
+        font_->setObjectName(QStringLiteral("fontDialog"));
         font_->setWindowFlags(Qt::Widget);
         font_->setOptions(QFontDialog::NoButtons);
-        QFont f(preset.family.isEmpty() ? QStringLiteral("宋体") : preset.family);
+        // A Windows name such as 宋体 is not in the list of installed families: open on the
+        // face that draws it, so the clerk sees the field's own font selected.
+        QFont f(DialogFamilyFor(storedFamily_));
         f.setPointSizeF(preset.pointSize > 0 ? preset.pointSize : 9);
         f.setBold(preset.bold);
         f.setItalic(preset.italic);
@@ -71,7 +78,8 @@ public:
     FontChoice Result() const {
         const QFont f = font_->currentFont();
         FontChoice c;
-        c.family = f.family();
+        // Changing only size or style keeps the name the format stores.
+        c.family = StoredFamilyFrom(f.family(), storedFamily_);
         c.pointSize = f.pointSizeF();
         c.bold = f.bold();
         c.italic = f.italic();
@@ -86,6 +94,7 @@ private:
         swatch_->setStyleSheet(
             QStringLiteral("background:%1;border:1px solid gray").arg(colour_.name()));
     }
+    QString storedFamily_;
     QFontDialog* font_;
     QPushButton* colourButton_;
     QLabel* swatch_;
@@ -140,6 +149,7 @@ bool QtPrompt::ChoosePrinter(PrintTarget& target) {
     QPrinter* printer = target.Printer();
     if (!printer) return true;  // a target without a real printer needs no dialog
     QPrintDialog dlg(printer, parent_);
+    dlg.setObjectName(QStringLiteral("printDialog"));
     dlg.setWindowTitle(QStringLiteral("打印"));
     return dlg.exec() == QDialog::Accepted;
 }

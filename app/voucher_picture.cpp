@@ -8,7 +8,12 @@ namespace tf {
 
 void PicBox::Clear() {
     const qreal dpm = 1440.0 / TwipsPerPixel() / 0.0254;
-    canvas_ = QImage(size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+    // On a high-DPI screen the canvas has one pixel per device pixel, so the grid and the
+    // band stay sharp; drawing on it is still in the picture's own (logical) pixels.
+    const qreal ratio = devicePixelRatioF();
+    canvas_ =
+        QImage((QSizeF(size()) * ratio).toSize().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+    canvas_.setDevicePixelRatio(ratio);
     canvas_.setDotsPerMeterX(qRound(dpm));
     canvas_.setDotsPerMeterY(qRound(dpm));
     canvas_.fill(palette().color(QPalette::Window));

@@ -17,7 +17,8 @@ public:
     const QImage& Canvas() const { return canvas_; }
     QImage& Canvas() { return canvas_; }
 
-    // A clean canvas of the picture's present size in its background colour.
+    // A clean canvas of the picture's present size in its background colour, with the
+    // screen's device pixel ratio.
     void Clear();
 
 protected:

@@ -3,11 +3,20 @@
 #include <QDateTime>
 #include <QString>
 #include <functional>
+#include <memory>
 
 namespace tf {
 
 class Prompt;
 class Progress;
+
+// What the run has learnt about Par.mdb. Every copy of a context shares one, so a damaged
+// file found by one action is left alone by all later ones.
+struct DataFileState {
+    bool damaged = false;       // SQLite called it damaged or not a database: never written
+    bool damagedTold = false;   // the clerk has been told so
+    bool readOnlyTold = false;  // the clerk has been told that changes will not be kept
+};
 
 // What the program needs from its surroundings: where its data lives, who answers
 // questions, and what time it is. Tests point all of these at their own doubles.
@@ -17,12 +26,20 @@ struct AppContext {
     Prompt* prompt = nullptr;
     Progress* progress = nullptr;  // null: progress is not shown
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+    // Whether the database file can be written: the file itself when it exists, and its
+    // folder, where SQLite keeps the journal of every write.
+    std::function<bool(const QString& path)> canWrite = &DatabaseWritable;
+    std::shared_ptr<DataFileState> dataFile = std::make_shared<DataFileState>();
 
     QString DatabasePath() const;
 
-    // The data directory: $TALLYFORM_DATA_DIR when set, else the program's directory when
-    // it is writable, else the per-user data directory.
+    static bool DatabaseWritable(const QString& path);
+
+    // The data directory: $TALLYFORM_DATA_DIR when set; else the program's directory when a
+    // Par.mdb already stands there (a portable copy, or one brought from an older
+    // installation); else the per-user data directory.
     static QString DefaultDataDir();
+    static QString DefaultDataDir(const QString& programDir, const QString& userDir);
 };
 
 }  // namespace tf

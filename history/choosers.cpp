@@ -5,8 +5,8 @@
 #include <QPushButton>
 #include <QTableView>
 
-#include "common/window_utils.h"
 #include "common/prompt.h"
+#include "common/window_utils.h"
 #include "history/plain_grid_model.h"
 
 using namespace Qt::StringLiterals;

@@ -113,7 +113,7 @@ void fOpen::BuildControls() {
     msf_->horizontalHeader()->hide();
     msf_->verticalHeader()->hide();
     msf_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    msf_->setMinimumSize(TwipsToPixels(11000), TwipsToPixels(3000));
+    msf_->setMinimumSize(TwipsToPixels(11000), TwipsToPixels(3800));
     layout->addWidget(msf_, 1);
 
     auto* buttons = new QHBoxLayout;
@@ -139,8 +139,12 @@ void fOpen::DisplayXls(const WorkbookOpener& open) {
     sample_.SetWidth(PixelsToTwips(msf_->width() - 2 * msf_->frameWidth()));
     FitColumns(sample_, 1, FontTextWidth(msf_->font(), TwipsPerPixel()));
     model_->Refresh();
+    // The view pads every cell by a few pixels on top of the fitted text width.
+    constexpr int kPadding = 6;
     for (int c = 0; c < sample_.Cols(); ++c)
-        msf_->setColumnWidth(c, TwipsToPixels(sample_.ColWidth(c)));
+        msf_->setColumnWidth(c, TwipsToPixels(sample_.ColWidth(c)) + kPadding);
+    for (int r = 0; r < sample_.Rows(); ++r)
+        msf_->setRowHeight(r, TwipsToPixels(sample_.RowHeight(r)) + kPadding);
 }
 
 bool fOpen::eventFilter(QObject* watched, QEvent* event) {

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "amount/number.h"
+#include "common/prompt.h"
 #include "print/settings.h"
 
 namespace tf::print {
@@ -182,8 +183,18 @@ void CollateForm::Form_Load() {
 }
 
 void CollateForm::Command1_Click() {
-    WriteSetting(ctx_, SettingsApp(), CollateSection(), QStringLiteral("X"), tx_->text().trimmed());
-    WriteSetting(ctx_, SettingsApp(), CollateSection(), QStringLiteral("Y"), ty_->text().trimmed());
+    const bool x = WriteSetting(ctx_, SettingsApp(), CollateSection(), QStringLiteral("X"),
+                                tx_->text().trimmed());
+    const bool y = WriteSetting(ctx_, SettingsApp(), CollateSection(), QStringLiteral("Y"),
+                                ty_->text().trimmed());
+    if (!x || !y) {
+        // The dialog stays open with what was typed, to try again or cancel.
+        if (ctx_.prompt)
+            ctx_.prompt->Message(
+                QStringLiteral("页边距没有保存！\n设置文件“%1”无法写入，打印仍使用原来的页边距。")
+                    .arg(SettingsFilePath(ctx_)));
+        return;
+    }
     accept();
 }
 

@@ -21,7 +21,9 @@ std::optional<PageResult> PrintJob(const AppContext& ctx, const VoucherPage& pag
             // Records are kept to the second.
             const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
             const QDateTime when = QDateTime::fromString(ctx.now().toString(format), format);
-            store::StoreTexts(ctx, when, texts);
+            // A record that was not kept (the clerk has been told why) is offered again
+            // after the next print.
+            if (!store::StoreTexts(ctx, when, texts)) contentChanged = true;
         }
     }
     return result;

@@ -26,7 +26,9 @@ QString KeyPath(const QString& app, const QString& section, const QString& key) 
 QString ReadSetting(const AppContext& ctx, const QString& app, const QString& section,
                     const QString& key) {
     const auto store = OpenStore(ctx);
-    if (store->status() != QSettings::NoError) return {};
+    // A malformed line elsewhere in the file does not spoil the keys that were read (and Qt
+    // reports it only to the first reader in a run); only an unreadable file reads as empty.
+    if (store->status() == QSettings::AccessError) return {};
     const QVariant value = store->value(KeyPath(app, section, key));
     // A hand-edited INI line with commas reads back as a list; it was one text.
     if (value.typeId() == QMetaType::QStringList) return value.toStringList().join(u',');
@@ -36,10 +38,14 @@ QString ReadSetting(const AppContext& ctx, const QString& app, const QString& se
 bool WriteSetting(const AppContext& ctx, const QString& app, const QString& section,
                   const QString& key, const QString& value) {
     const auto store = OpenStore(ctx);
-    if (store->status() != QSettings::NoError || !store->isWritable()) return false;
+    if (store->status() == QSettings::AccessError || !store->isWritable()) return false;
     store->setValue(KeyPath(app, section, key), value);
     store->sync();
     return store->status() == QSettings::NoError;
+}
+
+QString SettingsFilePath(const AppContext& ctx) {
+    return OpenStore(ctx)->fileName();
 }
 
 double OffsetFromSetting(const QString& text) {

@@ -10,14 +10,18 @@
 
 namespace tf::print {
 
-// The stored text, or empty when there is none or the store cannot be read. Reading never
-// creates or changes anything.
+// The stored text, or empty when there is none or the store cannot be read. A malformed line
+// elsewhere in the file does not hide a key that can be read. Reading never creates or
+// changes anything.
 QString ReadSetting(const AppContext& ctx, const QString& app, const QString& section,
                     const QString& key);
 
 // Stores the text; true when it reached the store.
 bool WriteSetting(const AppContext& ctx, const QString& app, const QString& section,
                   const QString& key, const QString& value);
+
+// The file that holds the store, for messages.
+QString SettingsFilePath(const AppContext& ctx);
 
 inline QString SettingsApp() {
     return QStringLiteral("Tallyform");

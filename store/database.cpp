@@ -21,7 +21,84 @@ QString QuotedName(const QString& name) {
     return u'"' + QString(name).replace(u'"', u"\"\""_s) + u'"';
 }
 
+// SQLite's primary result codes; an extended code carries its primary code in the low byte.
+enum SqliteCode {
+    kBusy = 5,
+    kLocked = 6,
+    kReadOnly = 8,
+    kCorrupt = 11,
+    kFull = 13,
+    kCantOpen = 14,
+    kNotADatabase = 26,
+};
+
+// How long one action waits for a file another program holds, once.
+constexpr int kBusyTimeoutMs = 1000;
+
+QString ReadOnlyNotice(const QString& path) {
+    return QStringLiteral(
+               "数据库文件“%1”只能读取，不能写入（文件或它所在的文件夹是只读的）。\n"
+               "格式可以载入，凭证可以打印，但本次运行中的改动都不会保存。")
+        .arg(path);
+}
+
 }  // namespace
+
+DbFailure FailureOf(const QSqlError& error) {
+    if (error.type() == QSqlError::NoError) return DbFailure::None;
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok) & 0xff;
+    if (!ok) return DbFailure::Other;
+    switch (code) {
+        case kNotADatabase:
+            return DbFailure::NotADatabase;
+        case kCorrupt:
+            return DbFailure::Damaged;
+        case kBusy:
+        case kLocked:
+            return DbFailure::Locked;
+        case kReadOnly:
+        case kCantOpen:
+            return DbFailure::ReadOnly;
+        case kFull:
+            return DbFailure::Full;
+        default:
+            return DbFailure::Other;
+    }
+}
+
+QString FailureMessage(DbFailure cause, const QString& path, const QString& detail) {
+    switch (cause) {
+        case DbFailure::NotADatabase:
+            return QStringLiteral(
+                       "无法建立数据库连接！\n文件“%1”不是本程序能读取的数据库，程序没有改动它。")
+                .arg(path);
+        case DbFailure::Damaged:
+            return QStringLiteral(
+                       "无法读取数据库文件“%1”：文件已损坏。\n"
+                       "本次运行中程序不再写入这个文件，以免损坏扩大；"
+                       "请用备份替换它后重新启动程序。")
+                .arg(path);
+        case DbFailure::Locked:
+            return QStringLiteral(
+                       "数据库文件“%1”正被其他程序使用（已锁定），这次操作没有完成。\n"
+                       "请稍后再试，或先关闭正在使用它的程序。")
+                .arg(path);
+        case DbFailure::ReadOnly:
+            return QStringLiteral(
+                       "数据库文件“%1”不能写入：文件或它所在的文件夹是只读的，改动没有保存。")
+                .arg(path);
+        case DbFailure::Full:
+            return QStringLiteral(
+                       "磁盘已满，数据库文件“%1”无法写入，改动没有保存。\n请腾出磁盘空间后再试。")
+                .arg(path);
+        case DbFailure::Other:
+        case DbFailure::None:
+            break;
+    }
+    if (detail.isEmpty()) return QStringLiteral("数据库文件“%1”读写出错。").arg(path);
+    return QStringLiteral("数据库文件“%1”读写出错：%2").arg(path, detail);
+}
 
 QString CreateSpacingTableSql() {
     return QStringLiteral("CREATE TABLE 字距 (Name STRING(255),CID INTEGER,Sp DOUBLE) ");
@@ -46,11 +123,15 @@ void Recordset::AddNew() {
     pending_ = Row{};
     pending_.values.resize(columns_.size());
     changed_.clear();
+    unknownColumns_.clear();
 }
 
 void Recordset::SetValue(const QString& column, const QVariant& value) {
     const int c = ColumnIndex(column);
-    if (c < 0) return;
+    if (c < 0) {
+        if (!unknownColumns_.contains(column)) unknownColumns_.append(column);
+        return;
+    }
     if (adding_) {
         pending_.values[c] = value;
     } else {
@@ -61,6 +142,19 @@ void Recordset::SetValue(const QString& column, const QVariant& value) {
 }
 
 bool Recordset::Update() {
+    if (!unknownColumns_.isEmpty()) {
+        lastError_ = QStringLiteral("数据表“%1”没有“%2”列")
+                         .arg(table_, unknownColumns_.join(QStringLiteral("”、“")));
+        db_.NoteFailure(DbFailure::Other, lastError_);
+        unknownColumns_.clear();
+        changed_.clear();
+        adding_ = false;
+        return false;
+    }
+    if (db_.WritesRefused()) {
+        lastError_ = db_.FailureText();
+        return false;
+    }
     QSqlQuery q(db_.Connection());
     if (adding_) {
         QStringList names, marks;
@@ -70,10 +164,11 @@ bool Recordset::Update() {
         }
         const QString sql = QStringLiteral("INSERT INTO ") % QuotedName(table_) % u" ("_s %
                             names.join(u',') % u") VALUES ("_s % marks.join(u',') % u')';
-        q.prepare(sql);
+        const bool ready = q.prepare(sql);
         for (const QString& col : changed_) q.addBindValue(pending_.values[ColumnIndex(col)]);
-        if (!q.exec()) {
+        if (!ready || !q.exec()) {
             lastError_ = q.lastError().text();
+            db_.NoteFailure(q.lastError());
             return false;
         }
         pending_.rowid = q.lastInsertId().toLongLong();
@@ -90,13 +185,14 @@ bool Recordset::Update() {
     if (changed_.isEmpty()) return true;
     QStringList sets;
     for (const QString& col : changed_) sets.append(QuotedName(col) + u"=?"_s);
-    q.prepare(QStringLiteral("UPDATE ") % QuotedName(table_) % u" SET "_s % sets.join(u',') %
-              u" WHERE rowid=?"_s);
+    const bool ready = q.prepare(QStringLiteral("UPDATE ") % QuotedName(table_) % u" SET "_s %
+                                 sets.join(u',') % u" WHERE rowid=?"_s);
     for (const QString& col : changed_) q.addBindValue(rows_[current_].values[ColumnIndex(col)]);
     q.addBindValue(rows_[current_].rowid);
     changed_.clear();
-    if (!q.exec()) {
+    if (!ready || !q.exec()) {
         lastError_ = q.lastError().text();
+        db_.NoteFailure(q.lastError());
         return false;
     }
     return true;
@@ -107,11 +203,17 @@ bool Recordset::Delete() {
         lastError_ = QStringLiteral("no current row");
         return false;
     }
+    if (db_.WritesRefused()) {
+        lastError_ = db_.FailureText();
+        return false;
+    }
     QSqlQuery q(db_.Connection());
-    q.prepare(QStringLiteral("DELETE FROM ") % QuotedName(table_) % u" WHERE rowid=?"_s);
+    const bool ready =
+        q.prepare(QStringLiteral("DELETE FROM ") % QuotedName(table_) % u" WHERE rowid=?"_s);
     q.addBindValue(rows_[current_].rowid);
-    if (!q.exec()) {
+    if (!ready || !q.exec()) {
         lastError_ = q.lastError().text();
+        db_.NoteFailure(q.lastError());
         return false;
     }
     rows_.remove(current_);
@@ -120,8 +222,9 @@ bool Recordset::Delete() {
 
 // ---- Database --------------------------------------------------------------------------
 
-Database::Database(const AppContext& ctx)
+Database::Database(const AppContext& ctx, Reports reports)
     : ctx_(ctx),
+      reports_(reports),
       connectionName_(QStringLiteral("tf-%1").arg(connectionCounter.fetchAndAddRelaxed(1))) {}
 
 Database::~Database() {
@@ -138,38 +241,101 @@ void Database::ReportFailure(const QString& text) {
     if (ctx_.prompt) ctx_.prompt->Message(text);
 }
 
+void Database::ReportCause(DbFailure cause, const QString& otherwise) {
+    if (reports_ == Reports::ToCaller) return;
+    const QString path = QFileInfo(ctx_.DatabasePath()).absoluteFilePath();
+    switch (cause) {
+        case DbFailure::NotADatabase:
+        case DbFailure::Damaged:
+            // Said once in a run: every later action would only repeat it.
+            if (!reported_ && !ctx_.dataFile->damagedTold) {
+                ctx_.dataFile->damagedTold = true;
+                ReportFailure(FailureMessage(cause, path));
+            }
+            reported_ = true;
+            return;
+        case DbFailure::Locked:
+        case DbFailure::ReadOnly:
+        case DbFailure::Full:
+            ReportFailure(FailureMessage(cause, path));
+            return;
+        case DbFailure::Other:
+        case DbFailure::None:
+            ReportFailure(otherwise);
+            return;
+    }
+}
+
+void Database::NoteFailure(const QSqlError& error) {
+    const DbFailure cause = FailureOf(error);
+    if (cause != DbFailure::None) NoteFailure(cause, error.databaseText());
+}
+
+void Database::NoteFailure(DbFailure cause, const QString& detail) {
+    failure_ = cause;
+    failureDetail_ = detail;
+    if (cause == DbFailure::NotADatabase || cause == DbFailure::Damaged)
+        ctx_.dataFile->damaged = true;
+    // One wait per action: the later steps of this action fail at once instead of each
+    // waiting for the same lock again.
+    if (cause == DbFailure::Locked && db_.isOpen())
+        QSqlQuery(db_).exec(QStringLiteral("PRAGMA busy_timeout=0"));
+}
+
+QString Database::FailureText() const {
+    return FailureMessage(failure_, QFileInfo(ctx_.DatabasePath()).absoluteFilePath(),
+                          failureDetail_);
+}
+
+bool Database::WritesRefused() {
+    if (!ctx_.dataFile->damaged) return false;
+    if (failure_ != DbFailure::NotADatabase) failure_ = DbFailure::Damaged;
+    return true;
+}
+
 bool Database::OpenDatabase() {
     if (triedOpen_) return open_;
     triedOpen_ = true;
     const QString path = ctx_.DatabasePath();
+    const QString shownPath = QFileInfo(path).absoluteFilePath();
+    // A damaged file is only ever read; so is one that cannot be written, which SQLite then
+    // opens without looking for a journal folder it could not use anyway.
+    readOnly_ = ctx_.dataFile->damaged || (ctx_.canWrite && !ctx_.canWrite(path));
     db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_);
     db_.setDatabaseName(path);
-    db_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    if (!db_.open()) {
-        ReportFailure(QStringLiteral("无法建立数据库连接！"));
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs);
+    if (readOnly_) options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+    db_.setConnectOptions(options);
+    const auto fail = [&](const QSqlError& error) {
+        NoteFailure(error);
+        if (db_.isOpen()) db_.close();
+        ReportCause(failure_, QStringLiteral("无法建立数据库连接！\n") + shownPath);
         return false;
-    }
-    // SQLite opens any file lazily; a first read tells whether it really is a database.
-    // Nothing is ever written to a file that fails here.
+    };
+    if (!db_.open()) return fail(db_.lastError());
+    // SQLite reads the file lazily; the first read tells what it is. Nothing is ever
+    // written to a file that fails here.
     QSqlQuery probe(db_);
-    if (!probe.exec(QStringLiteral("PRAGMA schema_version"))) {
-        db_.close();
-        ReportFailure(
-            QStringLiteral(
-                "无法建立数据库连接！\n文件“%1”不是本程序能读取的数据库，程序没有改动它。")
-                .arg(QFileInfo(path).absoluteFilePath()));
-        return false;
+    if (!probe.exec(QStringLiteral("PRAGMA schema_version"))) return fail(probe.lastError());
+    if (!readOnly_) {
+        // The rollback journal, not WAL: it works in a folder that cannot be written and on
+        // the network file systems where an office may keep a shared Par.mdb.
+        probe.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+        probe.exec(QStringLiteral("PRAGMA synchronous=FULL"));
     }
-    probe.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-    probe.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
     open_ = true;
+    if (readOnly_ && reports_ == Reports::Own && !ctx_.dataFile->damaged &&
+        !ctx_.dataFile->readOnlyTold) {
+        ctx_.dataFile->readOnlyTold = true;
+        ReportFailure(ReadOnlyNotice(shownPath));
+    }
     return true;
 }
 
 std::unique_ptr<Recordset> Database::OpenRecordset(const Statement& st) {
     const QString failure = QStringLiteral("数据库打开错误(") % st.shown % QStringLiteral(")！");
     if (!OpenDatabase()) {
-        ReportFailure(failure);
+        if (reports_ == Reports::Own) ReportFailure(failure);
         return nullptr;
     }
     QString sql = QStringLiteral("SELECT rowid AS \"__rowid\", * FROM ") + QuotedName(st.table);
@@ -178,12 +344,15 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const Statement& st) {
            (st.orderBy.isEmpty() ? QStringLiteral("rowid") : st.orderBy);
     QSqlQuery q(db_);
     q.setForwardOnly(true);
-    q.prepare(sql);
+    // A statement SQLite refuses to prepare keeps that error, not the later "no query".
+    const bool ready = q.prepare(sql);
     for (const QVariant& p : st.params) q.addBindValue(p);
-    if (!q.exec()) {
-        ReportFailure(failure);
+    const auto fail = [&](const QSqlError& error) {
+        NoteFailure(error);
+        ReportCause(failure_, failure);
         return nullptr;
-    }
+    };
+    if (!ready || !q.exec()) return fail(q.lastError());
     std::unique_ptr<Recordset> rs(new Recordset(*this, st.table));
     const QSqlRecord rec = q.record();
     for (int i = 1; i < rec.count(); ++i) rs->columns_.append(rec.fieldName(i));
@@ -194,6 +363,8 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const Statement& st) {
         for (int i = 1; i < rec.count(); ++i) row.values.append(q.value(i));
         rs->rows_.append(std::move(row));
     }
+    // A damaged page can show only while the rows are read.
+    if (q.lastError().isValid()) return fail(q.lastError());
     rs->current_ = 0;
     return rs;
 }
@@ -203,10 +374,15 @@ bool Database::ExecuteSql(const QString& sql, const QVariantList& params, QStrin
         if (error) *error = QStringLiteral("database not open");
         return false;
     }
+    if (WritesRefused()) {
+        if (error) *error = FailureText();
+        return false;
+    }
     QSqlQuery q(db_);
-    q.prepare(sql);
+    const bool ready = q.prepare(sql);
     for (const QVariant& p : params) q.addBindValue(p);
-    if (!q.exec()) {
+    if (!ready || !q.exec()) {
+        NoteFailure(q.lastError());
         if (error) *error = q.lastError().text();
         return false;
     }
@@ -224,17 +400,24 @@ bool Database::TableExists(const QString& name) {
 }
 
 bool Database::Begin() {
-    return OpenDatabase() && db_.transaction();
+    if (!OpenDatabase() || WritesRefused()) return false;
+    if (db_.transaction()) return true;
+    NoteFailure(db_.lastError());
+    return false;
 }
 bool Database::Commit() {
-    return open_ && db_.commit();
+    if (!open_) return false;
+    if (db_.commit()) return true;
+    NoteFailure(db_.lastError());
+    return false;
 }
 void Database::Rollback() {
     if (open_) db_.rollback();
 }
 
 void Database::EnsureTables() {
-    if (!OpenDatabase()) return;
+    // A file that cannot be written is used as it stands.
+    if (!OpenDatabase() || readOnly_) return;
     if (!TableExists(FormatsTable())) {
         Begin();
         bool ok = ExecuteSql(QStringLiteral(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QVariant>
 #include <QVector>
@@ -24,6 +25,20 @@ inline QString SpacingTable() {
 inline QString RecordsTable() {
     return QStringLiteral("记录");
 }
+
+// Why a database step failed, from SQLite's result code.
+enum class DbFailure {
+    None,
+    NotADatabase,  // SQLITE_NOTADB: some other kind of file
+    Damaged,       // SQLITE_CORRUPT: a database with damaged pages
+    Locked,        // SQLITE_BUSY / SQLITE_LOCKED: another program holds the file
+    ReadOnly,      // SQLITE_READONLY, SQLITE_CANTOPEN: the file or its folder cannot be written
+    Full,          // SQLITE_FULL: the disk is full
+    Other,         // anything else (a faulty statement, a missing table or column)
+};
+
+// The cause of a failed step; None for no error.
+DbFailure FailureOf(const QSqlError& error);
 
 // One query: rows of a table matching a condition with '?' placeholders.
 struct Statement {
@@ -53,6 +68,7 @@ public:
 
     // Starts a new row; SetValue then fills it and Update stores it.
     void AddNew();
+    // A column the table lacks makes the next Update fail: the value is never dropped quietly.
     void SetValue(const QString& column, const QVariant& value);
     // Stores the new row or the changes of the current row. False when the write failed.
     bool Update();
@@ -78,26 +94,35 @@ private:
     bool adding_ = false;
     Row pending_;
     QStringList changed_;
+    QStringList unknownColumns_;
     QString lastError_;
 };
 
 class Database {
 public:
-    explicit Database(const AppContext& ctx);
+    // Who tells the clerk about a failure: the database itself (reading actions), or the
+    // caller, which names what was not kept together with FailureText() (writing actions).
+    enum class Reports { Own, ToCaller };
+
+    explicit Database(const AppContext& ctx, Reports reports = Reports::Own);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    // Opens the file. On failure the user is told once for this action ("无法建立数据库连接！",
-    // or which file is not a database) and later calls fail quietly.
+    // Opens the file. On failure the user is told once for this action why (not a database,
+    // damaged, locked, read-only, or "无法建立数据库连接！") and later calls fail quietly.
+    // A file that cannot be written opens read-only; the clerk is told so once in a run.
     bool OpenDatabase();
     bool IsOpen() const { return open_; }
+    bool IsReadOnly() const { return readOnly_; }
 
-    // Opens a record set, positioned on its first row. On failure shows
-    // "数据库打开错误(" + statement + ")！" (once per action) and returns null.
+    // Opens a record set, positioned on its first row. On failure shows the cause, or
+    // "数据库打开错误(" + statement + ")！" when SQLite names none (once per action), and
+    // returns null.
     std::unique_ptr<Recordset> OpenRecordset(const Statement& st);
 
-    // Runs a statement. Errors are not shown but returned to the caller.
+    // Runs a statement. Errors are not shown but returned to the caller (and kept as the
+    // action's last failure).
     bool ExecuteSql(const QString& sql, const QVariantList& params = {}, QString* error = nullptr);
 
     // True when a table of exactly this name (case-sensitive) exists.
@@ -107,7 +132,7 @@ public:
     // the records table, the spacing table, and the indexes.
     void EnsureTables();
 
-    // Multi-row writes run inside one transaction.
+    // Multi-row writes run inside one transaction. Begin refuses a file found damaged.
     bool Begin();
     bool Commit();
     void Rollback();
@@ -117,14 +142,35 @@ public:
     // Shows a failure of this action unless one was shown already.
     void ReportFailure(const QString& text);
 
+    // Notes a failed step: keeps its cause, marks a damaged file for the rest of the run and,
+    // once the file was found locked, stops waiting for it in this action.
+    void NoteFailure(const QSqlError& error);
+    void NoteFailure(DbFailure cause, const QString& detail);
+    DbFailure LastFailure() const { return failure_; }
+    // True, with the failure noted, when the file was found damaged in this run: nothing is
+    // written to it any more.
+    bool WritesRefused();
+    // The last failure in plain words naming the file, for the message of a failed write.
+    QString FailureText() const;
+
 private:
+    void ReportCause(DbFailure cause, const QString& otherwise);
+
     const AppContext& ctx_;
+    Reports reports_;
     QString connectionName_;
     QSqlDatabase db_;
     bool open_ = false;
     bool triedOpen_ = false;
+    bool readOnly_ = false;
     bool reported_ = false;
+    DbFailure failure_ = DbFailure::None;
+    QString failureDetail_;
 };
+
+// The plain message for a cause, naming the file; detail is SQLite's own text, shown only
+// for causes without a message of their own.
+QString FailureMessage(DbFailure cause, const QString& path, const QString& detail = {});
 
 // The exact statement that creates the spacing table.
 QString CreateSpacingTableSql();

@@ -125,27 +125,26 @@ bool SaveFormat(const AppContext& ctx, QString& name, VoucherSettings& s) {
         name = answer.value_or(QString()).trimmed();
         if (name.isEmpty()) return false;
     }
-    Database db(ctx);
+    // The voucher row, the 32 field rows and the copied spacing are written together or not
+    // at all; any failure is told with its cause.
+    Database db(ctx, Database::Reports::ToCaller);
+    auto fail = [&] {
+        db.Rollback();
+        db.ReportFailure(QStringLiteral("格式“") + name +
+                         QStringLiteral("”保存失败，原有格式保持不变。\n") + db.FailureText());
+        return false;
+    };
     if (name != DefaultFormatName()) {
         auto rs = db.OpenRecordset(AllRowsQuery(name));
-        if (!rs) return false;
+        if (!rs) return fail();
         if (rs->RecordCount() > 0 &&
             !ctx.prompt->AskYesNo(QStringLiteral("该记录已存在，是否覆盖？")))
             return false;
     }
-
-    // The voucher row and the 32 field rows are written together or not at all.
-    QString error;
-    auto fail = [&](const QString& why) {
-        db.Rollback();
-        db.ReportFailure(QStringLiteral("格式“") + name +
-                         QStringLiteral("”保存失败，原有格式保持不变。\n") + why);
-        return false;
-    };
-    if (!db.Begin()) return fail(db.Connection().lastError().text());
+    if (!db.Begin()) return fail();
 
     auto voucher = db.OpenRecordset(VoucherRowQuery(name));
-    if (!voucher) return fail(QString());
+    if (!voucher) return fail();
     if (voucher->RecordCount() == 0) voucher->AddNew();
     voucher->SetValue(QStringLiteral("Name"), name);
     voucher->SetValue(QStringLiteral("Ctl"), -1);
@@ -158,13 +157,13 @@ bool SaveFormat(const AppContext& ctx, QString& name, VoucherSettings& s) {
     voucher->SetValue(QStringLiteral("fBold"), s.OP[0]);
     voucher->SetValue(QStringLiteral("fItalic"), s.OP[1]);
     voucher->SetValue(QStringLiteral("fUnderline"), s.CHK[2] == 1);
-    if (!voucher->Update()) return fail(voucher->LastError());
+    if (!voucher->Update()) return fail();
 
     auto fields = db.OpenRecordset(FieldRowsQuery(name));
-    if (!fields) return fail(QString());
+    if (!fields) return fail();
     while (fields->RecordCount() > 0) {
         fields->MoveFirst();
-        if (!fields->Delete()) return fail(fields->LastError());
+        if (!fields->Delete()) return fail();
     }
     for (int i = kFirstField; i <= kLastField; ++i) {
         const FieldFormat& f = s.fieldFormats[i];
@@ -182,11 +181,10 @@ bool SaveFormat(const AppContext& ctx, QString& name, VoucherSettings& s) {
         fields->SetValue(QStringLiteral("fItalic"), f.fItalic);
         fields->SetValue(QStringLiteral("fUnderline"), f.fUnderline);
         fields->SetValue(QStringLiteral("fStrikethru"), f.fStrikethru);
-        if (!fields->Update()) return fail(fields->LastError());
+        if (!fields->Update()) return fail();
     }
-    if (!db.Commit()) return fail(db.Connection().lastError().text());
+    if (!CopySpacing(db, s.CurFormat, name) || !db.Commit()) return fail();
 
-    CopySpacing(ctx, s.CurFormat, name);
     s.CurFormat = name;
     return true;
 }
@@ -203,11 +201,10 @@ bool DeleteFormat(const AppContext& ctx, QString& name, const VoucherSettings& s
     }
     if (!ctx.prompt->AskYesNo(QStringLiteral("您确定要删除格式：") + name + QStringLiteral("？")))
         return false;
-    Database db(ctx);
-    QString error;
-    if (!db.ExecuteSql(QStringLiteral("DELETE FROM 参数 WHERE Name=?"), {name}, &error)) {
+    Database db(ctx, Database::Reports::ToCaller);
+    if (!db.ExecuteSql(QStringLiteral("DELETE FROM 参数 WHERE Name=?"), {name})) {
         db.ReportFailure(QStringLiteral("格式：“") + name + QStringLiteral("”删除失败！\n") +
-                         error);
+                         db.FailureText());
         return false;
     }
     ctx.prompt->Message(QStringLiteral("格式：“") + name + QStringLiteral("”删除完成！"));

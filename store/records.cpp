@@ -28,18 +28,19 @@ Statement GroupQuery(const QString& dat) {
 
 bool StoreTexts(const AppContext& ctx, const QDateTime& when, const FieldTexts& texts) {
     const QString dat = DateText(when);
-    Database db(ctx);
+    Database db(ctx, Database::Reports::ToCaller);
     // The old group is replaced as a whole or stays as it was.
-    if (!db.Begin()) return false;
-    bool ok = db.ExecuteSql(QStringLiteral("DELETE FROM 记录 WHERE Dat=?"), {dat});
-    if (!ok)
-        db.ReportFailure(QStringLiteral("数据库打开错误(") + GroupQuery(dat).shown +
-                         QStringLiteral(")！"));
+    bool ok = db.Begin() && db.ExecuteSql(QStringLiteral("DELETE FROM 记录 WHERE Dat=?"), {dat});
     for (int i = kFirstField; ok && i <= kLastField; ++i)
         ok = db.ExecuteSql(QStringLiteral("INSERT INTO 记录 (Dat, Ctl, Con) VALUES (?,?,?)"),
                            {dat, i, texts[i].isNull() ? QStringLiteral("") : texts[i]});
     if (ok && db.Commit()) return true;
     db.Rollback();
+    // What was typed is not lost without a word: the clerk learns what was not kept and why.
+    const QString what = when == CurrentTextDate()
+                             ? QStringLiteral("当前凭证的内容没有保存，下次启动时不能恢复！")
+                             : QStringLiteral("打印记录没有保存！");
+    db.ReportFailure(what + u'\n' + db.FailureText());
     return false;
 }
 

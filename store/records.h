@@ -15,7 +15,9 @@ QDateTime CurrentTextDate();
 QString DateText(const QDateTime& when);
 
 // Stores the texts of fields 2..33 as the group of that timestamp, replacing any group
-// already there, in one transaction. Returns true when stored.
+// already there, in one transaction. Returns true when stored; otherwise the clerk has been
+// told that the voucher text (at the reserved timestamp) or the print record was not kept,
+// and why.
 bool StoreTexts(const AppContext& ctx, const QDateTime& when, const FieldTexts& texts);
 
 // Stores several vouchers as print records in one transaction, all or none: the first under

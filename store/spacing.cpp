@@ -41,6 +41,25 @@ bool ReadInto(Database& db, Spacing& spacing, const QString& name) {
     return true;
 }
 
+// Sets (v != 0) or deletes (v == 0) the one row of the field.
+bool StoreSpacing(Database& db, const QString& format, int field, double v) {
+    auto rs = db.OpenRecordset(FieldSpacingQuery(format, field));
+    if (!rs) return false;
+    if (v == 0) {
+        if (rs->RecordCount() == 0) return true;
+        rs->MoveFirst();
+        return rs->Delete();
+    }
+    if (rs->RecordCount() == 0)
+        rs->AddNew();
+    else
+        rs->MoveFirst();
+    rs->SetValue(QStringLiteral("Name"), format);
+    rs->SetValue(QStringLiteral("CID"), field);
+    rs->SetValue(QStringLiteral("Sp"), v);
+    return rs->Update();
+}
+
 }  // namespace
 
 bool ReadSpacing(const AppContext& ctx, Spacing& spacing, QString& name,
@@ -50,18 +69,22 @@ bool ReadSpacing(const AppContext& ctx, Spacing& spacing, QString& name,
     return ReadInto(db, spacing, name);
 }
 
-bool CopySpacing(const AppContext& ctx, const QString& source, const QString& target) {
-    Database db(ctx);
+bool CopySpacing(Database& db, const QString& source, const QString& target) {
     Spacing spacing;
-    ReadInto(db, spacing, source);
-    if (!db.Begin()) return false;
+    if (!ReadInto(db, spacing, source)) return false;
     bool ok = db.ExecuteSql(QStringLiteral("DELETE FROM 字距 WHERE Name=?"), {target});
     for (int i = kFirstField; ok && i <= kLastField; ++i) {
         if (spacing[i] == 0) continue;
         ok = db.ExecuteSql(QStringLiteral("INSERT INTO 字距 (Name, CID, Sp) VALUES (?,?,?)"),
                            {target, i, spacing[i]});
     }
-    if (ok && db.Commit()) return true;
+    return ok;
+}
+
+bool CopySpacing(const AppContext& ctx, const QString& source, const QString& target) {
+    Database db(ctx);
+    if (!db.Begin()) return false;
+    if (CopySpacing(db, source, target) && db.Commit()) return true;
     db.Rollback();
     return false;
 }
@@ -82,25 +105,12 @@ bool SetSpacing(const AppContext& ctx, const QString& format, int field, const Q
     // A number too large for a double has no place in a layout; leave the row as it is.
     if (!std::isfinite(v)) return true;
 
-    Database db(ctx);
-    auto rs = db.OpenRecordset(FieldSpacingQuery(format, field));
-    if (!rs) return false;
-    bool ok = true;
-    if (v != 0) {
-        if (rs->RecordCount() == 0)
-            rs->AddNew();
-        else
-            rs->MoveFirst();
-        rs->SetValue(QStringLiteral("Name"), format);
-        rs->SetValue(QStringLiteral("CID"), field);
-        rs->SetValue(QStringLiteral("Sp"), v);
-        ok = rs->Update();
-    } else if (rs->RecordCount() > 0) {
-        rs->MoveFirst();
-        ok = rs->Delete();
+    Database db(ctx, Database::Reports::ToCaller);
+    if (!StoreSpacing(db, format, field, v)) {
+        db.ReportFailure(QStringLiteral("字符间距保存失败！\n") + db.FailureText());
+        return false;
     }
-    if (!ok) db.ReportFailure(QStringLiteral("字符间距保存失败！\n") + rs->LastError());
-    return ok;
+    return true;
 }
 
 void EditSpacing(const AppContext& ctx, const QString& format, int field) {

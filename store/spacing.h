@@ -19,6 +19,12 @@ bool ReadSpacing(const AppContext& ctx, Spacing& spacing, QString& name,
 // Makes the target format's spacing rows equal to the source format's, in one transaction.
 bool CopySpacing(const AppContext& ctx, const QString& source, const QString& target);
 
+class Database;
+// The same on a connection whose transaction the caller holds (saving a format copies its
+// spacing in the transaction that stores its rows). A source that cannot be read fails the
+// copy rather than clearing the target.
+bool CopySpacing(Database& db, const QString& source, const QString& target);
+
 // The spacing of one field of a format as the input box proposes it: the stored value as
 // text, or empty without a row. Empty optional when the query failed (the user was told).
 std::optional<QString> SpacingText(const AppContext& ctx, const QString& format, int field);

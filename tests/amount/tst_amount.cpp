@@ -39,6 +39,8 @@ private slots:
     void capitalEdgeCases();
     void otherSigns_data();
     void otherSigns();
+    void signIsRemovedAsItsPrefix_data();
+    void signIsRemovedAsItsPrefix();
     void toCapitalDigits_data();
     void toCapitalDigits();
     void lenientNumber_data();
@@ -302,6 +304,41 @@ void TestAmount::otherSigns() {
     QFETCH(QString, capital);
 
     QCOMPARE(CapitalAmount(figures, sign, previousBoxText, currentBoxText), capital);
+}
+
+void TestAmount::signIsRemovedAsItsPrefix_data() {
+    // What the amount field holds when it is left, the currency box's text when it got the
+    // focus and its text now.
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("previousBoxText");
+    QTest::addColumn<QString>("sign");
+    QTest::addColumn<QString>("figures");
+    QTest::addColumn<QString>("capital");
+    const QString amount = u"壹仟贰佰叁拾肆元伍角整"_s;
+    QTest::newRow("HK$") << u"1234.5"_s << kYuan << u"HK$"_s << u"HK$1234.50"_s << amount;
+    QTest::newRow("US$ after $") << u"1234.5"_s << kDollar << u"US$"_s << u"US$1234.50"_s << amount;
+    QTest::newRow("RMB￥ after ￥")
+        << u"1234.5"_s << kYuan << u"RMB￥"_s << u"RMB￥1234.50"_s << amount;
+    QTest::newRow("Rs. typed with the amount")
+        << u"Rs.1234.5"_s << kYuan << u"Rs."_s << u"Rs.1234.50"_s << amount;
+    QTest::newRow("Rs. figures after the box went back to ￥")
+        << u"Rs.1234.50"_s << u"Rs."_s << kYuan << u"￥1234.50"_s << amount;
+    QTest::newRow("Rs. figures at a start with ￥ in the box")
+        << u"Rs.1234.50"_s << kYuan << kYuan << u"￥1234.50"_s << amount;
+    QTest::newRow("ideographic full stop as the point")
+        << u"1234。5"_s << kYuan << kYuan << u"￥1234.50"_s << amount;
+    QTest::newRow("full-width point") << u"1234．5"_s << kYuan << kYuan << u"￥1234.50"_s << amount;
+}
+
+void TestAmount::signIsRemovedAsItsPrefix() {
+    QFETCH(QString, typed);
+    QFETCH(QString, previousBoxText);
+    QFETCH(QString, sign);
+    QFETCH(QString, figures);
+    QFETCH(QString, capital);
+    QCOMPARE(NormaliseAmount(typed, sign), figures);
+    QCOMPARE(CapitalAmount(figures, sign, previousBoxText, sign), capital);
+    QCOMPARE(NormaliseAmount(figures, sign), figures);
 }
 
 void TestAmount::toCapitalDigits_data() {

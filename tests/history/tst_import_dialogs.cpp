@@ -1,10 +1,15 @@
+#include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTableView>
 #include <QtTest>
 
 #include "history/choosers.h"
 #include "history/column_dialog.h"
+#include "history/grid_view.h"
+#include "history/old_rec.h"
+#include "print/printer.h"
 #include "support/fake_workbook.h"
 #include "support/test_env.h"
 #include "support/window_support.h"
@@ -68,6 +73,7 @@ private slots:
     void unreadableWorkbookListsNoSheets();
     void columnDialogDefaultsAndEdits();
     void cancelledColumnDialogChoosesNothing();
+    void importedRowPrintsAgainFromTheHistoryWindow();
 };
 
 void TestImportDialogs::fileChoice_data() {
@@ -201,6 +207,52 @@ void TestImportDialogs::cancelledColumnDialogChoosesNothing() {
                            FakeOpener(book))
                  .has_value());
     QVERIFY(Shown<fOpen>(QStringLiteral("fOpen")) == nullptr);
+}
+
+void TestImportDialogs::importedRowPrintsAgainFromTheHistoryWindow() {
+    TestEnv env;
+    QProcess python;
+    python.start(
+        QStringLiteral(TALLYFORM_PYTHON),
+        {QStringLiteral(TALLYFORM_IMPORT_TEST_DIR "/make_import_fixtures.py"), env.dir.path()});
+    QVERIFY(python.waitForFinished(120000));
+    QCOMPARE(python.exitCode(), 0);
+    print::RecordingPrinter printer;
+    auto w = test::OpenMainWindow(env);
+    QVERIFY(w);
+    w->UsePrinter(&printer, &printer);
+    w->Cm(1)->click();
+    auto* rec = w->findChild<OldRec*>();
+    QVERIFY(rec);
+    QVERIFY(rec->Comm(3)->isEnabled());
+
+    env.prompt.files.enqueue(env.dir.filePath(u"import.xls"_s));
+    WhenShown<Sheets>(u"Sheets"_s, [](Sheets* s) { s->IMG(0)->click(); });
+    WhenShown<fOpen>(u"fOpen"_s, [](fOpen* f) {
+        f->Text1(1)->setText(u"3"_s);
+        f->QQB(0)->click();
+    });
+    rec->Comm(3)->click();
+    QCOMPARE(env.prompt.Messages(), QStringList{u"导入EXCEL表格第2至第3行!"_s});
+    QCOMPARE(rec->Grid().Rows(), 4);
+    QCOMPARE(rec->MSG()->Model()->rowCount(), 2);
+
+    rec->MSG()->SelectGridRows(2, 2);
+    rec->Comm(4)->click();
+    QCOMPARE(w->T(5)->text(), u"上海浦江贸易有限公司"_s);
+    QCOMPARE(w->T(12)->text(), u"￥12345.50"_s);
+
+    env.prompt.printers.enqueue(true);
+    env.prompt.yesNo.enqueue(false);
+    w->Cm(0)->click();
+    QCOMPARE(printer.endDocs, 1);
+    QString printed;
+    for (const auto& run : printer.runs) printed += run.text;
+    QVERIFY(printed.contains(u"上海浦江贸易有限公司"_s));
+    QVERIFY(printed.contains(u"6217000010001234567"_s));
+    rec->close();
+    env.prompt.yesNo.enqueue(false);
+    w->close();
 }
 
 QTEST_MAIN(TestImportDialogs)

@@ -4,8 +4,10 @@
 #include <QProcess>
 #include <QtTest>
 
+#include "history/export.h"
 #include "history/history_records.h"
 #include "history/import.h"
+#include "store/records.h"
 #include "support/test_env.h"
 
 using namespace Qt::StringLiterals;
@@ -46,6 +48,8 @@ private slots:
     void rowsArriveAsTheSheetShowsThem();
     void refusals_data();
     void refusals();
+    void exportedHistoryReadsBackUnchanged_data();
+    void exportedHistoryReadsBackUnchanged();
 
 private:
     QTemporaryDir fixtures_;
@@ -144,6 +148,62 @@ void TestImportFiles::refusals() {
     QCOMPARE(env.prompt.Messages(), QStringList{message});
     QCOMPARE(grid.Rows(), kHistoryFixedRows);
     QCOMPARE(test::Scalar(env.ctx, u"SELECT COUNT(*) FROM 记录"_s).toInt(), 0);
+}
+
+namespace {
+
+struct Captions : VoucherFields {
+    QString Caption(int field) const override { return u"栏%1"_s.arg(field); }
+    void TakeText(int, const QString&) override {}
+};
+
+}  // namespace
+
+void TestImportFiles::exportedHistoryReadsBackUnchanged_data() {
+    QTest::addColumn<QString>("file");
+    QTest::newRow("xls") << "history.xls";
+    QTest::newRow("xlsx") << "history.xlsx";
+}
+
+void TestImportFiles::exportedHistoryReadsBackUnchanged() {
+    QFETCH(QString, file);
+    constexpr int kVouchers = 200;
+    TestEnv from;
+    from.CreateDatabase();
+    for (int v = 0; v < kVouchers; ++v) {
+        FieldTexts t;
+        for (int i = kFirstField; i <= kLastField; ++i) t[i] = u"项%1-%2"_s.arg(v).arg(i);
+        t[4] = QString::number(v % 28 + 1);
+        t[5] = u"上海浦江贸易有限公司 第%1分部"_s.arg(v);
+        t[6] = u"62220212345678%1"_s.arg(v, 5, 10, QChar(u'0'));
+        t[12] = u"￥%1.50"_s.arg(1000 + v);
+        t[15] = u"000%1"_s.arg(v);
+        t[16] = v % 3 == 0 ? QString() : u"王芳"_s;
+        QVERIFY(store::StoreTexts(from.ctx,
+                                  QDateTime(QDate(2026, 2, 1), QTime(8, 0)).addSecs(v * 61), t));
+    }
+    const TextWidth width = [](const QString& s) { return s.size() * 100.0; };
+    TextGrid history;
+    QVERIFY(FillHistory(from.ctx, history, Captions(), width));
+    QCOMPARE(history.Rows(), kHistoryFixedRows + kVouchers);
+    const QString path = from.dir.filePath(file);
+    QVERIFY(ExportGrid(from.ctx, history, path));
+
+    TestEnv to;
+    to.CreateDatabase();
+    TextGrid imported = HistoryGrid();
+    ImportRequest req = Request(path, QString());
+    req.sheet = workbook::OpenWorkbook(path)->SheetNames().value(0);
+    req.lastRow = kVouchers + 1;
+    QCOMPARE(ImportWorkbook(to.ctx, imported, req, workbook::OpenWorkbook), 0);
+    QCOMPARE(imported.Rows(), history.Rows());
+    for (int r = kHistoryFixedRows; r < history.Rows(); ++r)
+        for (int c = 2; c < kHistoryCols; ++c) QCOMPARE(imported.Text(r, c), history.Text(r, c));
+    QCOMPARE(test::Scalar(to.ctx, u"SELECT COUNT(*) FROM 记录"_s).toInt(), kVouchers * 17);
+    QCOMPARE(test::Scalar(to.ctx, u"SELECT Con FROM 记录 WHERE Dat=? AND Ctl=6"_s,
+                          {StoredDat(imported.Text(2, 0))})
+                 .toString(),
+             history.Text(2, 6));
 }
 
 QTEST_GUILESS_MAIN(TestImportFiles)

@@ -33,6 +33,8 @@ private slots:
     void settingsKeepTheHierarchy();
     void readingLeavesNothingBehind();
     void unusableStore();
+    void malformedLineElsewhereKeepsTheStoredText();
+    void failedSaveIsToldAndKeepsTheDialog();
     void offsetFromSetting_data();
     void offsetFromSetting();
     void dialogShowsStoredMargins_data();
@@ -92,6 +94,32 @@ void TestCollate::unusableStore() {
     QVERIFY(!WriteSetting(env.ctx, SettingsApp(), CollateSection(), u"X"_s, u"12"_s));
     QCOMPARE(Stored(env.ctx, u"X"_s), QString());
     QCOMPARE(ReadOffsets(env.ctx).x, 3.0);
+}
+
+void TestCollate::malformedLineElsewhereKeepsTheStoredText() {
+    TestEnv env;
+    {
+        QFile f(env.ctx.settingsFile);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[Tallyform]\nCollate\\X=12.5\n[Broken\n[Other]\nk=v\n");
+    }
+    // The first reader of the file in a run is the one Qt tells about the malformed line.
+    QCOMPARE(Stored(env.ctx, u"X"_s), u"12.5"_s);
+    QCOMPARE(ReadOffsets(env.ctx).x, 2.5);
+}
+
+void TestCollate::failedSaveIsToldAndKeepsTheDialog() {
+    TestEnv env;
+    QVERIFY(QDir(env.dir.path()).mkdir(u"settings.ini"_s));
+    CollateForm form(env.ctx);
+    form.show();
+    form.TX()->setText(u"12.5"_s);
+    form.findChild<QPushButton*>(u"Command1"_s)->click();
+    QCOMPARE(env.prompt.Messages(),
+             QStringList{u"页边距没有保存！\n设置文件“%1”无法写入，打印仍使用原来的页边距。"_s.arg(
+                 env.ctx.settingsFile)});
+    QVERIFY(form.isVisible());
+    QCOMPARE(form.TX()->text(), u"12.5"_s);
 }
 
 void TestCollate::offsetFromSetting_data() {

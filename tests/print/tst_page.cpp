@@ -78,6 +78,7 @@ private slots:
     void cancelledDialogPrintsNothingAndKeepsChange();
     void recordQuestionOncePerChange();
     void recordDeclinedStoresNothing();
+    void recordNotKeptIsOfferedAgain();
     void calibration_data();
     void calibration();
 };
@@ -550,6 +551,24 @@ void TestPage::recordDeclinedStoresNothing() {
     PrintJob(env.ctx, BuildVoucherPage(store::DesignSettings(), texts, kPicHeight), texts, changed,
              rec, rec);
     QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录")).toInt(), 0);
+}
+
+void TestPage::recordNotKeptIsOfferedAgain() {
+    TestEnv env;
+    env.CreateDatabase();
+    QVERIFY(test::Exec(env.ctx, QStringLiteral("DROP TABLE 记录")));
+    QVERIFY(test::Exec(env.ctx, QStringLiteral("CREATE TABLE 记录 (Dat TEXT, Ctl INTEGER)")));
+    const FieldTexts texts = MarkedTexts();
+    bool changed = true;
+    RecordingPrinter rec;
+    env.prompt.printers.enqueue(true);
+    env.prompt.yesNo.enqueue(true);
+    QCOMPARE(PrintJob(env.ctx, BuildVoucherPage(store::DesignSettings(), texts, kPicHeight), texts,
+                      changed, rec, rec),
+             PageResult::Printed);
+    QCOMPARE(env.prompt.Messages().size(), 1);
+    QVERIFY(env.prompt.Messages().first().startsWith(u"打印记录没有保存！\n"_s));
+    QVERIFY(changed);
 }
 
 void TestPage::calibration_data() {

@@ -131,6 +131,7 @@ private slots:
     void unwritableOutputIsAPrintError();
     void calibrationSquareOnPdf();
     void previewDrawsThroughPrintVoucher();
+    void onlySimplifiedChineseFaces();
 
 private:
     QTemporaryDir out_;
@@ -322,6 +323,40 @@ void TestPrintPdf::previewDrawsThroughPrintVoucher() {
     std::unique_ptr<QPrintPreviewDialog> broken(CreatePrintPreview(env.ctx, page));
     broken->findChild<QPrintPreviewWidget*>()->updatePreview();
     QCOMPARE(env.prompt.Messages(), QStringList{u"打印出错！"_s});
+}
+
+// Every CJK face in the PDF is the simplified-Chinese variant, also for fields whose family
+// has no Chinese glyphs of its own (a Latin face, the generic name an older font dialog
+// stored), which fall back to a CJK face.
+void TestPrintPdf::onlySimplifiedChineseFaces() {
+    if (QStandardPaths::findExecutable(u"pdffonts"_s).isEmpty()) QSKIP("pdffonts missing");
+    TestEnv env;
+    env.CreateDatabase();
+    store::VoucherSettings s = store::DesignSettings();
+    s.fieldFormats[5].fName = u"Sans Serif"_s;
+    s.fieldFormats[8].fName = u"DejaVu Serif"_s;
+    s.fieldFormats[11].fName = u"黑体"_s;
+    const FieldTexts texts = FilledVoucher();
+    const QString pdf = out_.filePath(u"faces.pdf"_s);
+    QtPrinter printer;
+    printer.Printer()->setOutputFormat(QPrinter::PdfFormat);
+    printer.Printer()->setOutputFileName(pdf);
+    bool changed = false;
+    env.prompt.printers.enqueue(true);
+    QCOMPARE(
+        PrintJob(env.ctx, BuildVoucherPage(s, texts, kPicHeight), texts, changed, printer, printer),
+        PageResult::Printed);
+
+    QProcess p;
+    p.start(u"pdffonts"_s, {pdf});
+    QVERIFY(p.waitForFinished(60000) && p.exitCode() == 0);
+    const QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n');
+    QStringList cjk;
+    for (const QString& line : lines.mid(2))
+        if (line.contains(u"CJK"_s)) cjk << line.section(u' ', 0, 0);
+    QVERIFY2(cjk.size() >= 2, qPrintable(lines.join(u'\n')));
+    for (const QString& face : cjk)
+        QVERIFY2(face.contains(u"CJKsc"_s, Qt::CaseInsensitive), qPrintable(face));
 }
 
 QTEST_MAIN(TestPrintPdf)

@@ -20,9 +20,12 @@ private slots:
     void tableExistsIsCaseSensitive();
     void emptyResultIsNoFailure();
     void recordsetAddUpdateDelete();
+    void writeToUnknownColumnFails();
     void faultyQueryShowsStatement();
     void notADatabaseIsNeverTouched();
     void oneMessagePerAction();
+    void dataFolder_data();
+    void dataFolder();
 };
 
 void TestDatabase::firstStartCreatesTablesAndDefaultFormat() {
@@ -59,30 +62,36 @@ void TestDatabase::firstStartCreatesTablesAndDefaultFormat() {
 void TestDatabase::defaultFormatFollowsDesignGeometry() {
     TestEnv env;
     env.CreateDatabase();
-    // 85 mm over a 4455-twip picture: the amount field at 10200, 2160 twips.
+    // 85 mm over a 4455-twip picture: the amount field at 9420, 2160 twips.
     const auto row =
         test::Rows(env.ctx,
                    QStringLiteral("SELECT X, Y, W, H, fName, fSize FROM 参数 WHERE Ctl=12"))
             .value(0);
-    QVERIFY(qAbs(row.value(0).toDouble() - 10200 * 85.0 / 4455) < 1e-9);
+    QVERIFY(qAbs(row.value(0).toDouble() - 9420 * 85.0 / 4455) < 1e-9);
     QVERIFY(qAbs(row.value(1).toDouble() - 2160 * 85.0 / 4455) < 1e-9);
-    QVERIFY(qAbs(row.value(2).toDouble() - (220 - 10200 * 85.0 / 4455)) <
-            1e-9);  // ends at the form's edge
+    QVERIFY(qAbs(row.value(2).toDouble() - 2055 * 85.0 / 4455) < 1e-9);
     QVERIFY(qAbs(row.value(3).toDouble() - 270 * 85.0 / 4455) < 1e-9);
     QVERIFY(!row.value(4).toString().isEmpty());
     QVERIFY(row.value(5).toDouble() > 0);
     // Stub fields lie left of the stub line (65 of 220 mm), voucher fields right of it, and
-    // no field reaches past the form's right edge.
-    const auto xs = test::Rows(env.ctx, QStringLiteral("SELECT Ctl, X, W FROM 参数 WHERE Ctl>=2"));
+    // every field lies inside the 220 x 85 mm form.
+    const auto xs =
+        test::Rows(env.ctx, QStringLiteral("SELECT Ctl, X, Y, W, H FROM 参数 WHERE Ctl>=2"));
     QCOMPARE(xs.size(), 32);
     for (const auto& r : xs) {
         const int ctl = r.value(0).toInt();
+        const double x = r.value(1).toDouble(), y = r.value(2).toDouble();
+        const double w = r.value(3).toDouble(), h = r.value(4).toDouble();
+        const QByteArray at = QByteArray::number(ctl);
         if (ctl <= 17)
-            QVERIFY2(r.value(1).toDouble() > 65, qPrintable(QString::number(ctl)));
+            QVERIFY2(x > 65, at);
         else
-            QVERIFY2(r.value(1).toDouble() < 65, qPrintable(QString::number(ctl)));
-        QVERIFY2(r.value(1).toDouble() + r.value(2).toDouble() <= 220 + 1e-9,
-                 qPrintable(QString::number(ctl)));
+            QVERIFY2(x + w < 65, at);
+        QVERIFY2(x >= 0 && y >= 0, at);
+        QVERIFY2(x + w <= 220 + 1e-9, at);
+        QVERIFY2(y + h <= 85 + 1e-9, at);
+        // Each of the eleven boxes of an amount in figures holds a 9 pt full-width digit.
+        if (ctl == 12 || ctl == 28) QVERIFY2(w / 11 >= 9 * 25.4 / 72, at);
     }
 }
 
@@ -174,6 +183,21 @@ void TestDatabase::recordsetAddUpdateDelete() {
              (QList<QVariantList>{{3, 1.5}, {7, 9.25}}));
 }
 
+void TestDatabase::writeToUnknownColumnFails() {
+    TestEnv env;
+    env.CreateDatabase();
+    Database db(env.ctx);
+    auto rs = db.OpenRecordset({RecordsTable(), {}, {}, {}, {}});
+    QVERIFY(rs);
+    rs->AddNew();
+    rs->SetValue(QStringLiteral("Dat"), QStringLiteral("2026-03-07 09:30:15"));
+    rs->SetValue(QStringLiteral("Ctl"), 5);
+    rs->SetValue(QStringLiteral("Inhalt"), QStringLiteral("丢失的文字"));
+    QVERIFY(!rs->Update());
+    QVERIFY2(rs->LastError().contains(QStringLiteral("Inhalt")), qPrintable(rs->LastError()));
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录")).toInt(), 0);
+}
+
 void TestDatabase::faultyQueryShowsStatement() {
     TestEnv env;
     env.CreateDatabase();
@@ -224,6 +248,44 @@ void TestDatabase::oneMessagePerAction() {
     QCOMPARE(s.CHK, (std::array<int, 3>{0, 0, 0}));
     QCOMPARE(s.TT[1], QStringLiteral("210"));
     QCOMPARE(s.CurFormat, DefaultFormatName());
+}
+
+void TestDatabase::dataFolder_data() {
+    QTest::addColumn<bool>("fileBesideProgram");
+    QTest::addColumn<bool>("fromEnvironment");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("writable program folder without Par.mdb: the user's folder")
+        << false << false << QStringLiteral("user");
+    QTest::newRow("Par.mdb beside the program: a portable copy stays there")
+        << true << false << QStringLiteral("program");
+    QTest::newRow("TALLYFORM_DATA_DIR names the folder") << true << true << QStringLiteral("env");
+}
+
+void TestDatabase::dataFolder() {
+    QFETCH(bool, fileBesideProgram);
+    QFETCH(bool, fromEnvironment);
+    QFETCH(QString, expected);
+    QTemporaryDir root;
+    const QString program = root.filePath(QStringLiteral("program"));
+    const QString user = root.filePath(QStringLiteral("user"));
+    const QString env = root.filePath(QStringLiteral("env"));
+    QVERIFY(QDir().mkpath(program));
+    if (fileBesideProgram) {
+        QFile f(QDir(program).filePath(QStringLiteral("Par.mdb")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    const QByteArray saved = qgetenv("TALLYFORM_DATA_DIR");
+    if (fromEnvironment)
+        qputenv("TALLYFORM_DATA_DIR", QFile::encodeName(env));
+    else
+        qunsetenv("TALLYFORM_DATA_DIR");
+    const QString chosen = AppContext::DefaultDataDir(program, user);
+    if (saved.isNull())
+        qunsetenv("TALLYFORM_DATA_DIR");
+    else
+        qputenv("TALLYFORM_DATA_DIR", saved);
+    QCOMPARE(chosen, root.filePath(expected));
+    QVERIFY(QFileInfo(chosen).isDir());
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)

@@ -67,6 +67,7 @@ private slots:
     void deleteAsksAndReports();
     void failedSaveLeavesOldFormatWhole();
     void saveUnderNewNameCopiesSpacing();
+    void formatAndItsSpacingAreSavedTogether();
     void chooserListsStoredNamesInOrder();
     void copySpacingIsAllOrNothing();
 };
@@ -426,6 +427,27 @@ void TestFormats::saveUnderNewNameCopiesSpacing() {
     QCOMPARE(
         test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 字距 WHERE Name='戊'")).toInt(),
         2);
+}
+
+void TestFormats::formatAndItsSpacingAreSavedTogether() {
+    TestEnv env;
+    env.CreateDatabase();
+    QString name = QStringLiteral("丙");
+    VoucherSettings first = Edited();
+    QVERIFY(SaveFormat(env.ctx, name, first));
+    const QString all = QStringLiteral("SELECT * FROM 参数 WHERE Name=? ORDER BY Ctl");
+    const auto before = test::Rows(env.ctx, all, {name});
+    QVERIFY(test::Exec(env.ctx, QStringLiteral("INSERT INTO 字距 VALUES ('默认格式', 9, 2)")));
+    // The disk "fills up" while the copied spacing is written, after the 33 rows.
+    QVERIFY(test::Exec(env.ctx, QStringLiteral("CREATE TRIGGER fail BEFORE INSERT ON 字距 BEGIN "
+                                               "SELECT RAISE(ABORT, 'disk full'); END")));
+
+    VoucherSettings second = DesignSettings();
+    env.prompt.yesNo.enqueue(true);
+    QVERIFY(!SaveFormat(env.ctx, name, second));
+    QCOMPARE(second.CurFormat, DefaultFormatName());
+    QCOMPARE(test::Rows(env.ctx, all, {name}), before);
+    QCOMPARE(env.prompt.Messages().size(), 1);
 }
 
 void TestFormats::chooserListsStoredNamesInOrder() {

@@ -29,6 +29,8 @@ private slots:
     void storingTwiceUnderOneTimestampKeeps32Rows();
     void loadKeepsFieldsWithoutRow();
     void failedStoreKeepsOldGroup();
+    void failedStoreIsTold_data();
+    void failedStoreIsTold();
 };
 
 void TestRecords::reservedDate() {
@@ -123,6 +125,32 @@ void TestRecords::failedStoreKeepsOldGroup() {
     QCOMPARE(texts[2], QStringLiteral("old2"));
     QCOMPARE(texts[33], QStringLiteral("old33"));
     QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录")).toInt(), 32);
+}
+
+void TestRecords::failedStoreIsTold_data() {
+    QTest::addColumn<QDateTime>("when");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("voucher text at exit")
+        << CurrentTextDate() << QStringLiteral("当前凭证的内容没有保存，下次启动时不能恢复！");
+    QTest::newRow("print record") << QDateTime(QDate(2026, 3, 7), QTime(9, 30, 15))
+                                  << QStringLiteral("打印记录没有保存！");
+}
+
+void TestRecords::failedStoreIsTold() {
+    QFETCH(QDateTime, when);
+    QFETCH(QString, told);
+    TestEnv env;
+    env.CreateDatabase();
+    // A records table brought from elsewhere without its text column.
+    QVERIFY(test::Exec(env.ctx, QStringLiteral("DROP TABLE 记录")));
+    QVERIFY(test::Exec(env.ctx, QStringLiteral("CREATE TABLE 记录 (Dat TEXT, Ctl INTEGER)")));
+    QVERIFY(!StoreTexts(env.ctx, when, Sample(QStringLiteral("x"))));
+    const QStringList messages = env.prompt.Messages();
+    QCOMPARE(messages.size(), 1);
+    QVERIFY2(messages.first().startsWith(told + u'\n'), qPrintable(messages.first()));
+    QVERIFY2(messages.first().contains(env.ctx.DatabasePath()), qPrintable(messages.first()));
+    QVERIFY2(messages.first().contains(QStringLiteral("Con")), qPrintable(messages.first()));
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录")).toInt(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestRecords)

@@ -1,0 +1,172 @@
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFontDatabase>
+#include <QFontDialog>
+#include <QLineEdit>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+#include <memory>
+
+#include "app/fonts.h"
+#include "app/main_window.h"
+#include "app/qt_prompt.h"
+#include "app/qt_translations.h"
+#include "support/test_env.h"
+#include "support/window_support.h"
+
+using namespace tf;
+using namespace Qt::StringLiterals;
+
+// The program as a Chinese desktop user meets it: Qt's own dialogs in Chinese, the font
+// dialog keeping the field's font, and the keyboard shortcuts of the buttons.
+
+namespace {
+
+// The font dialog's font as the clerk changes it before pressing OK.
+enum class Change { SizeTo14, Bold, FamilyToSans };
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Change)
+
+class TestDesktop : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { InstallFontSubstitutions(); }
+
+    void printDialogSpeaksChinese_data() {
+        QTest::addColumn<QLocale>("locale");
+        QTest::newRow("Chinese desktop") << QLocale(QLocale::Chinese, QLocale::China);
+        QTest::newRow("English desktop falls back to Chinese")
+            << QLocale(QLocale::English, QLocale::UnitedStates);
+        QTest::newRow("German desktop falls back to Chinese")
+            << QLocale(QLocale::German, QLocale::Germany);
+    }
+
+    void printDialogSpeaksChinese() {
+        QFETCH(QLocale, locale);
+        QVERIFY(InstallQtTranslations(locale));
+        QPrinter printer;
+        QPrintDialog dialog(&printer);
+        auto* box = dialog.findChild<QDialogButtonBox*>();
+        QVERIFY(box);
+        QPushButton* print = box->button(QDialogButtonBox::Ok);
+        QPushButton* cancel = box->button(QDialogButtonBox::Cancel);
+        QVERIFY(print && cancel);
+        QCOMPARE(print->text(), u"打印(&P)"_s);
+        QCOMPARE(cancel->text(), u"取消"_s);
+    }
+
+    void fontDialogKeepsFieldFont_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("face");  // what the dialog opens on
+        QTest::addColumn<Change>("change");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("size only keeps 宋体")
+            << u"宋体"_s << u"Noto Serif CJK SC"_s << Change::SizeTo14 << u"宋体"_s;
+        QTest::newRow("bold only keeps 黑体")
+            << u"黑体"_s << u"Noto Sans CJK SC"_s << Change::Bold << u"黑体"_s;
+        QTest::newRow("another face is stored as chosen")
+            << u"宋体"_s << u"Noto Serif CJK SC"_s << Change::FamilyToSans << u"Noto Sans CJK SC"_s;
+    }
+
+    // The real font dialog, opened from the field's menu item, through to the layout.
+    void fontDialogKeepsFieldFont() {
+        QFETCH(QString, stored);
+        QFETCH(QString, face);
+        QFETCH(Change, change);
+        QFETCH(QString, saved);
+        test::TestEnv env;
+        auto w = test::OpenMainWindow(env);
+        QVERIFY(w);
+        QFont font(stored);
+        font.setPointSizeF(9);
+        w->T(6)->setFont(font);
+        QtPrompt qtPrompt(w.get());
+        env.ctx.prompt = &qtPrompt;
+
+        QString opened;
+        double openedSize = 0;
+        test::RetryUntil([&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog || dialog->objectName() != u"FontColourDialog"_s) return false;
+            auto* fonts = dialog->findChild<QFontDialog*>(u"fontDialog"_s);
+            QFont f = fonts->currentFont();
+            opened = f.family();
+            openedSize = f.pointSizeF();
+            if (change == Change::SizeTo14) f.setPointSizeF(14);
+            // The dialog's own fonts carry a style name, which decides over the weight.
+            if (change == Change::Bold)
+                f = QFontDatabase::font(f.family(), u"Bold"_s, f.pointSize());
+            if (change == Change::FamilyToSans) f.setFamily(u"Noto Sans CJK SC"_s);
+            fonts->setCurrentFont(f);
+            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+            return true;
+        });
+        w->MenuField = 6;
+        w->FontStyle_Click();
+        w->CaptureLayout();
+        env.ctx.prompt = &env.prompt;
+
+        QCOMPARE(opened, face);
+        QCOMPARE(openedSize, 9.0);
+        const store::FieldFormat& f = w->FieldFormats()[6];
+        QCOMPARE(f.fName, saved);
+        QCOMPARE(f.fSize, change == Change::SizeTo14 ? 14.0f : 9.0f);
+        QCOMPARE(f.fBold, change == Change::Bold);
+    }
+
+    void shortcutsClickTheirButtons_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QKeySequence>("key");
+        QTest::newRow("Ctrl+P prints") << u"Cm0"_s << QKeySequence(u"Ctrl+P"_s);
+        QTest::newRow("Ctrl+Shift+P previews") << u"CmPreview"_s << QKeySequence(u"Ctrl+Shift+P"_s);
+        QTest::newRow("Ctrl+H opens the history") << u"Cm1"_s << QKeySequence(u"Ctrl+H"_s);
+        QTest::newRow("F1 opens the help") << u"Cm7"_s << QKeySequence(u"F1"_s);
+        QTest::newRow("Ctrl+S saves the format") << u"Cm3"_s << QKeySequence(u"Ctrl+S"_s);
+    }
+
+    void shortcutsClickTheirButtons() {
+        QFETCH(QString, button);
+        QFETCH(QKeySequence, key);
+        test::TestEnv env;
+        auto w = test::OpenMainWindow(env);
+        QVERIFY(w);
+        auto* target = w->findChild<QPushButton*>(button);
+        QVERIFY(target);
+        const QString caption = target->text();
+        // Only which button the key reaches is checked here, not what the button does.
+        QObject::disconnect(target, &QPushButton::clicked, nullptr, nullptr);
+        QSignalSpy clicked(target, &QPushButton::clicked);
+        w->T(8)->setFocus();
+        QTest::keySequence(w->T(8), key);
+        QCOMPARE(clicked.count(), 1);
+        QCOMPARE(target->text(), caption);
+        QVERIFY(target->toolTip().contains(key.toString(QKeySequence::NativeText)));
+        QCOMPARE(QApplication::focusWidget(), w->T(8));
+    }
+
+    // A shortcut pressed while typing the amount leaves the field first, as a click does.
+    void shortcutRunsTheFieldRulesFirst() {
+        test::TestEnv env;
+        auto w = test::OpenMainWindow(env);
+        QVERIFY(w);
+        w->T(12)->setFocus();
+        w->T(12)->setText(u"1234.5"_s);
+        env.prompt.printers.enqueue(false);
+        QTest::keySequence(w->T(12), QKeySequence(u"Ctrl+P"_s));
+        QCOMPARE(env.prompt.Texts(u"printer"_s).size(), 1);
+        QCOMPARE(w->T(12)->text(), u"￥1234.50"_s);
+        QCOMPARE(w->T(11)->text(), u"壹仟贰佰叁拾肆元伍角整"_s);
+        QCOMPARE(w->T(28)->text(), u"￥1234.50"_s);
+        QCOMPARE(QApplication::focusWidget(), w->T(12));
+        env.prompt.yesNo.enqueue(false);
+        w->close();
+    }
+};
+
+QTEST_MAIN(TestDesktop)
+#include "tst_desktop.moc"
