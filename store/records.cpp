@@ -46,14 +46,15 @@ bool StoreTexts(const AppContext& ctx, const QDateTime& when, const FieldTexts& 
 
 QList<QDateTime> StoreTextsBatch(const AppContext& ctx, const QDateTime& from,
                                  const QList<FieldTexts>& vouchers) {
-    Database db(ctx);
-    if (vouchers.isEmpty() || !db.Begin()) return {};
+    if (vouchers.isEmpty()) return {};
+    Database db(ctx, Database::Reports::ToCaller);
+    bool ok = db.Begin();
     QSqlQuery used(db.Connection());
     used.prepare(QStringLiteral("SELECT 1 FROM 记录 WHERE Dat=? LIMIT 1"));
     QList<QDateTime> stamps;
     QDateTime when = from;
-    bool ok = true;
     for (const FieldTexts& texts : vouchers) {
+        if (!ok) break;
         // An earlier voucher, or one stored under this second already, keeps its record.
         for (;; when = when.addSecs(1)) {
             used.addBindValue(DateText(when));
@@ -71,7 +72,7 @@ QList<QDateTime> StoreTextsBatch(const AppContext& ctx, const QDateTime& from,
     used.finish();
     if (ok && db.Commit()) return stamps;
     db.Rollback();
-    db.ReportFailure(QStringLiteral("打印记录保存失败，未保存任何记录！"));
+    db.ReportFailure(QStringLiteral("打印记录没有保存！") + u'\n' + db.FailureText());
     return {};
 }
 
