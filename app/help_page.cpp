@@ -2,17 +2,28 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include "common/prompt.h"
 
 namespace tf {
 
+QString FindHelpPage(const QString& programDir, const QStringList& dataDirs) {
+    const QString page = QStringLiteral("tallyform/help/index.html");
+    QStringList candidates{programDir + QStringLiteral("/help/index.html"),
+                           programDir + QStringLiteral("/../share/") + page};
+    for (const QString& dir : dataDirs) candidates << dir + u'/' + page;
+    for (const QString& path : candidates)
+        if (QFileInfo(path).isFile()) return QDir::cleanPath(path);
+    return {};
+}
+
 QString HelpPagePath() {
-    const QString path =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/help/index.html");
-    return QFileInfo::exists(path) ? path : QString();
+    return FindHelpPage(QCoreApplication::applicationDirPath(),
+                        QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation));
 }
 
 void OpenHelpPage(Prompt* prompt, const QString& fragment) {

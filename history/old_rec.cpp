@@ -70,6 +70,7 @@ OldRec::OldRec(AppContext& ctx, std::unique_ptr<VoucherFields> voucher, QWidget*
     connect(batchPreview_, &QPushButton::clicked, this, [this] {
         if (batchAction_) batchAction_(true);
     });
+    WireKeys();
     Form_Load();
 }
 

@@ -61,6 +61,9 @@ protected:
 
 private:
     void BuildControls();
+    // Enter on a row reprints it, Delete deletes the selected records, Ctrl+F goes to the
+    // search box; the keys are shown in the tooltips.
+    void WireKeys();
     void Form_Load();
     TextWidth GridTextWidth() const;
 

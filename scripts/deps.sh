@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running or testing needs, when any is missing.
-# Usage: scripts/deps.sh run|test
+# Usage: scripts/deps.sh run|test|package|deb-check
 set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite
       libxlsxwriter-dev libfreexl-dev libminizip-dev libgsf-1-dev fonts-noto-cjk qt6-translations-l10n)
 if [ "${1:-run}" = test ]; then
   pkgs+=(poppler-utils python3-xlwt python3-xlrd python3-openpyxl python3-xlsxwriter xvfb xauth xdotool imagemagick)
+fi
+if [ "${1:-run}" = package ]; then
+  pkgs+=(dpkg-dev)
+fi
+if [ "${1:-run}" = deb-check ]; then
+  pkgs=(debootstrap)
 fi
 missing=()
 for p in "${pkgs[@]}"; do

@@ -11,9 +11,12 @@
 #include <memory>
 
 #include "app/fonts.h"
+#include "app/help_page.h"
 #include "app/main_window.h"
 #include "app/qt_prompt.h"
 #include "app/qt_translations.h"
+#include "history/grid_view.h"
+#include "history/old_rec.h"
 #include "support/test_env.h"
 #include "support/window_support.h"
 
@@ -24,6 +27,21 @@ using namespace Qt::StringLiterals;
 // dialog keeping the field's font, and the keyboard shortcuts of the buttons.
 
 namespace {
+
+struct NoVoucher : history::VoucherFields {
+    QString Caption(int field) const override { return QString::number(field); }
+    void TakeText(int, const QString&) override {}
+};
+
+// The history window over an empty list, shown and active.
+std::unique_ptr<history::OldRec> OpenHistory(test::TestEnv& env) {
+    env.CreateDatabase();
+    auto rec = std::make_unique<history::OldRec>(env.ctx, std::make_unique<NoVoucher>());
+    rec->show();
+    rec->activateWindow();
+    if (!QTest::qWaitForWindowActive(rec.get())) return nullptr;
+    return rec;
+}
 
 // The font dialog's font as the clerk changes it before pressing OK.
 enum class Change { SizeTo14, Bold, FamilyToSans };
@@ -58,6 +76,34 @@ private slots:
         QVERIFY(print && cancel);
         QCOMPARE(print->text(), u"打印(&P)"_s);
         QCOMPARE(cancel->text(), u"取消"_s);
+    }
+
+    void helpPageFound_data() {
+        QTest::addColumn<QStringList>("pages");  // help pages present, relative to a root
+        QTest::addColumn<QString>("found");
+        const QString beside = u"prefix/bin/help/index.html"_s;
+        const QString installed = u"prefix/share/tallyform/help/index.html"_s;
+        const QString data = u"data/tallyform/help/index.html"_s;
+        QTest::newRow("beside the program") << QStringList{beside} << beside;
+        QTest::newRow("installed share folder") << QStringList{installed} << installed;
+        QTest::newRow("desktop data folder") << QStringList{data} << data;
+        QTest::newRow("beside the program first") << QStringList{installed, beside, data} << beside;
+        QTest::newRow("nowhere") << QStringList{} << QString();
+    }
+
+    void helpPageFound() {
+        QFETCH(QStringList, pages);
+        QFETCH(QString, found);
+        QTemporaryDir root;
+        QDir(root.path()).mkpath(u"prefix/bin"_s);
+        for (const QString& page : pages) {
+            QDir(root.path()).mkpath(QFileInfo(page).path());
+            QFile f(root.filePath(page));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        const QString result = FindHelpPage(root.filePath(u"prefix/bin"_s),
+                                            {root.filePath(u"none"_s), root.filePath(u"data"_s)});
+        QCOMPARE(result, found.isEmpty() ? QString() : root.filePath(found));
     }
 
     void fontDialogKeepsFieldFont_data() {
@@ -147,6 +193,52 @@ private slots:
         QCOMPARE(target->text(), caption);
         QVERIFY(target->toolTip().contains(key.toString(QKeySequence::NativeText)));
         QCOMPARE(QApplication::focusWidget(), w->T(8));
+    }
+
+    void historyKeys_data() {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("clicks");
+        QTest::newRow("Enter on the list reprints")
+            << u"MSG"_s << int(Qt::Key_Return) << u"Comm4"_s << 1;
+        QTest::newRow("keypad Enter on the list reprints")
+            << u"MSG"_s << int(Qt::Key_Enter) << u"Comm4"_s << 1;
+        QTest::newRow("Delete on the list deletes")
+            << u"MSG"_s << int(Qt::Key_Delete) << u"Comm5"_s << 1;
+        QTest::newRow("Enter in the search box does not reprint")
+            << u"Search"_s << int(Qt::Key_Return) << u"Comm4"_s << 0;
+        QTest::newRow("Delete in the search box deletes no record")
+            << u"Search"_s << int(Qt::Key_Delete) << u"Comm5"_s << 0;
+    }
+
+    void historyKeys() {
+        QFETCH(QString, focus);
+        QFETCH(int, key);
+        QFETCH(QString, button);
+        QFETCH(int, clicks);
+        test::TestEnv env;
+        auto rec = OpenHistory(env);
+        QVERIFY(rec);
+        auto* target = rec->findChild<QPushButton*>(button);
+        auto* to = rec->findChild<QWidget*>(focus);
+        QVERIFY(target && to);
+        QObject::disconnect(target, &QPushButton::clicked, nullptr, nullptr);
+        QSignalSpy clicked(target, &QPushButton::clicked);
+        to->setFocus();
+        QTest::keyClick(to, Qt::Key(key));
+        QCOMPARE(clicked.count(), clicks);
+    }
+
+    void ctrlFGoesToTheSearchBox() {
+        test::TestEnv env;
+        auto rec = OpenHistory(env);
+        QVERIFY(rec);
+        rec->Search()->setText(u"张"_s);
+        rec->MSG()->setFocus();
+        QTest::keySequence(rec->MSG(), QKeySequence(u"Ctrl+F"_s));
+        QCOMPARE(QApplication::focusWidget(), rec->Search());
+        QCOMPARE(rec->Search()->selectedText(), u"张"_s);
     }
 
     // A shortcut pressed while typing the amount leaves the field first, as a click does.
