@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "app/batch_link.h"
 #include "app/main_window.h"
 #include "history/export.h"
 #include "history/import_flow.h"
@@ -34,6 +35,9 @@ history::OldRec* ShowHistoryWindow(AppContext& ctx, MF& mainWindow) {
         window =
             new history::OldRec(ctx, std::make_unique<MainWindowVoucher>(mainWindow), &mainWindow);
         window->setAttribute(Qt::WA_DeleteOnClose);
+        window->SetBatchAction([&ctx, &mainWindow, window](bool preview) {
+            BatchPrint(ctx, mainWindow, *window, preview);
+        });
         // "导出数据": the list as it stands (order, hidden rows) into a workbook file.
         window->SetAction(0, [&ctx, window] {
             const QString path = history::ChooseSaveWorkbook(ctx.UserPrompt());

@@ -13,6 +13,7 @@
 #include "amount/number.h"
 #include "app/help_page.h"
 #include "app/history_link.h"
+#include "app/overflow_hint.h"
 #include "app/screen_page.h"
 #include "common/prompt.h"
 #include "print/collate_form.h"
@@ -43,6 +44,7 @@ MF::MF(AppContext& ctx, QWidget* parent)
     WidgetsFromSettings();
     WireControls();
     Form_Load();
+    hint_ = std::make_unique<OverflowHint>(ctx_, *this);
 }
 
 MF::~MF() = default;

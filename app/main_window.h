@@ -29,6 +29,7 @@ namespace tf {
 namespace print {
 class QtPrinter;
 }
+class OverflowHint;
 
 // The main window: the voucher picture with its 32 fields, the tab control with the
 // buttons and print settings, and the tip line. It lives for the whole run; closing it
@@ -133,6 +134,13 @@ public:
     QPushButton* PreviewButton() const { return ui_.preview; }
     void Preview_Click();
 
+    // The printer in use: the one the printer dialog set up, or the one given for tests.
+    print::PrintTarget& Target();
+    print::PrintDevice& Device();
+
+    // Marks the fields whose texts would not fit their boxes on paper.
+    OverflowHint* Hint() const { return hint_.get(); }
+
     bool ContentChanged = false;
     bool Dragging = false;
     qint32 DragX0 = 0, DragY0 = 0, DragX1 = 0, DragY1 = 0;
@@ -143,9 +151,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    print::PrintTarget& Target();
-    print::PrintDevice& Device();
-
     // Connects the controls to their handlers and watches their events.
     void WireControls();
     // The keyboard shortcuts of the buttons, shown in their tooltips.
@@ -182,6 +187,7 @@ private:
     std::unique_ptr<print::QtPrinter> printer_;
     print::PrintTarget* target_ = nullptr;
     print::PrintDevice* device_ = nullptr;
+    std::unique_ptr<OverflowHint> hint_;
 };
 
 }  // namespace tf

@@ -214,9 +214,9 @@ void Compare(tf::AppContext& ctx, tf::progress::Indicator& indicator, const QTem
     const QString theirs = dir.filePath(QStringLiteral("reference.") + kind);
 
     tf::NullProgress none;
-    ctx.progress = &none;
+    ctx.SetProgress(&none);
     const Run quiet = Best(Export(ctx, g, ours), Export(ctx, g, ours));
-    ctx.progress = &indicator;
+    ctx.SetProgress(&indicator);
     const Run shown = Best(Export(ctx, g, ours), Export(ctx, g, ours));
     const Run ref = Best(Reference(kind, cells, theirs), Reference(kind, cells, theirs));
 

@@ -8,6 +8,7 @@
 #include <numeric>
 #include <vector>
 
+#include "amount/field_entry.h"
 #include "common/fields.h"
 #include "common/prompt.h"
 #include "store/database.h"
@@ -206,8 +207,43 @@ bool DeleteHistoryRows(const AppContext& ctx, TextGrid& grid) {
 }
 
 void TakeBackRecord(const TextGrid& grid, VoucherFields& voucher) {
+    TakeBackRow(grid, grid.Row, voucher);
+}
+
+FieldTexts RecordTexts(const TextGrid& grid, int r, const FieldTexts& base, const QString& sign) {
+    // The voucher as the main window would hold it after "再次打印".
+    class Copy : public VoucherFields {
+    public:
+        Copy(const FieldTexts& start, const QString& currency) : texts(start), sign(currency) {}
+        QString Caption(int) const override { return {}; }
+        void TakeText(int field, const QString& text) override {
+            texts[field] = text;
+            amount::LeaveField(texts, field, sign);
+        }
+        FieldTexts texts;
+        QString sign;
+    };
+    Copy copy(base, sign);
+    TakeBackRow(grid, r, copy);
+    return copy.texts;
+}
+
+QList<int> BatchRows(const TextGrid& grid) {
+    int first = std::min(grid.Row, grid.RowSel);
+    int last = std::max(grid.Row, grid.RowSel);
+    // The window always has a current row, so one row alone stands for no selection.
+    if (first == last || first < kHistoryFixedRows || last >= grid.Rows()) {
+        first = kHistoryFixedRows;
+        last = grid.Rows() - 1;
+    }
+    QList<int> rows;
+    for (int r = first; r <= last; ++r)
+        if (grid.RowHeight(r) > 0) rows.append(r);
+    return rows;
+}
+
+void TakeBackRow(const TextGrid& grid, int r, VoucherFields& voucher) {
     if (grid.Rows() < 3) return;
-    const int r = grid.Row;
     if (r >= grid.Rows() || r <= 1) return;
     for (int c = 2; c < grid.Cols(); ++c) {
         bool isNumber = false;

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "common/app_context.h"
+#include "common/fields.h"
 #include "history/grid_ops.h"
 #include "history/text_grid.h"
 
@@ -52,5 +53,16 @@ bool DeleteHistoryRows(const AppContext& ctx, TextGrid& grid);
 
 // Puts the current row's texts into the voucher fields, in column order.
 void TakeBackRecord(const TextGrid& grid, VoucherFields& voucher);
+// Puts record row r's texts into the voucher fields, in column order; header rows and rows
+// past the end do nothing.
+void TakeBackRow(const TextGrid& grid, int r, VoucherFields& voucher);
+
+// The texts a voucher holding `base` gets when row r is taken back into it, through the
+// field-entry rules (sign: the currency box's text), computed on a copy: no window changes.
+FieldTexts RecordTexts(const TextGrid& grid, int r, const FieldTexts& base, const QString& sign);
+
+// The rows a batch prints: the shown rows of a selected range of two or more rows (Row to
+// RowSel), else (one current row, or none) every shown row.
+QList<int> BatchRows(const TextGrid& grid);
 
 }  // namespace tf::history

@@ -41,7 +41,10 @@ constexpr ButtonDesign kFrame1Buttons[] = {{0, u"导出数据", 60, 1035},
 constexpr ButtonDesign kFrame2Buttons[] = {{5, u"删除记录", 60, 1035},
                                            {1, u"清空记录", 1155, 1035}};
 constexpr ButtonDesign kWindowButtons[] = {
-    {4, u"再次打印", 4800, 1035}, {6, u"搜  索", 9120, 900}, {2, u"退   出", 11460, 1035}};
+    {4, u"再次打印", 4800, 1035}, {6, u"搜  索", 10260, 900}, {2, u"退   出", 11460, 1035}};
+// Beside "再次打印": the batch and its preview.
+constexpr ButtonDesign kBatchButtons[] = {{-1, u"批量打印", 5880, 1035},
+                                          {-1, u"批量预览", 6960, 1035}};
 
 void Place(QWidget* w, double left, double top, double width, double height) {
     w->setGeometry(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width),
@@ -62,6 +65,12 @@ OldRec::OldRec(AppContext& ctx, std::unique_ptr<VoucherFields> voucher, QWidget*
     // Enter in the search box searches as the button does; typing alone does not.
     connect(search_, &QLineEdit::returnPressed, this, [this] { Comm_Click(6); });
     connect(msg_, &GridView::headerPressed, this, &OldRec::MSG_MouseDown);
+    connect(batch_, &QPushButton::clicked, this, [this] {
+        if (batchAction_) batchAction_(false);
+    });
+    connect(batchPreview_, &QPushButton::clicked, this, [this] {
+        if (batchAction_) batchAction_(true);
+    });
     WireKeys();
     Form_Load();
 }
@@ -95,10 +104,21 @@ void OldRec::BuildControls() {
     comm_[0]->setEnabled(false);
     comm_[3]->setEnabled(false);
 
+    const auto makeBatch = [this](const ButtonDesign& b, const QString& name) {
+        auto* button = new QPushButton(QString::fromUtf16(b.caption), this);
+        button->setObjectName(name);
+        button->setAutoDefault(false);
+        button->setEnabled(false);
+        Place(button, b.left, kButtonTop, b.width, kButtonHeight);
+        return button;
+    };
+    batch_ = makeBatch(kBatchButtons[0], u"CommBatch"_s);
+    batchPreview_ = makeBatch(kBatchButtons[1], u"CommBatchPreview"_s);
+
     search_ = new QLineEdit(this);
     search_->setObjectName(u"Search"_s);
     search_->setPlaceholderText(u"输入要查找的文字"_s);
-    Place(search_, 6000, kButtonTop, 3030, kButtonHeight);
+    Place(search_, 8070, kButtonTop, 2130, kButtonHeight);
 
     msg_ = new GridView(grid_, this);
     msg_->setObjectName(u"MSG"_s);
@@ -125,10 +145,8 @@ TextWidth OldRec::GridTextWidth() const {
 }
 
 void OldRec::Form_Load() {
-    FillHistory(ctx_, grid_, *voucher_, GridTextWidth());
     // The newest record is current, as the list opens.
-    grid_.Row = grid_.RowSel = grid_.FixedRows();
-    msg_->Refresh();
+    Reload();
     CentreOnScreen(this);
 }
 
@@ -153,6 +171,18 @@ void OldRec::SetAction(int index, std::function<void()> action) {
 
 void OldRec::Refresh() {
     msg_->Refresh();
+}
+
+void OldRec::Reload() {
+    FillHistory(ctx_, grid_, *voucher_, GridTextWidth());
+    grid_.Row = grid_.RowSel = grid_.FixedRows();
+    msg_->Refresh();
+}
+
+void OldRec::SetBatchAction(std::function<void(bool preview)> action) {
+    batch_->setEnabled(static_cast<bool>(action));
+    batchPreview_->setEnabled(static_cast<bool>(action));
+    batchAction_ = std::move(action);
 }
 
 void OldRec::Comm_Click(int index) {

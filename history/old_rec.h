@@ -41,6 +41,14 @@ public:
     void SetAction(int index, std::function<void()> action);
     // Redraws the list after the grid changed.
     void Refresh();
+    // Reads the list afresh from the database.
+    void Reload();
+
+    // "批量打印" and the preview beside it; the action receives true for the preview. Set
+    // from outside, as it prints through the main window; the buttons are enabled then.
+    QPushButton* BatchButton() const { return batch_; }
+    QPushButton* BatchPreviewButton() const { return batchPreview_; }
+    void SetBatchAction(std::function<void(bool preview)> action);
 
     void Comm_Click(int index);
     // A press in the grid's header, twips inside the grid.
@@ -65,6 +73,9 @@ private:
     GridView* msg_ = nullptr;
     std::array<QPushButton*, 7> comm_{};
     std::array<std::function<void()>, 7> actions_{};
+    QPushButton* batch_ = nullptr;
+    QPushButton* batchPreview_ = nullptr;
+    std::function<void(bool)> batchAction_;
     QLineEdit* search_ = nullptr;
     QGroupBox* frame1_ = nullptr;
     QGroupBox* frame2_ = nullptr;

@@ -1,6 +1,7 @@
 #include "print/print_job.h"
 
 #include "common/prompt.h"
+#include "print/check.h"
 #include "print/settings.h"
 #include "store/records.h"
 
@@ -9,7 +10,8 @@ namespace tf::print {
 std::optional<PageResult> PrintJob(const AppContext& ctx, const VoucherPage& page,
                                    const FieldTexts& texts, bool& contentChanged,
                                    PrintTarget& target, PrintDevice& printer) {
-    if (!ctx.UserPrompt().ChoosePrinter(target)) return std::nullopt;
+    if (!ConfirmFit(ctx, {page}, printer) || !ctx.UserPrompt().ChoosePrinter(target))
+        return std::nullopt;
 
     const PageResult result = PrintVoucher(ctx, page, printer);
 

@@ -11,7 +11,8 @@
 namespace tf::print {
 
 // The print job behind "打      印": the printer dialog on target, then the page on printer
-// (usually the same object), then, when a field changed since the last record question,
+// (usually the same object), after the check of the page (a text that will not fit asks
+// whether to print anyway), then, when a field changed since the last record question,
 // the question "是否保存打印记录？" and on Yes the texts stored as a print record under the
 // current time. A cancelled dialog ends the job with nothing printed and contentChanged kept;
 // a record that could not be stored leaves contentChanged set, so it is offered again.

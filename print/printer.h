@@ -46,6 +46,8 @@ public:
     bool Print(const QString& text);
     // A black rectangle between two corners.
     virtual bool FilledBox(double x1, double y1, double x2, double y2) = 0;
+    // Ends the page and starts the next one of the same document.
+    virtual bool NewPage() = 0;
     // Ends the document: the page goes to the printer.
     virtual bool EndDoc() = 0;
     // Throws away a page that failed half-way, so the next job starts on a fresh page.

@@ -108,6 +108,21 @@ bool QtPrinter::FilledBox(double x1, double y1, double x2, double y2) {
     return painter_.isActive();
 }
 
+bool QtPrinter::NewPage() {
+    if (!Begin()) return false;
+    return printer_->newPage();
+}
+
+bool QtPrinter::Frame(const QRectF& rect, const QColor& colour) {
+    if (!Begin()) return false;
+    QPen pen(colour);
+    pen.setCosmetic(true);
+    painter_.setPen(pen);
+    painter_.setBrush(Qt::NoBrush);
+    painter_.drawRect(rect);
+    return painter_.isActive();
+}
+
 bool QtPrinter::EndDoc() {
     // An empty page is still a page.
     if (!Begin()) return false;

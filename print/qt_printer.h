@@ -31,7 +31,10 @@ public:
     double TextWidth(const QString& text) override;
     double TextHeight(const QString& text) override;
     bool FilledBox(double x1, double y1, double x2, double y2) override;
+    bool NewPage() override;
     bool EndDoc() override;
+    // A thin frame in a colour, for previews only.
+    bool Frame(const QRectF& rect, const QColor& colour);
     void AbortDoc() override;
 
     // The QFont a printer font becomes.

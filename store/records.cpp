@@ -1,5 +1,7 @@
 #include "store/records.h"
 
+#include <QSqlQuery>
+
 #include "store/database.h"
 
 namespace tf::store {
@@ -40,6 +42,38 @@ bool StoreTexts(const AppContext& ctx, const QDateTime& when, const FieldTexts& 
                              : QStringLiteral("打印记录没有保存！");
     db.ReportFailure(what + u'\n' + db.FailureText());
     return false;
+}
+
+QList<QDateTime> StoreTextsBatch(const AppContext& ctx, const QDateTime& from,
+                                 const QList<FieldTexts>& vouchers) {
+    if (vouchers.isEmpty()) return {};
+    Database db(ctx, Database::Reports::ToCaller);
+    bool ok = db.Begin();
+    QSqlQuery used(db.Connection());
+    used.prepare(QStringLiteral("SELECT 1 FROM 记录 WHERE Dat=? LIMIT 1"));
+    QList<QDateTime> stamps;
+    QDateTime when = from;
+    for (const FieldTexts& texts : vouchers) {
+        if (!ok) break;
+        // An earlier voucher, or one stored under this second already, keeps its record.
+        for (;; when = when.addSecs(1)) {
+            used.addBindValue(DateText(when));
+            ok = used.exec();
+            if (!ok || !used.next()) break;
+        }
+        const QString dat = DateText(when);
+        for (int i = kFirstField; ok && i <= kLastField; ++i)
+            ok = db.ExecuteSql(QStringLiteral("INSERT INTO 记录 (Dat, Ctl, Con) VALUES (?,?,?)"),
+                               {dat, i, texts[i].isNull() ? QStringLiteral("") : texts[i]});
+        if (!ok) break;
+        stamps.append(when);
+        when = when.addSecs(1);
+    }
+    used.finish();
+    if (ok && db.Commit()) return stamps;
+    db.Rollback();
+    db.ReportFailure(QStringLiteral("打印记录没有保存！") + u'\n' + db.FailureText());
+    return {};
 }
 
 void LoadCurrentText(const AppContext& ctx, const QDateTime& when, FieldTexts& texts) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QList>
 
 #include "common/app_context.h"
 #include "common/fields.h"
@@ -18,6 +19,12 @@ QString DateText(const QDateTime& when);
 // told that the voucher text (at the reserved timestamp) or the print record was not kept,
 // and why.
 bool StoreTexts(const AppContext& ctx, const QDateTime& when, const FieldTexts& texts);
+
+// Stores several vouchers as print records in one transaction, all or none: the first under
+// `from`, each next one under the next second that no stored record uses yet. Returns the
+// timestamps used, or an empty list when nothing was stored.
+QList<QDateTime> StoreTextsBatch(const AppContext& ctx, const QDateTime& from,
+                                 const QList<FieldTexts>& vouchers);
 
 // Puts the texts of the group of that timestamp into the fields that have a row.
 void LoadCurrentText(const AppContext& ctx, const QDateTime& when, FieldTexts& texts);

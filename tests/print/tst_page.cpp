@@ -496,7 +496,9 @@ void TestPage::cancelledDialogPrintsNothingAndKeepsChange() {
 
     env.prompt.printers.enqueue(false);
     QCOMPARE(PrintJob(env.ctx, page, texts, changed, rec, rec), std::nullopt);
-    QVERIFY(rec.calls.isEmpty());
+    // The check before the dialog only measured texts in the fields' fonts.
+    QVERIFY(rec.calls.filter(QRegularExpression(u"^(?!font )"_s)).isEmpty());
+    QVERIFY(rec.runs.isEmpty());
     QVERIFY(changed);
     QVERIFY(env.prompt.Questions().isEmpty());
 

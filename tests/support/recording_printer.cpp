@@ -38,6 +38,12 @@ bool RecordingPrinter::FilledBox(double x1, double y1, double x2, double y2) {
     return true;
 }
 
+bool RecordingPrinter::NewPage() {
+    calls << QStringLiteral("page");
+    pageStarts.append(static_cast<int>(runs.size()));
+    return true;
+}
+
 bool RecordingPrinter::EndDoc() {
     calls << QStringLiteral("end");
     ++endDocs;

@@ -35,6 +35,7 @@ public:
     double TextWidth(const QString& text) override;
     double TextHeight(const QString& text) override;
     bool FilledBox(double x1, double y1, double x2, double y2) override;
+    bool NewPage() override;
     bool EndDoc() override;
     void AbortDoc() override;
     QPrinter* Printer() override { return nullptr; }
@@ -45,8 +46,8 @@ public:
     bool refuseOrientation = false;
     int failAfterRuns = -1;  // Print fails once this many runs are placed; -1 never
 
-    // What happened, in order: "paper 9", "orientation 1", "font …", "text …", "box", "end",
-    // "abort".
+    // What happened, in order: "paper 9", "orientation 1", "font …", "text …", "box", "page",
+    // "end", "abort".
     QStringList calls;
     QList<Run> runs;
     QList<Box> boxes;
@@ -55,6 +56,7 @@ public:
     print::PrinterFont font;
     int endDocs = 0;
     int aborts = 0;
+    QList<int> pageStarts;  // runs.size() at every new page
 
 protected:
     bool DrawText(const QString& text, double x, double y) override;

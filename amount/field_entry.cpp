@@ -1,0 +1,16 @@
+#include "amount/field_entry.h"
+
+#include "amount/amount.h"
+
+namespace tf::amount {
+
+void LeaveField(FieldTexts& texts, int i, const QString& sign, bool* highDigitsCut) {
+    if (highDigitsCut) *highDigitsCut = false;
+    if (i == kAmountField && !texts[kAmountField].isEmpty()) {
+        texts[kAmountField] = NormaliseAmount(texts[kAmountField], sign, highDigitsCut);
+        texts[kCapitalField] = CapitalAmount(texts[kAmountField], sign, sign, sign);
+    }
+    if (i <= kLastVoucherField && i != kCapitalField) texts[i + 16] = texts[i];
+}
+
+}  // namespace tf::amount

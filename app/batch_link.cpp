@@ -1,0 +1,49 @@
+#include "app/batch_link.h"
+
+#include <QLineEdit>
+
+#include "app/main_window.h"
+#include "common/prompt.h"
+#include "history/history_records.h"
+#include "history/old_rec.h"
+#include "print/batch.h"
+#include "print/preview.h"
+
+namespace tf {
+
+void BatchPrint(AppContext& ctx, MF& mainWindow, history::OldRec& window, bool preview) {
+    const history::TextGrid& grid = window.Grid();
+    const QList<int> rows = history::BatchRows(grid);
+    if (rows.isEmpty()) {
+        ctx.UserPrompt().Message(QStringLiteral("没有可以打印的记录！"));
+        return;
+    }
+    const print::VoucherPage base = mainWindow.CurrentPage();
+    const FieldTexts current = mainWindow.Texts();
+    const QString sign = mainWindow.TT(0)->text();
+
+    QList<print::BatchVoucher> batch;
+    batch.reserve(rows.size());
+    for (const int r : rows) {
+        print::BatchVoucher v;
+        v.texts = history::RecordTexts(grid, r, current, sign);
+        v.page = base;
+        for (int i = kFirstField; i <= kLastField; ++i) v.page.fields[i].text = v.texts[i];
+        v.number = grid.Text(r, 1).toInt();
+        batch.append(v);
+    }
+
+    if (preview) {
+        QList<print::VoucherPage> pages;
+        QList<int> numbers;
+        for (const print::BatchVoucher& v : batch) {
+            pages.append(v.page);
+            numbers.append(v.number);
+        }
+        print::ShowPrintPreview(ctx, pages, &window, numbers);
+        return;
+    }
+    if (print::PrintBatch(ctx, batch, mainWindow.Target(), mainWindow.Device())) window.Reload();
+}
+
+}  // namespace tf
