@@ -16,7 +16,8 @@ namespace tf::fuzz {
 inline const QTemporaryDir& Folder() {
     static const QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists()
                                        ? QStringLiteral("/dev/shm/tallyform-fuzz-XXXXXX")
-                                       : QDir::tempPath() + QStringLiteral("/tallyform-fuzz-XXXXXX"));
+                                       : QDir::tempPath() +
+                                             QStringLiteral("/tallyform-fuzz-XXXXXX"));
     return dir;
 }
 
