@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "app/qt_prompt.h"
 #include "app/qt_translations.h"
+#include "app/session_end.h"
 #include "common/app_context.h"
 #include "progress/indicator.h"
 
@@ -24,6 +25,7 @@ int main(int argc, char* argv[]) {
 
     tf::MF window(ctx);
     prompt.SetParent(&window);
+    tf::KeepTextAtSessionEnd(window);
     window.show();
     return app.exec();
 }

@@ -81,13 +81,22 @@ void MF::Form_Load() {
 }
 
 void MF::Form_Unload() {
-    store::StoreTexts(ctx_, store::CurrentTextDate(), Texts());
+    const bool kept = store::StoreTexts(ctx_, store::CurrentTextDate(), Texts());
+    // A damaged or read-only file refuses the format as it refused the text (the clerk has
+    // been told why): there is nothing to offer.
+    if (!kept && (ctx_.dataFile->damaged || !ctx_.canWrite(ctx_.DatabasePath()))) return;
     if (ctx_.UserPrompt().AskYesNo(QStringLiteral("是否保存当前格式为默认格式？"))) {
         SettingsFromWidgets();
         QString name = store::DefaultFormatName();
         store::SaveFormat(ctx_, name, settings_);
         ShowCurrentFormat();
     }
+}
+
+void MF::EndSession() {
+    if (unloaded_) return;
+    unloaded_ = true;
+    store::StoreTexts(ctx_, store::CurrentTextDate(), Texts());
 }
 
 void MF::closeEvent(QCloseEvent* event) {

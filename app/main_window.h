@@ -141,6 +141,10 @@ public:
     // Marks the fields whose texts would not fit their boxes on paper.
     OverflowHint* Hint() const { return hint_.get(); }
 
+    // The desktop session ends or the program is told to stop: the voucher text is kept as
+    // at a normal close, without asking anything, and the closing that follows asks nothing.
+    void EndSession();
+
     bool ContentChanged = false;
     bool Dragging = false;
     qint32 DragX0 = 0, DragY0 = 0, DragX1 = 0, DragY1 = 0;

@@ -633,6 +633,16 @@ private slots:
         QVERIFY(env.prompt.shown.isEmpty());
     }
 
+    void readOnlyFileAtExitAsksNothing() {
+        test::TestEnv env;
+        auto w = test::OpenMainWindow(env);
+        QVERIFY(w);
+        env.ctx.canWrite = [](const QString&) { return false; };
+        QVERIFY(w->close());
+        QVERIFY(env.prompt.Questions().isEmpty());
+        QVERIFY(!env.prompt.shown.isEmpty());
+    }
+
     void closeBoxRunsShutDown() {
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);

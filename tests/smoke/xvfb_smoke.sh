@@ -44,3 +44,27 @@ INNER
 
 rows=$(python3 -c 'import sqlite3,sys; c=sqlite3.connect(sys.argv[1]); print(c.execute("SELECT COUNT(*) FROM 记录 WHERE Dat=?", ("1973-08-18 00:00:00",)).fetchone()[0])' "$work/data/Par.mdb")
 [ "$rows" = 32 ] || { echo "expected 32 kept voucher rows, found $rows"; exit 1; }
+
+# Told to stop (as at log-out or shutdown), the program keeps the voucher text without asking.
+rm -rf "$work/term" && mkdir -p "$work/term"
+export TALLYFORM_DATA_DIR="$work/term"
+xvfb-run -a -s "-screen 0 1280x800x24" bash -s "$bin" "$work" <<'INNER'
+set -u
+bin=$1
+work=$2
+"$bin" > "$work/program-term.log" 2>&1 &
+pid=$!
+for _ in $(seq 100); do
+  [ -n "$(xdotool search --onlyvisible --name 'Tallyform2.11' 2>/dev/null)" ] && break
+  sleep 0.1
+done
+sleep 0.5
+kill -TERM "$pid"
+for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$pid" 2>/dev/null; then echo "the program did not end on SIGTERM"; kill -9 "$pid"; exit 1; fi
+wait "$pid"
+rc=$?
+[ "$rc" -eq 0 ] || { echo "the program ended with $rc on SIGTERM"; cat "$work/program-term.log"; exit 1; }
+INNER
+rows=$(python3 -c 'import sqlite3,sys; c=sqlite3.connect(sys.argv[1]); print(c.execute("SELECT COUNT(*) FROM 记录 WHERE Dat=?", ("1973-08-18 00:00:00",)).fetchone()[0])' "$work/term/Par.mdb")
+[ "$rows" = 32 ] || { echo "expected 32 voucher rows kept on SIGTERM, found $rows"; exit 1; }
