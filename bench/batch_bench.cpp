@@ -14,6 +14,7 @@
 
 #include "amount/field_entry.h"
 #include "app/fonts.h"
+#include "bench/bench_support.h"
 #include "common/prompt.h"
 #include "print/batch.h"
 #include "print/page.h"
@@ -24,17 +25,9 @@
 
 using namespace tf;
 using namespace Qt::StringLiterals;
+using tf::bench::PeakRssMb;
 
 namespace {
-
-double PeakRssMb() {
-    QFile f(u"/proc/self/status"_s);
-    if (!f.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
-    return -1;
-}
 
 // A voucher as a workbook row makes it, through the field-entry rules.
 FieldTexts Voucher(int n) {

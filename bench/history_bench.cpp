@@ -22,6 +22,7 @@
 
 #include "amount/amount.h"
 #include "app/fonts.h"
+#include "bench/bench_support.h"
 #include "common/fields.h"
 #include "common/prompt.h"
 #include "history/grid_table_model.h"
@@ -35,24 +36,9 @@
 using namespace tf;
 using namespace tf::history;
 using namespace Qt::StringLiterals;
+using tf::bench::PeakRssMb;
 
 namespace {
-
-// Answers every question with Yes and prints every message.
-class YesPrompt : public Prompt {
-public:
-    void Message(const QString& text, const QString&) override {
-        std::printf("message: %s\n", qPrintable(text));
-    }
-    bool AskYesNo(const QString&, const QString&) override { return true; }
-    std::optional<QString> InputText(const QString&, const QString&, const QString&) override {
-        return std::nullopt;
-    }
-    std::optional<FontChoice> ChooseFont(const FontChoice&) override { return std::nullopt; }
-    QString OpenFileName(const QString&, const QString&) override { return {}; }
-    QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
-    bool ChoosePrinter(print::PrintTarget&) override { return false; }
-};
 
 // The main window's leave rule without the window: stub copy, amount and capitals.
 class BenchVoucher : public VoucherFields {
@@ -159,15 +145,6 @@ void ResetPeakRss() {
     if (f.open(QIODevice::WriteOnly)) f.write("5");
 }
 
-double PeakRssMb() {
-    QFile f(u"/proc/self/status"_s);
-    if (!f.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
-    return -1;
-}
-
 // Wall-clock time and the processor time spent on it (this process, or its finished
 // children for the command-line tool). The processor time is the steadier figure on a
 // machine shared with other work.
@@ -213,7 +190,7 @@ void Line(const char* what, Timing ours, Timing reference = {}, const char* agai
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     InstallFontSubstitutions();
-    YesPrompt prompt;
+    bench::PrintingPrompt prompt(true, "");
     AppContext ctx;
     ctx.SetPrompt(&prompt);
 

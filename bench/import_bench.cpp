@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
+#include "bench/bench_support.h"
 #include "common/prompt.h"
 #include "history/history_records.h"
 #include "history/import.h"
@@ -26,22 +27,6 @@ namespace {
 
 constexpr int kRows = 10000;
 constexpr int kVouchers = 100000;
-
-// Answers nothing and prints what the import tells the user.
-class PrintingPrompt : public Prompt {
-public:
-    void Message(const QString& text, const QString&) override {
-        std::printf("  message: %s\n", qPrintable(text));
-    }
-    bool AskYesNo(const QString&, const QString&) override { return false; }
-    std::optional<QString> InputText(const QString&, const QString&, const QString&) override {
-        return std::nullopt;
-    }
-    std::optional<FontChoice> ChooseFont(const FontChoice&) override { return std::nullopt; }
-    QString OpenFileName(const QString&, const QString&) override { return {}; }
-    QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
-    bool ChoosePrinter(print::PrintTarget&) override { return false; }
-};
 
 QByteArray Python(const QStringList& arguments) {
     QProcess python;
@@ -122,7 +107,7 @@ int main(int argc, char** argv) {
     baseCtx.dataDir = base;
     MakeHistory(baseCtx);
 
-    PrintingPrompt prompt;
+    bench::PrintingPrompt prompt(false, "  ");
     std::printf("%-40s %10s %12s %8s %14s %14s\n", "what", "ours (s)", "reference (s)", "ratio",
                 "ours peak KiB", "ref peak KiB");
     for (const QString& kind : {u"xls"_s, u"xlsx"_s}) {
