@@ -20,6 +20,7 @@ namespace {
 constexpr unsigned kDimensions = 0x0200;
 constexpr unsigned kSst = 0x00FC;
 constexpr unsigned kContinue = 0x003C;
+constexpr unsigned kBof = 0x0809;
 
 // The data of an SST record and its CONTINUE records, read as the strings run through them.
 class SstReader {
@@ -95,26 +96,39 @@ private:
     size_t at_ = 0;
 };
 
-bool Dimensions(const std::vector<guint8>& d) {
+// FreeXL allocates 16 bytes for every cell of a sheet's DIMENSIONS rectangle, reading the
+// record in the layout of the workbook's version whatever its length. A record shorter than
+// that layout is refused, and so is a rectangle far larger than the file could fill: at most
+// 4 million cells (64 MB), or half a cell per byte of the stream for larger files.
+bool Dimensions(const std::vector<guint8>& d, bool biff8, gsf_off_t streamSize) {
     auto u16 = [&](size_t at) { return unsigned(d[at] | d[at + 1] << 8); };
     auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
-    if (d.size() >= 14)  // BIFF8: 32-bit rows
-        return u32(4) <= 65536 && u16(10) <= 256 && u32(0) <= u32(4) && u16(8) <= u16(10);
-    if (d.size() >= 10)  // BIFF5: 16-bit rows
-        return u16(6) <= 256 && u16(0) <= u16(2) && u16(4) <= u16(6);
-    return true;
+    unsigned firstRow = 0, lastRow = 0, firstCol = 0, lastCol = 0;
+    if (biff8) {  // 32-bit rows
+        if (d.size() < 14) return false;
+        firstRow = u32(0), lastRow = u32(4), firstCol = u16(8), lastCol = u16(10);
+    } else {  // 16-bit rows
+        if (d.size() < 10) return false;
+        firstRow = u16(0), lastRow = u16(2), firstCol = u16(4), lastCol = u16(6);
+    }
+    const qint64 cells = qint64(lastRow) * lastCol;
+    return lastRow <= 65536 && lastCol <= 256 && firstRow <= lastRow && firstCol <= lastCol &&
+           cells <= std::max<qint64>(4 * 1024 * 1024, streamSize / 2);
 }
 
 bool StreamLooksSane(GsfInput* stream) {
     std::vector<std::vector<guint8>> sst;
     bool inSst = false;
+    bool biff8 = true;
+    bool seenBof = false;
     while (gsf_input_remaining(stream) >= 4) {
         guint8 header[4];
         if (!gsf_input_read(stream, 4, header)) return false;
         const unsigned type = header[0] | header[1] << 8;
         const unsigned length = header[2] | header[3] << 8;
         if (length > 8224 || length > gsf_input_remaining(stream)) return false;
-        const bool keep = type == kDimensions || type == kSst || (inSst && type == kContinue);
+        const bool keep = type == kDimensions || type == kSst || (inSst && type == kContinue) ||
+                          (type == kBof && !seenBof);
         if (inSst && type != kContinue) {
             if (!SstReader(sst).Valid()) return false;
             inSst = false;
@@ -125,7 +139,11 @@ bool StreamLooksSane(GsfInput* stream) {
         }
         std::vector<guint8> data(length);
         if (length > 0 && !gsf_input_read(stream, length, data.data())) return false;
-        if (type == kDimensions && !Dimensions(data)) return false;
+        if (type == kBof) {  // the workbook's first BOF gives the version of every record
+            seenBof = true;
+            biff8 = data.size() < 2 || (data[0] | data[1] << 8) == 0x0600;
+        }
+        if (type == kDimensions && !Dimensions(data, biff8, gsf_input_size(stream))) return false;
         if (type == kSst) {
             if (!sst.empty()) return false;  // one table per workbook
             inSst = true;

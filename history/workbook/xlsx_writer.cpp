@@ -4,6 +4,7 @@
 #include <unzip.h>
 #include <xlsxwriter.h>
 
+#include <QDir>
 #include <QFile>
 #include <QStringEncoder>
 #include <cstdio>
@@ -58,6 +59,8 @@ public:
         const QByteArray temp = QFile::encodeName(pending_.TempPath());
         lxw_workbook_options options{};
         options.constant_memory = 1;
+        // The library's own scratch files go where TMPDIR says, not always to /tmp.
+        options.tmpdir = tmpdir_.data();
         workbook_ = workbook_new_opt(temp.constData(), &options);
         if (workbook_) sheet_ = workbook_add_worksheet(workbook_, nullptr);
     }
@@ -169,6 +172,7 @@ private:
 
     QString path_;
     PendingFile pending_;
+    QByteArray tmpdir_ = QFile::encodeName(QDir::tempPath());
     lxw_workbook* workbook_ = nullptr;
     lxw_worksheet* sheet_ = nullptr;
     StyleRanges styles_;
