@@ -18,7 +18,7 @@ cmake --build "$build" --target "fuzz_$target"
 mkdir -p "$build/corpus/$target" "$build/crashes"
 cp -n "$root/fuzz/corpus/$target/"* "$build/corpus/$target/" 2>/dev/null || true
 # Scratch files in memory where possible; shorter allocation stacks and no fill of new blocks
-# roughly double the speed of the writer targets, whose libraries allocate a lot.
+# speed the writer targets, whose libraries allocate a lot, up by about half.
 [ -d /dev/shm ] && export TMPDIR=/dev/shm
 ASAN_OPTIONS=max_malloc_fill_size=0:malloc_context_size=8 \
 LSAN_OPTIONS=suppressions=$root/fuzz/lsan.supp \
