@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QtTest>
 
 #include "history/export.h"
@@ -67,6 +68,23 @@ void TestImportFiles::initTestCase() {
     text.write("序号,收款人\n1,张三\n");
     text.close();
     QVERIFY(QFile::copy(text.fileName(), fixtures_.filePath(u"text.xlsx"_s)));
+    // 10,000 random bytes, bare or behind the signature of a compound file or a zip, so the
+    // readers get past their first check.
+    const QList<std::pair<QString, QByteArray>> randomFiles = {
+        {u"random.xls"_s, {}},
+        {u"random.xlsx"_s, {}},
+        {u"random-ole.xls"_s, QByteArray::fromHex("d0cf11e0a1b11ae1")},
+        {u"random-zip.xlsx"_s, QByteArray("PK\x03\x04", 4)},
+    };
+    QRandomGenerator random(20261208);
+    for (const auto& [name, signature] : randomFiles) {
+        QByteArray bytes(10000, Qt::Uninitialized);
+        for (char& b : bytes) b = char(random.bounded(256));
+        bytes.replace(0, signature.size(), signature);
+        QFile file(fixtures_.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
 }
 
 void TestImportFiles::rowsArriveAsTheSheetShowsThem_data() {
@@ -131,6 +149,8 @@ void TestImportFiles::refusals_data() {
                                           << "清单" << notWorkbook;
     QTest::newRow("text file named .xlsx") << "text.xlsx"
                                            << "清单" << notWorkbook;
+    for (const char* name : {"random.xls", "random.xlsx", "random-ole.xls", "random-zip.xlsx"})
+        QTest::newRow(name) << name << "清单" << notWorkbook;
     QTest::newRow("no such file") << "gone.xls"
                                   << "清单"
                                   << u"无法打开Excel文件，请检查后重新输入文件名及路径！"_s;
