@@ -434,8 +434,10 @@ void Database::EnsureTables() {
                                  s.OP[0], s.OP[1], s.CHK[2] == 1, QVariant()});
         for (int i = kFirstField; ok && i <= kLastField; ++i) {
             const FieldFormat& f = s.fieldFormats[i];
-            ok = ExecuteSql(insert, {DefaultFormatName(), i, f.X, f.Y, f.W, f.H, f.Color, f.fName,
-                                     f.fSize, f.fBold, f.fItalic, f.fUnderline, f.fStrikethru});
+            const FieldFont& font = f.font;
+            ok = ExecuteSql(insert,
+                            {DefaultFormatName(), i, f.X, f.Y, f.W, f.H, font.color, font.family,
+                             font.size, font.bold, font.italic, font.underline, font.strikeout});
         }
         if (ok)
             Commit();
