@@ -75,10 +75,6 @@ QString ReadCell(const workbook::WorkbookReader& reader, qint64 row, int col) {
     return reader.CellText(static_cast<int>(row), col);
 }
 
-QString SqlDate(QDate d) {
-    return d.toString(u"yyyy-MM-dd"_s);
-}
-
 // The free midnight dates, from a start day backwards. The used midnight dates are read a
 // window of days at a time with one statement, not day by day.
 class FreeDates {
@@ -110,14 +106,14 @@ private:
             "SELECT n + 1, date(d, '-1 day') FROM day WHERE n + 1 < ?) "
             "SELECT d FROM day WHERE EXISTS "
             "(SELECT 1 FROM 记录 WHERE Dat = d || ' 00:00:00')"_s);
-        q.addBindValue(SqlDate(next_));
+        q.addBindValue(store::DayText(next_));
         q.addBindValue(window_);
         if (!q.exec()) {
             error_ = q.lastError().text();
             return false;
         }
         used_.clear();
-        while (q.next()) used_.insert(QDate::fromString(q.value(0).toString(), u"yyyy-MM-dd"_s));
+        while (q.next()) used_.insert(store::DayFromText(q.value(0).toString()));
         loadedFrom_ = next_;
         loadedTo_ = next_.addDays(-(window_ - 1));
         return true;
