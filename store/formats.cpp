@@ -215,18 +215,17 @@ bool DeleteFormat(const AppContext& ctx, QString& name, const VoucherSettings& s
 
 QStringList FormatNames(const AppContext& ctx) {
     Database db(ctx);
-    const QString shown = QStringLiteral("SELECT Name FROM 参数 GROUP BY Name ORDER BY Name");
+    // A failure names the very statement that was run.
+    const QString statement = QStringLiteral("SELECT Name FROM 参数 GROUP BY Name ORDER BY Name");
     QStringList names;
-    if (!db.OpenDatabase()) {
-        db.ReportFailure(QStringLiteral("数据库打开错误(") + shown + QStringLiteral(")！"));
-        return names;
+    if (db.OpenDatabase()) {
+        QSqlQuery q(db.Connection());
+        if (q.exec(statement)) {
+            while (q.next()) names.append(q.value(0).toString());
+            return names;
+        }
     }
-    QSqlQuery q(db.Connection());
-    if (!q.exec(QStringLiteral("SELECT Name FROM 参数 GROUP BY Name ORDER BY Name"))) {
-        db.ReportFailure(QStringLiteral("数据库打开错误(") + shown + QStringLiteral(")！"));
-        return names;
-    }
-    while (q.next()) names.append(q.value(0).toString());
+    db.ReportFailure(OpenErrorText(statement));
     return names;
 }
 
