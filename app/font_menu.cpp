@@ -2,21 +2,19 @@
 
 namespace tf {
 
-FontChoice FontChoiceOf(const QFont& font, qint32 colour) {
-    FontChoice c;
-    c.family = font.family().isEmpty() ? QStringLiteral("宋体") : font.family();
-    c.pointSize = font.pointSizeF();
-    c.bold = font.bold();
-    c.italic = font.italic();
-    c.color = colour;
-    c.strikeout = font.strikeOut();
-    c.underline = font.underline();
-    return c;
+FieldFont FieldFontOf(const QFont& font, qint32 colour) {
+    return FieldFont{.family = font.family().isEmpty() ? QStringLiteral("宋体") : font.family(),
+                     .size = static_cast<float>(font.pointSizeF()),
+                     .bold = font.bold(),
+                     .italic = font.italic(),
+                     .underline = font.underline(),
+                     .strikeout = font.strikeOut(),
+                     .color = colour};
 }
 
-void ApplyFontChoice(const FontChoice& choice, QFont& font) {
+void ApplyFieldFont(const FieldFont& choice, QFont& font) {
     if (!choice.family.isEmpty()) font.setFamily(choice.family);
-    if (choice.pointSize > 0) font.setPointSizeF(choice.pointSize);
+    if (choice.size > 0) font.setPointSizeF(choice.size);
     font.setBold(choice.bold);
     font.setItalic(choice.italic);
     font.setStrikeOut(choice.strikeout);

@@ -10,9 +10,9 @@ namespace tf {
 
 // The field's font as the dialog's preset; a field without a font name offers "宋体".
 // colour is the field's text colour, 0x00BBGGRR.
-FontChoice FontChoiceOf(const QFont& font, qint32 colour);
+FieldFont FieldFontOf(const QFont& font, qint32 colour);
 
 // Puts the dialog's choice into the font. A choice without a name or size keeps the font's.
-void ApplyFontChoice(const FontChoice& choice, QFont& font);
+void ApplyFieldFont(const FieldFont& choice, QFont& font);
 
 }  // namespace tf

@@ -93,11 +93,10 @@ void MF::ApplyLayout() {
         const store::FieldFormat& f = settings_.fieldFormats[i];
         QFont font = ui_.T[i]->font();
         // An empty font name or size leaves the field's present one.
-        ApplyFontChoice(
-            {f.fName, f.fSize, f.fBold, f.fItalic, f.fUnderline, f.fStrikethru, f.Color}, font);
+        ApplyFieldFont(f.font, font);
         ui_.T[i]->setFont(font);
         QPalette p = ui_.T[i]->palette();
-        p.setColor(QPalette::Text, ColourFromBgr(f.Color));
+        p.setColor(QPalette::Text, ColourFromBgr(f.font.color));
         ui_.T[i]->setPalette(p);
     }
 }
@@ -110,15 +109,15 @@ void MF::CaptureLayout() {
                           arrangement_->stubWidthMm, arrangement_->stubShown,
                           settings_.fieldFormats);
     for (int i = kFirstField; i <= kLastField; ++i) {
-        store::FieldFormat& f = settings_.fieldFormats[i];
         const QFont font = ui_.T[i]->font();
-        f.fName = font.family();
-        f.fSize = static_cast<float>(font.pointSizeF());
-        f.fBold = font.bold();
-        f.fItalic = font.italic();
-        f.fUnderline = font.underline();
-        f.fStrikethru = font.strikeOut();
-        f.Color = BgrFromColour(ui_.T[i]->palette().color(QPalette::Text));
+        settings_.fieldFormats[i].font =
+            FieldFont{.family = font.family(),
+                      .size = static_cast<float>(font.pointSizeF()),
+                      .bold = font.bold(),
+                      .italic = font.italic(),
+                      .underline = font.underline(),
+                      .strikeout = font.strikeOut(),
+                      .color = BgrFromColour(ui_.T[i]->palette().color(QPalette::Text))};
     }
 }
 

@@ -228,12 +228,12 @@ void MF::T_MouseDown(int i, Qt::MouseButton button, const QPoint& globalPos) {
 void MF::FontStyle_Click() {
     if (MenuField < kFirstField || MenuField > kLastField) return;
     QLineEdit* field = ui_.T[MenuField];
-    const FontChoice preset =
-        FontChoiceOf(field->font(), BgrFromColour(field->palette().color(QPalette::Text)));
+    const FieldFont preset =
+        FieldFontOf(field->font(), BgrFromColour(field->palette().color(QPalette::Text)));
     const auto choice = ctx_.UserPrompt().ChooseFont(preset);
     if (!choice) return;
     QFont f = field->font();
-    ApplyFontChoice(*choice, f);
+    ApplyFieldFont(*choice, f);
     field->setFont(f);
     QPalette p = field->palette();
     p.setColor(QPalette::Text, ColourFromBgr(choice->color));

@@ -28,7 +28,7 @@ QString TitleOr(const QString& title) {
 // and text colour in one window.
 class FontColourDialog : public QDialog {
 public:
-    FontColourDialog(const FontChoice& preset, QWidget* parent)
+    FontColourDialog(const FieldFont& preset, QWidget* parent)
         : QDialog(parent),
           storedFamily_(preset.family.isEmpty() ? QStringLiteral("宋体") : preset.family),
           colour_(ColourFromBgr(preset.color)) {
@@ -41,7 +41,7 @@ public:
         // A Windows name such as 宋体 is not in the list of installed families: open on the
         // face that draws it, so the clerk sees the field's own font selected.
         QFont f(DialogFamilyFor(storedFamily_));
-        f.setPointSizeF(preset.pointSize > 0 ? preset.pointSize : 9);
+        f.setPointSizeF(preset.size > 0 ? preset.size : 9);
         f.setBold(preset.bold);
         f.setItalic(preset.italic);
         f.setUnderline(preset.underline);
@@ -76,18 +76,16 @@ public:
         layout->addWidget(buttons);
     }
 
-    FontChoice Result() const {
+    FieldFont Result() const {
         const QFont f = font_->currentFont();
-        FontChoice c;
         // Changing only size or style keeps the name the format stores.
-        c.family = StoredFamilyFrom(f.family(), storedFamily_);
-        c.pointSize = f.pointSizeF();
-        c.bold = f.bold();
-        c.italic = f.italic();
-        c.underline = f.underline();
-        c.strikeout = f.strikeOut();
-        c.color = BgrFromColour(colour_);
-        return c;
+        return FieldFont{.family = StoredFamilyFrom(f.family(), storedFamily_),
+                         .size = static_cast<float>(f.pointSizeF()),
+                         .bold = f.bold(),
+                         .italic = f.italic(),
+                         .underline = f.underline(),
+                         .strikeout = f.strikeOut(),
+                         .color = BgrFromColour(colour_)};
     }
 
 private:
@@ -131,7 +129,7 @@ std::optional<QString> QtPrompt::InputText(const QString& prompt, const QString&
     return dlg.textValue();
 }
 
-std::optional<FontChoice> QtPrompt::ChooseFont(const FontChoice& preset) {
+std::optional<FieldFont> QtPrompt::ChooseFont(const FieldFont& preset) {
     FontColourDialog dlg(preset, parent_);
     if (dlg.exec() != QDialog::Accepted) return std::nullopt;
     return dlg.Result();

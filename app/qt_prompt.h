@@ -17,7 +17,7 @@ public:
     bool AskYesNo(const QString& text, const QString& title = {}) override;
     std::optional<QString> InputText(const QString& prompt, const QString& title,
                                      const QString& defaultText) override;
-    std::optional<FontChoice> ChooseFont(const FontChoice& preset) override;
+    std::optional<FieldFont> ChooseFont(const FieldFont& preset) override;
     QString OpenFileName(const QString& title, const QString& filter) override;
     QString SaveFileName(const QString& title, const QString& filter,
                          const QString& suggested) override;

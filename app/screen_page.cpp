@@ -15,9 +15,13 @@ print::VoucherPage ScreenPage(const store::VoucherSettings& settings,
     for (int i = kFirstField; i <= kLastField; ++i) {
         const TwipsRect& r = placement[i].field;
         const store::FieldFormat& f = settings.fieldFormats[i];
-        page.fields[i] = {r.left,       r.top,         r.width, r.height, texts[i],
-                          captions[i],  f.fName,       f.fSize, f.fBold,  f.fItalic,
-                          f.fUnderline, f.fStrikethru, f.Color};
+        page.fields[i] = print::FieldOnScreen{.left = r.left,
+                                              .top = r.top,
+                                              .width = r.width,
+                                              .height = r.height,
+                                              .text = texts[i],
+                                              .caption = captions[i],
+                                              .font = f.font};
     }
     return page;
 }

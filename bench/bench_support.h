@@ -34,7 +34,7 @@ public:
     std::optional<QString> InputText(const QString&, const QString&, const QString&) override {
         return std::nullopt;
     }
-    std::optional<FontChoice> ChooseFont(const FontChoice&) override { return std::nullopt; }
+    std::optional<FieldFont> ChooseFont(const FieldFont&) override { return std::nullopt; }
     QString OpenFileName(const QString&, const QString&) override { return {}; }
     QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
     bool ChoosePrinter(print::PrintTarget&) override { return false; }

@@ -4,34 +4,20 @@
 #include <QStringList>
 #include <optional>
 
+#include "common/field_font.h"
+
 // Everything that asks the user something goes through this interface, so that tests can
 // answer in advance and check the exact texts shown.
-
-namespace tf {
-
-inline QString ProgramTitle() {
-    return QStringLiteral("Tallyform");
-}
-
-// A font as the font dialog presets and returns it. Colour is a 0x00BBGGRR value.
-struct FontChoice {
-    QString family;
-    double pointSize = 9;
-    bool bold = false;
-    bool italic = false;
-    bool underline = false;
-    bool strikeout = false;
-    qint32 color = 0;
-    friend bool operator==(const FontChoice&, const FontChoice&) = default;
-};
-
-}  // namespace tf
 
 namespace tf::print {
 class PrintTarget;
 }
 
 namespace tf {
+
+inline QString ProgramTitle() {
+    return QStringLiteral("Tallyform");
+}
 
 class Prompt {
 public:
@@ -44,7 +30,7 @@ public:
     virtual std::optional<QString> InputText(const QString& prompt, const QString& title,
                                              const QString& defaultText) = 0;
     // The font dialog; nullopt when cancelled.
-    virtual std::optional<FontChoice> ChooseFont(const FontChoice& preset) = 0;
+    virtual std::optional<FieldFont> ChooseFont(const FieldFont& preset) = 0;
     // File dialogs; an empty text when cancelled.
     virtual QString OpenFileName(const QString& title, const QString& filter) = 0;
     virtual QString SaveFileName(const QString& title, const QString& filter,
@@ -62,7 +48,7 @@ public:
     std::optional<QString> InputText(const QString&, const QString&, const QString&) override {
         return std::nullopt;
     }
-    std::optional<FontChoice> ChooseFont(const FontChoice&) override { return std::nullopt; }
+    std::optional<FieldFont> ChooseFont(const FieldFont&) override { return std::nullopt; }
     QString OpenFileName(const QString&, const QString&) override { return {}; }
     QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
     bool ChoosePrinter(print::PrintTarget&) override { return false; }

@@ -27,7 +27,7 @@ QString KeptDat() {
 }
 
 QString FailureText(const QString& shown, const QString& error = {}) {
-    QString text = u"数据库打开错误("_s + shown + u")！"_s;
+    QString text = store::OpenErrorText(shown);
     if (!error.isEmpty()) text += u'\n' + error;
     return text;
 }

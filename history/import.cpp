@@ -75,15 +75,12 @@ QString ReadCell(const workbook::WorkbookReader& reader, qint64 row, int col) {
     return reader.CellText(static_cast<int>(row), col);
 }
 
-QString SqlDate(QDate d) {
-    return d.toString(u"yyyy-MM-dd"_s);
-}
-
 // The free midnight dates, from a start day backwards. The used midnight dates are read a
-// window of days at a time with one statement, not day by day.
+// window of days at a time with one statement, not day by day. A failed read is noted in
+// the database's last failure.
 class FreeDates {
 public:
-    FreeDates(QSqlDatabase& db, QDate start, qint64 expected)
+    FreeDates(store::Database& db, QDate start, qint64 expected)
         : db_(db),
           next_(start),
           window_(static_cast<int>(std::clamp<qint64>(expected + 16, 16, 4096))) {}
@@ -103,62 +100,66 @@ public:
 
 private:
     bool Load() {
-        QSqlQuery q(db_);
+        QSqlQuery q(db_.Connection());
         q.setForwardOnly(true);
         q.prepare(
             u"WITH RECURSIVE day(n, d) AS (SELECT 0, ? UNION ALL "
             "SELECT n + 1, date(d, '-1 day') FROM day WHERE n + 1 < ?) "
             "SELECT d FROM day WHERE EXISTS "
             "(SELECT 1 FROM 记录 WHERE Dat = d || ' 00:00:00')"_s);
-        q.addBindValue(SqlDate(next_));
+        q.addBindValue(store::DayText(next_));
         q.addBindValue(window_);
         if (!q.exec()) {
-            error_ = q.lastError().text();
+            db_.NoteFailure(q.lastError());
             return false;
         }
         used_.clear();
-        while (q.next()) used_.insert(QDate::fromString(q.value(0).toString(), u"yyyy-MM-dd"_s));
+        while (q.next()) used_.insert(store::DayFromText(q.value(0).toString()));
         loadedFrom_ = next_;
         loadedTo_ = next_.addDays(-(window_ - 1));
         return true;
     }
 
-    QSqlDatabase& db_;
+    store::Database& db_;
     QDate next_;
     int window_;
     QDate loadedFrom_;
     QDate loadedTo_;
     QSet<QDate> used_;
-    QString error_;
 };
 
 // The records of one worksheet row, written whole or not at all: one statement inserting all
 // its fields inside a savepoint of the import's transaction. The statements are prepared once.
+// A failed step is noted in the database's last failure.
 class RowWriter {
 public:
-    RowWriter(QSqlDatabase& db, const TextGrid& grid)
-        : insert_(db), savepoint_(db), release_(db), rollback_(db) {
+    RowWriter(store::Database& db, const TextGrid& grid)
+        : db_(db),
+          insert_(db.Connection()),
+          savepoint_(db.Connection()),
+          release_(db.Connection()),
+          rollback_(db.Connection()) {
         for (int j = 2; j < grid.Cols() && j - 1 < kMappedColumns; ++j)
             fields_.append({j, grid.Text(0, j).toInt()});
         QStringList tuples;
         for (qsizetype k = 0; k < fields_.size(); ++k) tuples.append(u"(?,?,?)"_s);
         prepared_ =
-            insert_.prepare(u"INSERT INTO 记录 (Dat, Ctl, Con) VALUES "_s + tuples.join(u',')) &&
-            savepoint_.prepare(u"SAVEPOINT import_row"_s) &&
-            release_.prepare(u"RELEASE import_row"_s) &&
-            rollback_.prepare(u"ROLLBACK TO import_row"_s);
+            Prepare(insert_, u"INSERT INTO 记录 (Dat, Ctl, Con) VALUES "_s + tuples.join(u',')) &&
+            Prepare(savepoint_, u"SAVEPOINT import_row"_s) &&
+            Prepare(release_, u"RELEASE import_row"_s) &&
+            Prepare(rollback_, u"ROLLBACK TO import_row"_s);
     }
 
     bool Store(const QString& dat, const TextGrid& grid, int row) {
         if (fields_.isEmpty()) return true;
-        if (!prepared_ || !savepoint_.exec()) return false;
+        if (!prepared_ || !Run(savepoint_)) return false;
         int at = 0;
         for (const auto& [col, ctl] : fields_) {
             insert_.bindValue(at++, dat);
             insert_.bindValue(at++, ctl);
             insert_.bindValue(at++, grid.Text(row, col));
         }
-        if (insert_.exec() && release_.exec()) return true;
+        if (Run(insert_) && Run(release_)) return true;
         rollback_.exec();
         release_.exec();
         return false;
@@ -167,6 +168,18 @@ public:
     QString Shown() const { return u"INSERT INTO 记录"_s; }
 
 private:
+    bool Prepare(QSqlQuery& q, const QString& sql) {
+        if (q.prepare(sql)) return true;
+        db_.NoteFailure(q.lastError());
+        return false;
+    }
+    bool Run(QSqlQuery& q) {
+        if (q.exec()) return true;
+        db_.NoteFailure(q.lastError());
+        return false;
+    }
+
+    store::Database& db_;
     QSqlQuery insert_;
     QSqlQuery savepoint_;
     QSqlQuery release_;
@@ -182,13 +195,15 @@ int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& r
     Progress& progress = ctx.ProgressDisplay();
     const QDate yesterday = ctx.now().date().addDays(-1);
 
-    store::Database db(ctx);
+    // Failures are told with their cause when SQLite names one, as for every other write.
+    store::Database db(ctx, store::Database::Reports::ToCaller);
     bool inTransaction = false;
     bool progressShown = false;
     const auto finish = [&]() -> bool {
         if (inTransaction && !db.Commit()) {
+            const QString text = db.StatementFailureText(u"COMMIT"_s);
             db.Rollback();
-            db.ReportFailure(u"数据库打开错误(COMMIT)！"_s);
+            db.ReportFailure(text);
             return false;
         }
         inTransaction = false;
@@ -196,8 +211,10 @@ int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& r
     };
     const auto dbFailure = [&](const QString& statement) {
         if (progressShown) progress.CloseProgress();
+        // The cause of the failed statement, before committing the rows already stored.
+        const QString text = db.StatementFailureText(statement);
         finish();
-        db.ReportFailure(u"数据库打开错误("_s + statement + u")！"_s);
+        db.ReportFailure(text);
         return -1;
     };
 
@@ -216,8 +233,8 @@ int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& r
             if (!db.Begin()) return dbFailure(u"BEGIN"_s);
             inTransaction = true;
         }
-        FreeDates freeDates(db.Connection(), yesterday, last - first + 1);
-        RowWriter writer(db.Connection(), grid);
+        FreeDates freeDates(db, yesterday, last - first + 1);
+        RowWriter writer(db, grid);
         for (qint64 i = first; i <= last; ++i) {
             const int r = grid.AddRow();
             grid.SetText(r, 1, QString::number(grid.Rows() - 2));

@@ -57,10 +57,7 @@ std::optional<PageResult> PrintBatch(const AppContext& ctx, const QList<BatchVou
 
     const PageResult result = PrintPages(ctx, pages, printer);
     if (ctx.UserPrompt().AskYesNo(QStringLiteral("是否保存打印记录？"))) {
-        // Records are kept to the second.
-        const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
-        const QDateTime now = QDateTime::fromString(ctx.now().toString(format), format);
-        store::StoreTextsBatch(ctx, now, texts);
+        store::StoreTextsBatch(ctx, store::RecordTime(ctx.now()), texts);
     }
     return result;
 }

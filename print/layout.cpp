@@ -33,10 +33,6 @@ QStringList Characters(const QString& text) {
     return out;
 }
 
-PrinterFont FontOf(const FieldOnScreen& f) {
-    return {f.fontName, f.fontSize, f.bold, f.italic, f.underline, f.strikeout, f.color};
-}
-
 }  // namespace
 
 QSizeF PaperSize(Paper paper, Orientation orientation) {
@@ -153,7 +149,7 @@ bool LayoutVoucher(const VoucherPage& page, const PageSetup& setup, PrintDevice&
         PlacedField placed;
         placed.field = i;
         placed.caption = f.caption;
-        placed.font = FontOf(f);
+        placed.font = f.font;
         placed.box = QRectF(x, y, MmToTwips(f.width / k), MmToTwips(f.height / k));
         if (!measure.SetFont(placed.font)) return false;
         placed.lineHeight = measure.TextHeight(QStringLiteral("钟"));

@@ -31,7 +31,7 @@ struct PlacedRun {
 struct PlacedField {
     int field = 0;
     QString caption;
-    PrinterFont font;
+    FieldFont font;
     QRectF box;  // the field's box on the paper, twips
     bool amount = false;
     int amountChars = 0;  // characters the amount puts into its boxes

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "common/app_context.h"
+#include "common/field_font.h"
 #include "common/fields.h"
 #include "print/printer.h"
 #include "store/formats.h"
@@ -27,13 +28,7 @@ struct FieldOnScreen {
     double height = 0;
     QString text;
     QString caption;  // the caption label L(i); "小写金额" prints the text into digit boxes
-    QString fontName;
-    double fontSize = 9;  // points
-    bool bold = false;
-    bool italic = false;
-    bool underline = false;
-    bool strikeout = false;
-    qint32 color = 0;  // 0x00BBGGRR
+    FieldFont font;
 };
 
 // The main window's voucher: fields, the picture's size in twips, the settings boxes TT,

@@ -19,9 +19,7 @@ std::optional<PageResult> PrintJob(const AppContext& ctx, const VoucherPage& pag
     if (contentChanged) {
         contentChanged = false;
         if (ctx.UserPrompt().AskYesNo(QStringLiteral("是否保存打印记录？"))) {
-            // Records are kept to the second.
-            const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
-            const QDateTime when = QDateTime::fromString(ctx.now().toString(format), format);
+            const QDateTime when = store::RecordTime(ctx.now());
             // A record that was not kept (the clerk has been told why) is offered again
             // after the next print.
             if (!store::StoreTexts(ctx, when, texts)) contentChanged = true;

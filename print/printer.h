@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "common/field_font.h"
+
 // The printer as the print job sees it: paper, orientation, a font, a current position and
 // text and box output, all in twips (1440 per inch) from the top-left corner of the paper.
 // The current position is the top-left corner of the next text cell. Operations that can
@@ -13,24 +15,13 @@ namespace tf::print {
 enum class Paper { A3 = 8, A4 = 9 };
 enum class Orientation { Portrait = 1, Landscape = 2 };
 
-struct PrinterFont {
-    QString name;
-    double size = 9;  // points
-    bool bold = false;
-    bool italic = false;
-    bool underline = false;
-    bool strikeout = false;
-    qint32 color = 0;  // 0x00BBGGRR
-    friend bool operator==(const PrinterFont&, const PrinterFont&) = default;
-};
-
 class PrintDevice {
 public:
     virtual ~PrintDevice() = default;
 
     virtual bool SetPaper(Paper paper) = 0;
     virtual bool SetOrientation(Orientation orientation) = 0;
-    virtual bool SetFont(const PrinterFont& font) = 0;
+    virtual bool SetFont(const FieldFont& font) = 0;
 
     // Extent of a text in the current font, twips.
     virtual double TextWidth(const QString& text) = 0;

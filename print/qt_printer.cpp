@@ -41,11 +41,11 @@ void QtPrinter::AbortDoc() {
 void QtPrinter::Prepare() {
     printer_->setFullPage(true);
     printer_->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
-    font_ = ToQFont(PrinterFont{});
+    font_ = ToQFont(FieldFont{});
 }
 
-QFont QtPrinter::ToQFont(const PrinterFont& f) {
-    QFont font(f.name);
+QFont QtPrinter::ToQFont(const FieldFont& f) {
+    QFont font(f.family);
     // Under the twips scale one pixel is one twip.
     font.setPixelSize(std::max(1, int(std::lround(f.size * kTwipsPerPoint))));
     font.setBold(f.bold);
@@ -78,7 +78,7 @@ bool QtPrinter::SetOrientation(Orientation orientation) {
         orientation == Orientation::Landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
 }
 
-bool QtPrinter::SetFont(const PrinterFont& font) {
+bool QtPrinter::SetFont(const FieldFont& font) {
     if (begun_ && !painter_.isActive()) return false;
     font_ = ToQFont(font);
     color_ = ColourFromBgr(font.color);

@@ -27,7 +27,7 @@ public:
 
     bool SetPaper(Paper paper) override;
     bool SetOrientation(Orientation orientation) override;
-    bool SetFont(const PrinterFont& font) override;
+    bool SetFont(const FieldFont& font) override;
     double TextWidth(const QString& text) override;
     double TextHeight(const QString& text) override;
     bool FilledBox(double x1, double y1, double x2, double y2) override;
@@ -38,7 +38,7 @@ public:
     void AbortDoc() override;
 
     // The QFont a printer font becomes.
-    static QFont ToQFont(const PrinterFont& font);
+    static QFont ToQFont(const FieldFont& font);
 
 protected:
     bool DrawText(const QString& text, double x, double y) override;

@@ -100,6 +100,10 @@ QString FailureMessage(DbFailure cause, const QString& path, const QString& deta
     return QStringLiteral("数据库文件“%1”读写出错：%2").arg(path, detail);
 }
 
+QString OpenErrorText(const QString& statement) {
+    return QStringLiteral("数据库打开错误(") + statement + QStringLiteral(")！");
+}
+
 QString CreateSpacingTableSql() {
     return QStringLiteral("CREATE TABLE 字距 (Name STRING(255),CID INTEGER,Sp DOUBLE) ");
 }
@@ -287,6 +291,12 @@ QString Database::FailureText() const {
                           failureDetail_);
 }
 
+QString Database::StatementFailureText(const QString& statement) const {
+    if (failure_ == DbFailure::None || failure_ == DbFailure::Other)
+        return OpenErrorText(statement);
+    return FailureText();
+}
+
 bool Database::WritesRefused() {
     if (!ctx_.dataFile->damaged) return false;
     if (failure_ != DbFailure::NotADatabase) failure_ = DbFailure::Damaged;
@@ -333,7 +343,7 @@ bool Database::OpenDatabase() {
 }
 
 std::unique_ptr<Recordset> Database::OpenRecordset(const Statement& st) {
-    const QString failure = QStringLiteral("数据库打开错误(") % st.shown % QStringLiteral(")！");
+    const QString failure = OpenErrorText(st.shown);
     if (!OpenDatabase()) {
         if (reports_ == Reports::Own) ReportFailure(failure);
         return nullptr;
@@ -434,8 +444,10 @@ void Database::EnsureTables() {
                                  s.OP[0], s.OP[1], s.CHK[2] == 1, QVariant()});
         for (int i = kFirstField; ok && i <= kLastField; ++i) {
             const FieldFormat& f = s.fieldFormats[i];
-            ok = ExecuteSql(insert, {DefaultFormatName(), i, f.X, f.Y, f.W, f.H, f.Color, f.fName,
-                                     f.fSize, f.fBold, f.fItalic, f.fUnderline, f.fStrikethru});
+            const FieldFont& font = f.font;
+            ok = ExecuteSql(insert,
+                            {DefaultFormatName(), i, f.X, f.Y, f.W, f.H, font.color, font.family,
+                             font.size, font.bold, font.italic, font.underline, font.strikeout});
         }
         if (ok)
             Commit();

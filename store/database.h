@@ -117,8 +117,7 @@ public:
     bool IsReadOnly() const { return readOnly_; }
 
     // Opens a record set, positioned on its first row. On failure shows the cause, or
-    // "数据库打开错误(" + statement + ")！" when SQLite names none (once per action), and
-    // returns null.
+    // OpenErrorText(statement) when SQLite names none (once per action), and returns null.
     std::unique_ptr<Recordset> OpenRecordset(const Statement& st);
 
     // Runs a statement. Errors are not shown but returned to the caller (and kept as the
@@ -152,6 +151,9 @@ public:
     bool WritesRefused();
     // The last failure in plain words naming the file, for the message of a failed write.
     QString FailureText() const;
+    // The message for a failed statement: the cause in plain words when SQLite named one
+    // (damaged, locked, read-only, disk full), otherwise OpenErrorText(statement).
+    QString StatementFailureText(const QString& statement) const;
 
 private:
     void ReportCause(DbFailure cause, const QString& otherwise);
@@ -171,6 +173,9 @@ private:
 // The plain message for a cause, naming the file; detail is SQLite's own text, shown only
 // for causes without a message of their own.
 QString FailureMessage(DbFailure cause, const QString& path, const QString& detail = {});
+
+// The message for a statement that failed without a known cause: "数据库打开错误(…)！".
+QString OpenErrorText(const QString& statement);
 
 // The exact statement that creates the spacing table.
 QString CreateSpacingTableSql();

@@ -62,9 +62,7 @@ FieldFormats DesignFieldFormats() {
         f.Y = g.top * mmPerTwip;
         f.W = g.width * mmPerTwip;
         f.H = g.height * mmPerTwip;
-        f.Color = 0;
-        f.fName = QStringLiteral("宋体");
-        f.fSize = 9;
+        f.font = FieldFont{.family = QStringLiteral("宋体"), .size = 9, .color = 0};
     }
     return out;
 }

@@ -73,15 +73,16 @@ void ApplyFieldRow(const Recordset& rs, FieldFormat& f) {
     Take(rs.Value(QStringLiteral("Y")), f.Y, toDouble);
     Take(rs.Value(QStringLiteral("W")), f.W, toDouble);
     Take(rs.Value(QStringLiteral("H")), f.H, toDouble);
-    Take(rs.Value(QStringLiteral("Color")), f.Color,
+    Take(rs.Value(QStringLiteral("Color")), f.font.color,
          [](const QVariant& v) { return static_cast<qint32>(v.toLongLong()); });
-    Take(rs.Value(QStringLiteral("fName")), f.fName,
+    Take(rs.Value(QStringLiteral("fName")), f.font.family,
          [](const QVariant& v) { return v.toString(); });
-    Take(rs.Value(QStringLiteral("fSize")), f.fSize, [](const QVariant& v) { return v.toFloat(); });
-    Take(rs.Value(QStringLiteral("fBold")), f.fBold, IsTrue);
-    Take(rs.Value(QStringLiteral("fItalic")), f.fItalic, IsTrue);
-    Take(rs.Value(QStringLiteral("fUnderline")), f.fUnderline, IsTrue);
-    Take(rs.Value(QStringLiteral("fStrikethru")), f.fStrikethru, IsTrue);
+    Take(rs.Value(QStringLiteral("fSize")), f.font.size,
+         [](const QVariant& v) { return v.toFloat(); });
+    Take(rs.Value(QStringLiteral("fBold")), f.font.bold, IsTrue);
+    Take(rs.Value(QStringLiteral("fItalic")), f.font.italic, IsTrue);
+    Take(rs.Value(QStringLiteral("fUnderline")), f.font.underline, IsTrue);
+    Take(rs.Value(QStringLiteral("fStrikethru")), f.font.strikeout, IsTrue);
 }
 
 }  // namespace
@@ -174,13 +175,13 @@ bool SaveFormat(const AppContext& ctx, QString& name, VoucherSettings& s) {
         fields->SetValue(QStringLiteral("Y"), f.Y);
         fields->SetValue(QStringLiteral("W"), f.W);
         fields->SetValue(QStringLiteral("H"), f.H);
-        fields->SetValue(QStringLiteral("Color"), f.Color);
-        fields->SetValue(QStringLiteral("fName"), f.fName);
-        fields->SetValue(QStringLiteral("fSize"), f.fSize);
-        fields->SetValue(QStringLiteral("fBold"), f.fBold);
-        fields->SetValue(QStringLiteral("fItalic"), f.fItalic);
-        fields->SetValue(QStringLiteral("fUnderline"), f.fUnderline);
-        fields->SetValue(QStringLiteral("fStrikethru"), f.fStrikethru);
+        fields->SetValue(QStringLiteral("Color"), f.font.color);
+        fields->SetValue(QStringLiteral("fName"), f.font.family);
+        fields->SetValue(QStringLiteral("fSize"), f.font.size);
+        fields->SetValue(QStringLiteral("fBold"), f.font.bold);
+        fields->SetValue(QStringLiteral("fItalic"), f.font.italic);
+        fields->SetValue(QStringLiteral("fUnderline"), f.font.underline);
+        fields->SetValue(QStringLiteral("fStrikethru"), f.font.strikeout);
         if (!fields->Update()) return fail();
     }
     if (!CopySpacing(db, s.CurFormat, name) || !db.Commit()) return fail();
@@ -214,18 +215,17 @@ bool DeleteFormat(const AppContext& ctx, QString& name, const VoucherSettings& s
 
 QStringList FormatNames(const AppContext& ctx) {
     Database db(ctx);
-    const QString shown = QStringLiteral("SELECT Name FROM 参数 GROUP BY Name ORDER BY Name");
+    // A failure names the very statement that was run.
+    const QString statement = QStringLiteral("SELECT Name FROM 参数 GROUP BY Name ORDER BY Name");
     QStringList names;
-    if (!db.OpenDatabase()) {
-        db.ReportFailure(QStringLiteral("数据库打开错误(") + shown + QStringLiteral(")！"));
-        return names;
+    if (db.OpenDatabase()) {
+        QSqlQuery q(db.Connection());
+        if (q.exec(statement)) {
+            while (q.next()) names.append(q.value(0).toString());
+            return names;
+        }
     }
-    QSqlQuery q(db.Connection());
-    if (!q.exec(QStringLiteral("SELECT Name FROM 参数 GROUP BY Name ORDER BY Name"))) {
-        db.ReportFailure(QStringLiteral("数据库打开错误(") + shown + QStringLiteral(")！"));
-        return names;
-    }
-    while (q.next()) names.append(q.value(0).toString());
+    db.ReportFailure(OpenErrorText(statement));
     return names;
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "common/app_context.h"
+#include "common/field_font.h"
 #include "common/fields.h"
 
 namespace tf::store {
@@ -14,19 +15,14 @@ inline QString DefaultFormatName() {
 }
 
 // One field's layout: millimetres from the top-left corner of the whole form (stub
-// included), text colour (0x00BBGGRR) and font.
+// included), and its font with the text colour.
 struct FieldFormat {
     double X = 0;
     double Y = 0;
     double W = 0;
     double H = 0;
-    qint32 Color = 0;
-    QString fName;
-    float fSize = 0;
-    bool fBold = false;
-    bool fItalic = false;
-    bool fUnderline = false;
-    bool fStrikethru = false;
+    // Until a format is read a field has no font size, and the screen keeps the field's own.
+    FieldFont font{.size = 0};
     bool Selected = false;  // selected in the layout editor; never stored
     friend bool operator==(const FieldFormat&, const FieldFormat&) = default;
 };

@@ -10,8 +10,32 @@ QDateTime CurrentTextDate() {
     return QDateTime(QDate(1973, 8, 18), QTime(0, 0, 0));
 }
 
+namespace {
+
+QString DayFormat() {
+    return QStringLiteral("yyyy-MM-dd");
+}
+
+QString TimestampFormat() {
+    return DayFormat() + QStringLiteral(" HH:mm:ss");
+}
+
+}  // namespace
+
 QString DateText(const QDateTime& when) {
-    return when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return when.toString(TimestampFormat());
+}
+
+QDateTime RecordTime(const QDateTime& when) {
+    return QDateTime::fromString(DateText(when), TimestampFormat());
+}
+
+QString DayText(QDate day) {
+    return day.toString(DayFormat());
+}
+
+QDate DayFromText(const QString& text) {
+    return QDate::fromString(text, DayFormat());
 }
 
 namespace {

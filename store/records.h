@@ -14,6 +14,13 @@ QDateTime CurrentTextDate();
 // The stored form of a timestamp: "YYYY-MM-DD HH:MM:SS", so text order is time order.
 QString DateText(const QDateTime& when);
 
+// A moment as a record keeps it: to the whole second, as its stored form reads back.
+QDateTime RecordTime(const QDateTime& when);
+
+// The day part of a stored timestamp, "YYYY-MM-DD", and back (invalid when not of that form).
+QString DayText(QDate day);
+QDate DayFromText(const QString& text);
+
 // Stores the texts of fields 2..33 as the group of that timestamp, replacing any group
 // already there, in one transaction. Returns true when stored; otherwise the clerk has been
 // told that the voucher text (at the reserved timestamp) or the print record was not kept,

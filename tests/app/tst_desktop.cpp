@@ -160,9 +160,9 @@ private slots:
         QCOMPARE(opened, face);
         QCOMPARE(openedSize, 9.0);
         const store::FieldFormat& f = w->FieldFormats()[6];
-        QCOMPARE(f.fName, saved);
-        QCOMPARE(f.fSize, change == Change::SizeTo14 ? 14.0f : 9.0f);
-        QCOMPARE(f.fBold, change == Change::Bold);
+        QCOMPARE(f.font.family, saved);
+        QCOMPARE(f.font.size, change == Change::SizeTo14 ? 14.0f : 9.0f);
+        QCOMPARE(f.font.bold, change == Change::Bold);
     }
 
     void shortcutsClickTheirButtons_data() {

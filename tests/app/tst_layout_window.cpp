@@ -324,7 +324,7 @@ private slots:
         QVERIFY(std::abs(f.X - w->Placement()[15].field.left * mmPerTwip) < 1e-9 || !capture);
         if (capture) {
             QVERIFY(std::abs(f.W - w->Placement()[15].field.width * mmPerTwip) < 1e-9);
-            QCOMPARE(f.fSize, float(w->T(15)->font().pointSizeF()));
+            QCOMPARE(f.font.size, float(w->T(15)->font().pointSizeF()));
         } else {
             QCOMPARE(f.X, format15.X);
         }
@@ -368,7 +368,7 @@ private slots:
         // Fonts stop at 1 point.
         press(Qt::Key_Left, Qt::ControlModifier, 200);
         QCOMPARE(w->T(15)->font().pointSizeF(), 1.0);
-        QCOMPARE(w->FieldFormats()[15].fSize, 1.0f);
+        QCOMPARE(w->FieldFormats()[15].font.size, 1.0f);
     }
 
     void dateCaptionFollowsItsField() {
@@ -412,14 +412,14 @@ private slots:
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         QVERIFY(SelectedFields(*w).isEmpty());
-        const float size = w->FieldFormats()[8].fSize;
+        const float size = w->FieldFormats()[8].font.size;
         QFont font = w->T(8)->font();
         font.setPointSizeF(size + 5);
         w->T(8)->setFont(font);
         w->T(5)->setFocus();
         QCoreApplication::processEvents();
         SendKey(w->T(5), QEvent::KeyRelease, key, Qt::KeyboardModifiers(modifiers));
-        QCOMPARE(w->FieldFormats()[8].fSize, refreshed ? size + 5 : size);
+        QCOMPARE(w->FieldFormats()[8].font.size, refreshed ? size + 5 : size);
     }
 
     void editsReachSavedAndReloadedFormat() {
@@ -437,7 +437,7 @@ private slots:
         const double mmPerTwip = 85 / w->Arrangement()->pic.height;
         QVERIFY(std::abs(edited.X - original.X - 30 * mmPerTwip) < 0.5 * mmPerTwip);
         QVERIFY(std::abs(edited.H - original.H - 10 * mmPerTwip) < 0.5 * mmPerTwip);
-        QCOMPARE(edited.fSize, original.fSize + 1);
+        QCOMPARE(edited.font.size, original.font.size + 1);
 
         env.prompt.inputs.enqueue(QStringLiteral("右移"));
         QTest::mouseClick(w->Cm(3), Qt::LeftButton);
@@ -450,8 +450,8 @@ private slots:
         QCOMPARE(w->CurFormat()->text(), QStringLiteral("右移"));
         QVERIFY(std::abs(w->FieldFormats()[7].X - edited.X) < 1e-9);
         QVERIFY(std::abs(w->FieldFormats()[7].H - edited.H) < 1e-9);
-        QCOMPARE(w->FieldFormats()[7].fSize, edited.fSize);
-        QCOMPARE(w->T(7)->font().pointSizeF(), double(edited.fSize));
+        QCOMPARE(w->FieldFormats()[7].font.size, edited.font.size);
+        QCOMPARE(w->T(7)->font().pointSizeF(), double(edited.font.size));
         QVERIFY(std::abs(w->Placement()[7].field.left - edited.X / mmPerTwip) < 1e-6);
     }
 
@@ -502,7 +502,12 @@ private slots:
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
-        FontChoice choice{QStringLiteral("黑体"), 16, true, true, true, false, 0x0000FF};
+        const FieldFont choice{.family = QStringLiteral("黑体"),
+                               .size = 16,
+                               .bold = true,
+                               .italic = true,
+                               .underline = true,
+                               .color = 0x0000FF};
         env.prompt.fonts.enqueue(choice);
         WhenMenuOpen([](QMenu* menu) {
             menu->setActiveAction(menu->findChild<QAction*>(QStringLiteral("FontStyle")));
@@ -511,10 +516,10 @@ private slots:
         QTest::mousePress(w->T(6), Qt::RightButton, {}, QPoint(5, 5));
         QCOMPARE(env.prompt.lastFontPreset.family, QStringLiteral("宋体"));
         const store::FieldFormat& f = w->FieldFormats()[6];
-        QCOMPARE(f.fName, QStringLiteral("黑体"));
-        QCOMPARE(f.fSize, 16.0f);
-        QVERIFY(f.fBold && f.fItalic && f.fUnderline && !f.fStrikethru);
-        QCOMPARE(f.Color, 0x0000FF);
+        QCOMPARE(f.font.family, QStringLiteral("黑体"));
+        QCOMPARE(f.font.size, 16.0f);
+        QVERIFY(f.font.bold && f.font.italic && f.font.underline && !f.font.strikeout);
+        QCOMPARE(f.font.color, 0x0000FF);
         QCOMPARE(w->T(6)->palette().color(QPalette::Text), QColor(255, 0, 0));
     }
 
@@ -553,9 +558,12 @@ private slots:
         w->MenuField = 10;
         env.prompt.fonts.enqueue(std::nullopt);
         w->FontStyle_Click();
-        const FontChoice preset = env.prompt.lastFontPreset;
-        QCOMPARE(preset,
-                 (FontChoice{QStringLiteral("楷体"), 13, false, true, false, true, 0xFF8000}));
+        const FieldFont preset = env.prompt.lastFontPreset;
+        QCOMPARE(preset, (FieldFont{.family = QStringLiteral("楷体"),
+                                    .size = 13,
+                                    .italic = true,
+                                    .strikeout = true,
+                                    .color = 0xFF8000}));
         QCOMPARE(w->T(10)->font(), font);
         QCOMPARE(w->T(10)->palette().color(QPalette::Text), QColor(0, 128, 255));
     }

@@ -437,10 +437,10 @@ private slots:
                 const store::FieldFormat& b = loaded[i];
                 QVERIFY(std::abs(a.X - b.X) < 1e-9 && std::abs(a.Y - b.Y) < 1e-9);
                 QVERIFY(std::abs(a.W - b.W) < 1e-9 && std::abs(a.H - b.H) < 1e-9);
-                QCOMPARE(a.fName, b.fName);
-                QCOMPARE(a.fSize, b.fSize);
-                QCOMPARE(a.Color, b.Color);
-                QCOMPARE(a.fBold, b.fBold);
+                QCOMPARE(a.font.family, b.font.family);
+                QCOMPARE(a.font.size, b.font.size);
+                QCOMPARE(a.font.color, b.font.color);
+                QCOMPARE(a.font.bold, b.font.bold);
             }
         }
     }
@@ -450,10 +450,8 @@ private slots:
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         store::FieldFormat& f = w->FieldFormats()[8];
-        f.fName = QStringLiteral("黑体");
-        f.fSize = 12;
-        f.fBold = true;
-        f.Color = 0x0000FF;  // red in the low byte
+        f.font = FieldFont{
+            .family = QStringLiteral("黑体"), .size = 12, .bold = true, .color = 0x0000FF};
         w->ArrangeWindow();
         QCOMPARE(w->T(8)->font().family(), QStringLiteral("黑体"));
         QCOMPARE(w->T(8)->font().pointSizeF(), 12.0);

@@ -91,7 +91,7 @@ void TestPrintWindow::printsWhatTheScreenShows() {
                  qPrintable(QString::number(i)));
         QVERIFY2(qAbs(page.fields[i].width - expected.fields[i].width) < 1e-6,
                  qPrintable(QString::number(i)));
-        QCOMPARE(page.fields[i].fontName, expected.fields[i].fontName);
+        QCOMPARE(page.fields[i].font.family, expected.fields[i].font.family);
     }
     QCOMPARE(page.fields[12].caption, print::AmountCaption());
     QCOMPARE(page.fields[28].caption, print::AmountCaption());

@@ -1,7 +1,10 @@
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QtTest>
 
 #include "common/progress.h"
 #include "history/import.h"
+#include "store/database.h"
 #include "support/fake_workbook.h"
 #include "support/test_env.h"
 
@@ -88,6 +91,7 @@ private slots:
     void failures_data();
     void failures();
     void databaseFailureKeepsEarlierRowsAndNoPartOfTheFailingOne();
+    void lockedDatabaseIsToldAsLocked();
     void emptyRangeImportsNothing();
     void sampleShowsTopLeftOfSheet();
 };
@@ -276,6 +280,26 @@ void TestImport::databaseFailureKeepsEarlierRowsAndNoPartOfTheFailingOne() {
     QCOMPARE(grid.Text(5, 0), QString());
     QCOMPARE(env.prompt.Messages().size(), 1);
     QVERIFY(env.prompt.Messages().front().startsWith(QStringLiteral("数据库打开错误(")));
+}
+
+void TestImport::lockedDatabaseIsToldAsLocked() {
+    TestEnv env;
+    env.CreateDatabase();
+    const QString path = env.ctx.DatabasePath();
+    {
+        // Another program is writing: the file can still be read, but not written.
+        QSqlDatabase holder =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+        holder.setDatabaseName(path);
+        QVERIFY(holder.open());
+        QVERIFY(QSqlQuery(holder).exec(QStringLiteral("BEGIN IMMEDIATE")));
+        TextGrid grid = HistoryGrid();
+        QCOMPARE(ImportWorkbook(env.ctx, grid, Request(2, 3), FakeOpener(Book(2))), -1);
+        holder.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+    QCOMPARE(env.prompt.Messages(),
+             QStringList{store::FailureMessage(store::DbFailure::Locked, path)});
 }
 
 void TestImport::emptyRangeImportsNothing() {

@@ -419,11 +419,11 @@ void TestPage::fontsFollowFields() {
     env.CreateDatabase();
     store::VoucherSettings s = store::DesignSettings();
     store::FieldFormat& f = s.fieldFormats[7];
-    f.fName = QStringLiteral("黑体");
-    f.fSize = 12;
-    f.fBold = true;
-    f.fUnderline = true;
-    f.Color = 0x0000FF;
+    f.font = FieldFont{.family = QStringLiteral("黑体"),
+                       .size = 12,
+                       .bold = true,
+                       .underline = true,
+                       .color = 0x0000FF};
     FieldTexts texts;
     texts[7] = QStringLiteral("工商银行");
     texts[8] = QStringLiteral("x");
@@ -431,11 +431,10 @@ void TestPage::fontsFollowFields() {
     PrintVoucher(env.ctx, BuildVoucherPage(s, texts, kPicHeight), rec);
     const auto* run = RunOf(rec, u"工"_s);
     QVERIFY(run);
-    const PrinterFont expected{QStringLiteral("黑体"), 12, true, false, true, false, 0x0000FF};
-    QCOMPARE(run->font, expected);
+    QCOMPARE(run->font, f.font);
     // The next character stands one 12 pt CJK width further.
     QVERIFY(Near(RunOf(rec, u"商"_s)->x, run->x + 240));
-    QCOMPARE(RunOf(rec, u"x"_s)->font.name, QStringLiteral("宋体"));
+    QCOMPARE(RunOf(rec, u"x"_s)->font.family, QStringLiteral("宋体"));
 }
 
 void TestPage::printerFailures_data() {

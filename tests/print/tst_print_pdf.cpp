@@ -178,8 +178,8 @@ void TestPrintPdf::voucherOnPdf() {
     s.CHK[1] = stubShown ? 1 : 0;
     s.CHK[2] = centred ? 1 : 0;
     s.OP = {!landscape, landscape};
-    s.fieldFormats[11].fName = u"黑体"_s;
-    s.fieldFormats[11].fSize = 12;
+    s.fieldFormats[11].font.family = u"黑体"_s;
+    s.fieldFormats[11].font.size = 12;
     const FieldTexts texts = FilledVoucher();
     const VoucherPage page = BuildVoucherPage(s, texts, kPicHeight);
 
@@ -337,9 +337,9 @@ void TestPrintPdf::onlySimplifiedChineseFaces() {
     TestEnv env;
     env.CreateDatabase();
     store::VoucherSettings s = store::DesignSettings();
-    s.fieldFormats[5].fName = u"Sans Serif"_s;
-    s.fieldFormats[8].fName = u"DejaVu Serif"_s;
-    s.fieldFormats[11].fName = u"黑体"_s;
+    s.fieldFormats[5].font.family = u"Sans Serif"_s;
+    s.fieldFormats[8].font.family = u"DejaVu Serif"_s;
+    s.fieldFormats[11].font.family = u"黑体"_s;
     const FieldTexts texts = FilledVoucher();
     const QString pdf = out_.filePath(u"faces.pdf"_s);
     QtPrinter printer;

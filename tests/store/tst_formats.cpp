@@ -25,13 +25,13 @@ VoucherSettings Edited() {
         f.Y = i * 0.5 + 0.125;
         f.W = 10 + i;
         f.H = 4.75;
-        f.Color = 0x0000FF * (i % 2) + 0x123400;
-        f.fName = i % 3 ? QStringLiteral("黑体") : QStringLiteral("楷体_GB2312");
-        f.fSize = 9 + i / 4.0f;
-        f.fBold = i % 2;
-        f.fItalic = i % 3 == 0;
-        f.fUnderline = i % 5 == 0;
-        f.fStrikethru = i % 7 == 0;
+        f.font = FieldFont{.family = i % 3 ? QStringLiteral("黑体") : QStringLiteral("楷体_GB2312"),
+                           .size = 9 + i / 4.0f,
+                           .bold = i % 2 == 1,
+                           .italic = i % 3 == 0,
+                           .underline = i % 5 == 0,
+                           .strikeout = i % 7 == 0,
+                           .color = 0x0000FF * (i % 2) + 0x123400};
     }
     return s;
 }
@@ -162,13 +162,13 @@ void TestFormats::loadingSkipsEmptyColumns() {
         test::Exec(env.ctx, QStringLiteral("UPDATE 参数 SET fName=NULL, fSize=NULL WHERE Ctl=7")));
     QVERIFY(test::Exec(env.ctx, QStringLiteral("DELETE FROM 参数 WHERE Ctl=8")));
     VoucherSettings s;
-    s.fieldFormats[7].fName = QStringLiteral("黑体");
-    s.fieldFormats[7].fSize = 14;
+    s.fieldFormats[7].font.family = QStringLiteral("黑体");
+    s.fieldFormats[7].font.size = 14;
     s.fieldFormats[8].X = 123;
     QString name = DefaultFormatName();
     LoadFormat(env.ctx, name, s, NoChooser());
-    QCOMPARE(s.fieldFormats[7].fName, QStringLiteral("黑体"));
-    QCOMPARE(s.fieldFormats[7].fSize, 14.0f);
+    QCOMPARE(s.fieldFormats[7].font.family, QStringLiteral("黑体"));
+    QCOMPARE(s.fieldFormats[7].font.size, 14.0f);
     QCOMPARE(s.fieldFormats[7].X, DesignFieldFormats()[7].X);
     QCOMPARE(s.fieldFormats[8].X, 123.0);  // no row: entry kept
 }

@@ -16,8 +16,8 @@ bool RecordingPrinter::SetOrientation(print::Orientation o) {
     return true;
 }
 
-bool RecordingPrinter::SetFont(const print::PrinterFont& f) {
-    calls << QStringLiteral("font ") + f.name + u' ' + QString::number(f.size);
+bool RecordingPrinter::SetFont(const FieldFont& f) {
+    calls << QStringLiteral("font ") + f.family + u' ' + QString::number(f.size);
     font = f;
     return true;
 }

@@ -18,7 +18,7 @@ public:
         QString text;
         double x = 0;
         double y = 0;
-        print::PrinterFont font;
+        FieldFont font;
     };
     struct Box {
         double x1, y1, x2, y2;
@@ -31,7 +31,7 @@ public:
 
     bool SetPaper(print::Paper paper) override;
     bool SetOrientation(print::Orientation orientation) override;
-    bool SetFont(const print::PrinterFont& font) override;
+    bool SetFont(const FieldFont& font) override;
     double TextWidth(const QString& text) override;
     double TextHeight(const QString& text) override;
     bool FilledBox(double x1, double y1, double x2, double y2) override;
@@ -53,7 +53,7 @@ public:
     QList<Box> boxes;
     print::Paper paper = print::Paper::A4;
     print::Orientation orientation = print::Orientation::Portrait;
-    print::PrinterFont font;
+    FieldFont font;
     int endDocs = 0;
     int aborts = 0;
     QList<int> pageStarts;  // runs.size() at every new page

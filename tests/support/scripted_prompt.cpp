@@ -25,7 +25,7 @@ std::optional<QString> ScriptedPrompt::InputText(const QString& prompt, const QS
     return inputs.dequeue();
 }
 
-std::optional<FontChoice> ScriptedPrompt::ChooseFont(const FontChoice& preset) {
+std::optional<FieldFont> ScriptedPrompt::ChooseFont(const FieldFont& preset) {
     shown.append({QStringLiteral("font"), preset.family, {}, {}});
     lastFontPreset = preset;
     if (fonts.isEmpty()) {

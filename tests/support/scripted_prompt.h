@@ -21,7 +21,7 @@ public:
 
     QQueue<bool> yesNo;
     QQueue<std::optional<QString>> inputs;
-    QQueue<std::optional<FontChoice>> fonts;
+    QQueue<std::optional<FieldFont>> fonts;
     QQueue<QString> files;
     QQueue<bool> printers;
 
@@ -32,7 +32,7 @@ public:
     bool AskYesNo(const QString& text, const QString& title = {}) override;
     std::optional<QString> InputText(const QString& prompt, const QString& title,
                                      const QString& defaultText) override;
-    std::optional<FontChoice> ChooseFont(const FontChoice& preset) override;
+    std::optional<FieldFont> ChooseFont(const FieldFont& preset) override;
     QString OpenFileName(const QString& title, const QString& filter) override;
     QString SaveFileName(const QString& title, const QString& filter,
                          const QString& suggested) override;
@@ -47,7 +47,7 @@ public:
         unexpected.clear();
     }
 
-    FontChoice lastFontPreset;
+    FieldFont lastFontPreset;
 };
 
 }  // namespace tf::test
