@@ -30,9 +30,12 @@ struct Input {
     uint8_t Next() { return at < size ? data[at++] : 0; }
 };
 
-void Check(bool ok, const char* what, int row, int col) {
-    if (ok) return;
-    std::fprintf(stderr, "round trip: %s at (%d, %d)\n", what, row, col);
+void Fail(const QString& path, const char* what, int row, int col, const QString& expected = {},
+          const QString& got = {}) {
+    std::fprintf(stderr, "round trip %s: %s at (%d, %d)\n expected: %s\n got:      %s\n",
+                 qPrintable(path), what, row, col,
+                 expected.toUtf8().toPercentEncoding().constData(),
+                 got.toUtf8().toPercentEncoding().constData());
     abort();
 }
 
@@ -49,14 +52,14 @@ void RoundTrip(const QString& path, const std::vector<std::vector<QString>>& gri
             if (!grid[r][c].isNull()) writer->WriteText(int(r) + 1, int(c) + 1, grid[r][c]);
     writer->Save();
     auto reader = OpenWorkbook(path);
-    Check(reader->SheetNames().size() == 1, "sheet count", 0, 0);
+    if (reader->SheetNames().size() != 1) Fail(path, "sheet count", 0, 0);
     reader->SelectSheet(reader->SheetNames().first());
     for (int r = 1; r <= int(grid.size()) + 2; ++r) {
         for (int c = 1; c <= 10; ++c) {
             const bool inside = r <= int(grid.size()) && c <= int(grid[r - 1].size());
             const QString expected = inside ? grid[r - 1][c - 1] : QString();
-            Check(reader->CellText(r, c) == (expected.isNull() ? QString() : expected), "text", r,
-                  c);
+            const QString got = reader->CellText(r, c);
+            if (got != expected) Fail(path, "text", r, c, expected, got);
         }
     }
 }

@@ -17,8 +17,11 @@ std::unique_ptr<WorkbookReader> OpenXlsx(const QString& path);
 std::unique_ptr<WorkbookWriter> CreateXls(const QString& path);
 std::unique_ptr<WorkbookWriter> CreateXlsx(const QString& path);
 
-// Whether the records of an .xls file stay within the limits FreeXL relies on without checking.
-bool XlsRecordsLookSane(const QString& path);
+// Checks that the records of an .xls file's workbook stream stay within the limits FreeXL
+// relies on without checking, and writes that stream into a new compound file at `copy`.
+// False when the file is no workbook or its records say more than they hold, or the copy
+// cannot be written.
+bool CopyCheckedXls(const QString& path, const QString& copy);
 
 // A number as a cell shows it: whole numbers of up to 15 digits as plain digits, every other
 // value in the shortest decimal form that reads back to the same double.

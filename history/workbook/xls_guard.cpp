@@ -1,12 +1,17 @@
 // A check of an .xls file's records before FreeXL parses it. FreeXL trusts lengths and counts
 // it reads: a sheet's DIMENSIONS size its cell table, and a shared string's length is copied
 // from its buffer unchecked (a crafted length reads past the end of the heap block). Files
-// whose records say more than they hold are refused here instead.
+// whose records say more than they hold are refused here instead. FreeXL reads the checked
+// bytes themselves from a fresh compound file: its own reading of a damaged file's sector
+// chains may assemble a different stream from the one that was checked.
 
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-memory.h>
 #include <gsf/gsf-input-stdio.h>
 #include <gsf/gsf-input.h>
+#include <gsf/gsf-outfile-msole.h>
+#include <gsf/gsf-output-stdio.h>
 
 #include <QFile>
 #include <algorithm>
@@ -116,19 +121,66 @@ bool Dimensions(const std::vector<guint8>& d, bool biff8, gsf_off_t streamSize) 
            cells <= std::max<qint64>(4 * 1024 * 1024, streamSize / 2);
 }
 
+// Records that place one cell (row and column in their first four bytes) or a run of cells in
+// a row (MULRK, MULBLANK: the last column in their last two bytes).
+bool IsCellRecord(unsigned type) {
+    switch (type) {
+        case 0x0006:  // FORMULA
+        case 0x00D6:  // RSTRING
+        case 0x00FD:  // LABELSST
+        case 0x0201:  // BLANK
+        case 0x0203:  // NUMBER
+        case 0x0204:  // LABEL
+        case 0x0205:  // BOOLERR
+        case 0x027E:  // RK
+        case 0x00BD:  // MULRK
+        case 0x00BE:  // MULBLANK
+            return true;
+        default:
+            return false;
+    }
+}
+
+// FreeXL also sizes a sheet's cell table by the cells it meets: every cell must lie within
+// the format's 65536 rows and 256 columns, and the rectangle up to the farthest cell of a
+// sheet within the same limit as DIMENSIONS.
+class CellExtent {
+public:
+    explicit CellExtent(gsf_off_t streamSize) : streamSize_(streamSize) {}
+    void NewSheet() { rows_ = cols_ = 0; }
+    bool Add(unsigned type, const std::vector<guint8>& d) {
+        if (d.size() < 4 || ((type == 0x00BD || type == 0x00BE) && d.size() < 6)) return false;
+        auto u16 = [&](size_t at) { return unsigned(d[at] | d[at + 1] << 8); };
+        const unsigned row = u16(0);
+        const unsigned lastCol = (type == 0x00BD || type == 0x00BE) ? u16(d.size() - 2) : u16(2);
+        if (lastCol >= 256 || lastCol < u16(2)) return false;
+        rows_ = std::max(rows_, qint64(row) + 1);
+        cols_ = std::max(cols_, qint64(lastCol) + 1);
+        return rows_ * cols_ <= std::max<qint64>(4 * 1024 * 1024, streamSize_ / 2);
+    }
+
+private:
+    gsf_off_t streamSize_;
+    qint64 rows_ = 0;
+    qint64 cols_ = 0;
+};
+
 bool StreamLooksSane(GsfInput* stream) {
     std::vector<std::vector<guint8>> sst;
     bool inSst = false;
     bool biff8 = true;
     bool seenBof = false;
+    CellExtent extent(gsf_input_size(stream));
     while (gsf_input_remaining(stream) >= 4) {
         guint8 header[4];
         if (!gsf_input_read(stream, 4, header)) return false;
         const unsigned type = header[0] | header[1] << 8;
         const unsigned length = header[2] | header[3] << 8;
         if (length > 8224 || length > gsf_input_remaining(stream)) return false;
+        if (type == kBof) extent.NewSheet();
+        const bool cell = IsCellRecord(type);
         const bool keep = type == kDimensions || type == kSst || (inSst && type == kContinue) ||
-                          (type == kBof && !seenBof);
+                          (type == kBof && !seenBof) || cell;
         if (inSst && type != kContinue) {
             if (!SstReader(sst).Valid()) return false;
             inSst = false;
@@ -144,6 +196,7 @@ bool StreamLooksSane(GsfInput* stream) {
             biff8 = data.size() < 2 || (data[0] | data[1] << 8) == 0x0600;
         }
         if (type == kDimensions && !Dimensions(data, biff8, gsf_input_size(stream))) return false;
+        if (cell && !extent.Add(type, data)) return false;
         if (type == kSst) {
             if (!sst.empty()) return false;  // one table per workbook
             inSst = true;
@@ -155,26 +208,52 @@ bool StreamLooksSane(GsfInput* stream) {
 
 }  // namespace
 
-bool XlsRecordsLookSane(const QString& path) {
+bool CopyCheckedXls(const QString& path, const QString& copy) {
     // libgsf describes every fault of a damaged compound file on stderr; the caller gets the
     // one error that matters instead.
     static const guint quiet = g_log_set_handler(
-        "libgsf:msole", G_LOG_LEVEL_WARNING,
+        "libgsf:msole", GLogLevelFlags(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL),
         [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
     Q_UNUSED(quiet);
     GsfInput* file = gsf_input_stdio_new(QFile::encodeName(path).constData(), nullptr);
     if (!file) return false;
     GsfInfile* ole = gsf_infile_msole_new(file, nullptr);
     GsfInput* stream = nullptr;
+    const char* name = "Workbook";
     if (ole) {
-        stream = gsf_infile_child_by_name(ole, "Workbook");
-        if (!stream) stream = gsf_infile_child_by_name(ole, "Book");
+        stream = gsf_infile_child_by_name(ole, name);
+        if (!stream) stream = gsf_infile_child_by_name(ole, name = "Book");
     }
-    const bool sane = stream && StreamLooksSane(stream);
+    std::vector<guint8> bytes;
+    bool ok = false;
+    if (stream && gsf_input_size(stream) <= gsf_input_size(file)) {
+        bytes.resize(size_t(gsf_input_size(stream)));
+        ok = bytes.empty() || gsf_input_read(stream, bytes.size(), bytes.data());
+    }
     if (stream) g_object_unref(stream);
     if (ole) g_object_unref(ole);
     g_object_unref(file);
-    return sane;
+    if (!ok) return false;
+
+    GsfInput* checked = gsf_input_memory_new(bytes.data(), gsf_off_t(bytes.size()), FALSE);
+    ok = StreamLooksSane(checked);
+    g_object_unref(checked);
+    if (!ok) return false;
+
+    // A stream under 4096 bytes is padded with zeros after its records, as the writer does,
+    // so it lies in the file's regular sectors.
+    if (bytes.size() < 4096) bytes.resize(4096, 0);
+    GsfOutput* sink = gsf_output_stdio_new(QFile::encodeName(copy).constData(), nullptr);
+    GsfOutfile* out = sink ? gsf_outfile_msole_new(sink) : nullptr;
+    GsfOutput* child = out ? gsf_outfile_new_child(out, name, FALSE) : nullptr;
+    ok = child && gsf_output_write(child, bytes.size(), bytes.data());
+    if (child) ok = gsf_output_close(child) && ok;
+    if (out) ok = gsf_output_close(reinterpret_cast<GsfOutput*>(out)) && ok;
+    if (sink && !gsf_output_is_closed(sink)) ok = gsf_output_close(sink) && ok;
+    if (child) g_object_unref(child);
+    if (out) g_object_unref(out);
+    if (sink) g_object_unref(sink);
+    return ok;
 }
 
 }  // namespace tf::workbook::detail

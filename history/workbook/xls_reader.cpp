@@ -6,8 +6,10 @@
 
 #include <freexl.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include "history/workbook/workbook_impl.h"
 
@@ -114,10 +116,15 @@ std::unique_ptr<WorkbookReader> OpenXls(const QString& path) {
     const QFileInfo info(path);
     if (info.size() > kMaxFileSize)
         throw WorkbookError(kNotWorkbook, QStringLiteral("%1 is too large").arg(path));
-    if (!XlsRecordsLookSane(path))
+    // FreeXL reads a checked copy, which it keeps open; the name goes when the copy is read.
+    QTemporaryDir scratch(QDir::tempPath() + QStringLiteral("/tallyform-xls-XXXXXX"));
+    const QString copy = scratch.filePath(QStringLiteral("checked.xls"));
+    if (!scratch.isValid())
+        throw WorkbookError(kCannotOpen, QStringLiteral("no scratch folder for %1").arg(path));
+    if (!CopyCheckedXls(path, copy))
         throw WorkbookError(kNotWorkbook, QStringLiteral("%1 is not a workbook").arg(path));
     const void* handle = nullptr;
-    const int rc = freexl_open(QFile::encodeName(path).constData(), &handle);
+    const int rc = freexl_open(QFile::encodeName(copy).constData(), &handle);
     if (rc != FREEXL_OK || !handle) {
         if (handle) freexl_close(handle);
         if (rc == FREEXL_FILE_NOT_FOUND)

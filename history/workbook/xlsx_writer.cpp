@@ -42,11 +42,16 @@ bool IsCompleteZip(const QString& path) {
 
 // libxlsxwriter writes control characters as _xHHHH_ but leaves a literal text of that form
 // as it is, which every reader would then turn into one character: escape its "_" as _x005F_.
+// "_xHHHH" before a control character needs the same, since the library's escape of that
+// character supplies the closing "_".
 QString EscapeLiteral(const QString& text) {
     if (!text.contains(u"_x")) return text;
     QString out;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        if (IsXmlEscapeAt(text, i)) out.append(u"_x005F");
+        const bool controlFollows = i + 6 < text.size() && text[i + 6].unicode() < 0x20;
+        if (IsXmlEscapeAt(text, i) ||
+            (controlFollows && IsXmlEscapeAt(QString(text.mid(i, 6) + u'_'), 0)))
+            out.append(u"_x005F");
         out.append(text[i]);
     }
     return out;
