@@ -5,10 +5,10 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QtTest>
 
 #include "history/export.h"
+#include "support/python_tool.h"
 #include "support/test_env.h"
 
 using namespace tf;
@@ -45,13 +45,8 @@ TextGrid History(const QList<QStringList>& records) {
 }
 
 QJsonObject Dump(const QString& path) {
-    QProcess python;
-    python.start(QStringLiteral(TALLYFORM_PYTHON), {QStringLiteral(TALLYFORM_DUMP_WORKBOOK), path});
-    if (!python.waitForFinished(60000) || python.exitCode() != 0) {
-        qWarning("%s", python.readAllStandardError().constData());
-        return {};
-    }
-    return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+    const auto json = test::RunPython({QStringLiteral(TALLYFORM_DUMP_WORKBOOK), path});
+    return json ? QJsonDocument::fromJson(*json).object() : QJsonObject();
 }
 
 }  // namespace

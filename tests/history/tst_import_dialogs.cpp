@@ -1,6 +1,5 @@
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTableView>
 #include <QtTest>
@@ -11,6 +10,7 @@
 #include "history/old_rec.h"
 #include "print/printer.h"
 #include "support/fake_workbook.h"
+#include "support/python_tool.h"
 #include "support/recording_printer.h"
 #include "support/test_env.h"
 #include "support/window_support.h"
@@ -212,12 +212,8 @@ void TestImportDialogs::cancelledColumnDialogChoosesNothing() {
 
 void TestImportDialogs::importedRowPrintsAgainFromTheHistoryWindow() {
     TestEnv env;
-    QProcess python;
-    python.start(
-        QStringLiteral(TALLYFORM_PYTHON),
-        {QStringLiteral(TALLYFORM_IMPORT_TEST_DIR "/make_import_fixtures.py"), env.dir.path()});
-    QVERIFY(python.waitForFinished(120000));
-    QCOMPARE(python.exitCode(), 0);
+    QVERIFY(test::RunPython(
+        {QStringLiteral(TALLYFORM_IMPORT_TEST_DIR "/make_import_fixtures.py"), env.dir.path()}));
     test::RecordingPrinter printer;
     auto w = test::OpenMainWindow(env);
     QVERIFY(w);

@@ -1,7 +1,6 @@
 // The import on workbooks written by independent tools: xlwt for .xls, openpyxl for .xlsx.
 
 #include <QFile>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QtTest>
 
@@ -9,6 +8,7 @@
 #include "history/history_records.h"
 #include "history/import.h"
 #include "store/records.h"
+#include "support/python_tool.h"
 #include "support/test_env.h"
 
 using namespace Qt::StringLiterals;
@@ -57,12 +57,8 @@ private:
 };
 
 void TestImportFiles::initTestCase() {
-    QProcess python;
-    python.start(
-        QStringLiteral(TALLYFORM_PYTHON),
-        {QStringLiteral(TALLYFORM_IMPORT_TEST_DIR "/make_import_fixtures.py"), fixtures_.path()});
-    QVERIFY(python.waitForFinished(120000));
-    QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+    QVERIFY(test::RunPython(
+        {QStringLiteral(TALLYFORM_IMPORT_TEST_DIR "/make_import_fixtures.py"), fixtures_.path()}));
     QFile text(fixtures_.filePath(u"text.xls"_s));
     QVERIFY(text.open(QIODevice::WriteOnly));
     text.write("序号,收款人\n1,张三\n");

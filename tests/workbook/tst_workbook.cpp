@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
@@ -14,8 +13,10 @@
 #include <optional>
 
 #include "history/workbook/workbook.h"
+#include "support/python_tool.h"
 
 using namespace tf::workbook;
+using tf::test::RunPython;
 
 using Action = std::function<void()>;
 Q_DECLARE_METATYPE(Action)
@@ -25,18 +26,6 @@ namespace {
 const QString kScripts = QStringLiteral(TALLYFORM_WORKBOOK_TEST_DIR);
 // Inputs the fuzzers found, kept with their corpora.
 const QString kCorpus = QStringLiteral(TALLYFORM_WORKBOOK_TEST_DIR "/../../fuzz/corpus");
-
-// The script's output, or nullopt when it failed (its errors are shown).
-std::optional<QByteArray> RunPython(const QStringList& arguments) {
-    QProcess python;
-    python.start(QStringLiteral(TALLYFORM_PYTHON), arguments);
-    if (!python.waitForFinished(120000) || python.exitStatus() != QProcess::NormalExit ||
-        python.exitCode() != 0) {
-        qWarning("%s", python.readAllStandardError().constData());
-        return std::nullopt;
-    }
-    return python.readAllStandardOutput();
-}
 
 int ErrorOf(const Action& action) {
     try {
