@@ -165,6 +165,36 @@ private:
     qint64 cols_ = 0;
 };
 
+// A record whose text announces more characters than the record holds: FreeXL copies the
+// announced length out of its record buffer (FORMAT, LABEL, RSTRING and STRING in BIFF8 count
+// characters in 16 bits, so the copy can run far past the buffer's end).
+bool TextFits(unsigned type, const std::vector<guint8>& d, bool biff8) {
+    size_t countAt = 0, charsAt = 0;
+    bool wide = false;  // a 16-bit count
+    switch (type) {
+        case 0x041E:  // FORMAT
+            countAt = 2, charsAt = biff8 ? 5 : 3, wide = biff8;
+            break;
+        case 0x0204:  // LABEL
+        case 0x00D6:  // RSTRING
+            countAt = 6, charsAt = biff8 ? 9 : 8, wide = true;
+            break;
+        case 0x0207:  // STRING
+            countAt = 0, charsAt = biff8 ? 3 : 2, wide = true;
+            break;
+        default:
+            return true;
+    }
+    if (d.size() < charsAt) return false;
+    const size_t chars = wide ? size_t(d[countAt] | d[countAt + 1] << 8) : d[countAt];
+    const size_t width = biff8 && (d[charsAt - 1] & 0x01) ? 2 : 1;
+    return charsAt + chars * width <= d.size();
+}
+
+bool IsTextRecord(unsigned type) {
+    return type == 0x041E || type == 0x0204 || type == 0x00D6 || type == 0x0207;
+}
+
 bool StreamLooksSane(GsfInput* stream) {
     std::vector<std::vector<guint8>> sst;
     bool inSst = false;
@@ -180,7 +210,7 @@ bool StreamLooksSane(GsfInput* stream) {
         if (type == kBof) extent.NewSheet();
         const bool cell = IsCellRecord(type);
         const bool keep = type == kDimensions || type == kSst || (inSst && type == kContinue) ||
-                          (type == kBof && !seenBof) || cell;
+                          (type == kBof && !seenBof) || cell || IsTextRecord(type);
         if (inSst && type != kContinue) {
             if (!SstReader(sst).Valid()) return false;
             inSst = false;
@@ -197,6 +227,7 @@ bool StreamLooksSane(GsfInput* stream) {
         }
         if (type == kDimensions && !Dimensions(data, biff8, gsf_input_size(stream))) return false;
         if (cell && !extent.Add(type, data)) return false;
+        if (!TextFits(type, data, biff8)) return false;
         if (type == kSst) {
             if (!sst.empty()) return false;  // one table per workbook
             inSst = true;
