@@ -1,7 +1,9 @@
 // Fuzz target: a grid of texts made from the input (Chinese, digits, long account numbers,
 // blanks, control characters, escape-like runs) and formatted ranges, written by both writers
-// and read back by both readers: every text must come back unchanged, every other cell empty.
+// and read back by both readers: every text must come back unchanged, every other cell empty,
+// and no file may be left open.
 
+#include <QDir>
 #include <cstdio>
 #include <vector>
 
@@ -37,6 +39,13 @@ void Fail(const QString& path, const char* what, int row, int col, const QString
                  expected.toUtf8().toPercentEncoding().constData(),
                  got.toUtf8().toPercentEncoding().constData());
     abort();
+}
+
+// The number of files the process holds open.
+qsizetype OpenFiles() {
+    return QDir(QStringLiteral("/proc/self/fd"))
+        .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+        .size();
 }
 
 void RoundTrip(const QString& path, const std::vector<std::vector<QString>>& grid,
@@ -84,7 +93,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     const auto& folder = tf::fuzz::Folder();
-    RoundTrip(folder.filePath(QStringLiteral("roundtrip.xls")), grid, ranges);
-    RoundTrip(folder.filePath(QStringLiteral("roundtrip.xlsx")), grid, ranges);
+    const qsizetype openFiles = OpenFiles();
+    for (const QString& name :
+         {QStringLiteral("roundtrip.xls"), QStringLiteral("roundtrip.xlsx")}) {
+        RoundTrip(folder.filePath(name), grid, ranges);
+        if (OpenFiles() != openFiles) Fail(name, "a file left open", 0, 0);
+    }
     return 0;
 }

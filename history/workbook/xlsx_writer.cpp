@@ -71,7 +71,9 @@ public:
     }
 
     ~XlsxWriter() override {
-        if (workbook_) lxw_workbook_free(workbook_);
+        if (!workbook_) return;
+        CloseRowFile();  // lxw_workbook_free leaves it open
+        lxw_workbook_free(workbook_);
     }
 
     void SetColumnWidth(int col, double characters) override {
@@ -115,6 +117,9 @@ public:
         FILE* rows = sheet_->optimize_tmpfile;
         const bool rowsOk = !rows || (std::fflush(rows) == 0 && !std::ferror(rows));
         if (!rowsOk) ThrowCannotWrite(path_, QStringLiteral("the rows could not be stored"));
+        // A sheet without a single cell never reads its row file back, and libxlsxwriter then
+        // leaves it open: one file handle lost per empty workbook.
+        if (sheet_->dim_rowmin == LXW_ROW_MAX) CloseRowFile();
         const lxw_error error = workbook_close(workbook_);
         workbook_ = nullptr;
         sheet_ = nullptr;
@@ -125,6 +130,12 @@ public:
     }
 
 private:
+    void CloseRowFile() {
+        if (!sheet_ || !sheet_->optimize_tmpfile) return;
+        std::fclose(sheet_->optimize_tmpfile);
+        sheet_->optimize_tmpfile = nullptr;
+    }
+
     CellRange Checked(const CellRange& range) const {
         CellRange r;
         if (!NormalisedRange(kFormat, range, &r))

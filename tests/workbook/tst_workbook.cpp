@@ -291,6 +291,38 @@ private slots:
         QCOMPARE(old.readAll(), QByteArray("old workbook"));
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{name});
     }
+
+    // Writing a workbook, saved or abandoned, with or without cells, leaves no file open.
+    void writersCloseEveryFile_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("cells");
+        QTest::addColumn<bool>("save");
+        for (const QString& name : {u"open.xls"_qs, u"open.xlsx"_qs}) {
+            const QString n = name.section(u'.', 1);
+            QTest::addRow("%s, empty, saved", qPrintable(n)) << name << false << true;
+            QTest::addRow("%s, cells, saved", qPrintable(n)) << name << true << true;
+            QTest::addRow("%s, empty, abandoned", qPrintable(n)) << name << false << false;
+            QTest::addRow("%s, cells, abandoned", qPrintable(n)) << name << true << false;
+        }
+    }
+    void writersCloseEveryFile() {
+        QFETCH(QString, name);
+        QFETCH(bool, cells);
+        QFETCH(bool, save);
+        const auto openFiles = [] {
+            return QDir(u"/proc/self/fd"_qs).entryList(QDir::AllEntries | QDir::System).size();
+        };
+        const qsizetype before = openFiles();
+        for (int i = 0; i < 3; ++i) {
+            auto writer = CreateWorkbook(Path(name));
+            if (cells) {
+                writer->Borders({1, 1, 2, 2}, 2);
+                writer->WriteText(1, 1, u"账号"_qs);
+            }
+            if (save) writer->Save();
+        }
+        QCOMPARE(openFiles(), before);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestWorkbook)
