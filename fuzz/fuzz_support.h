@@ -21,6 +21,14 @@ inline const QTemporaryDir& Folder() {
     return dir;
 }
 
+// The number of files the process holds open: a target checks that every run gives back
+// what it opened.
+inline qsizetype OpenFiles() {
+    return QDir(QStringLiteral("/proc/self/fd"))
+        .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+        .size();
+}
+
 inline QString InputFile(const uint8_t* data, size_t size, const QString& name) {
     const QString path = Folder().filePath(name);
     QFile file(path);

@@ -5,10 +5,9 @@
 
 namespace tf::fuzz {
 
-// Opens the bytes as a workbook of the given name, lists its sheets and reads the cells of
-// each: every outcome is a text or one of the typed errors, never a crash.
-inline void ReadEverything(const uint8_t* data, size_t size, const QString& name) {
-    const QString path = InputFile(data, size, name);
+// Lists the workbook's sheets and reads the cells of each: every outcome is a text or one of
+// the typed errors, never a crash.
+inline void ReadCells(const QString& path) {
     try {
         auto reader = workbook::OpenWorkbook(path);
         for (const QString& sheet : reader->SheetNames()) {
@@ -27,6 +26,14 @@ inline void ReadEverything(const uint8_t* data, size_t size, const QString& name
             n != workbook::kNoSuchSheet)
             abort();
     }
+}
+
+// Opens the bytes as a workbook of the given name and reads it; no file may be left open.
+inline void ReadEverything(const uint8_t* data, size_t size, const QString& name) {
+    const QString path = InputFile(data, size, name);
+    const qsizetype openFiles = OpenFiles();
+    ReadCells(path);
+    if (OpenFiles() != openFiles) abort();
 }
 
 }  // namespace tf::fuzz

@@ -3,7 +3,6 @@
 // and read back by both readers: every text must come back unchanged, every other cell empty,
 // and no file may be left open.
 
-#include <QDir>
 #include <cstdio>
 #include <vector>
 
@@ -39,13 +38,6 @@ void Fail(const QString& path, const char* what, int row, int col, const QString
                  expected.toUtf8().toPercentEncoding().constData(),
                  got.toUtf8().toPercentEncoding().constData());
     abort();
-}
-
-// The number of files the process holds open.
-qsizetype OpenFiles() {
-    return QDir(QStringLiteral("/proc/self/fd"))
-        .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
-        .size();
 }
 
 void RoundTrip(const QString& path, const std::vector<std::vector<QString>>& grid,
@@ -93,11 +85,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     const auto& folder = tf::fuzz::Folder();
-    const qsizetype openFiles = OpenFiles();
+    const qsizetype openFiles = tf::fuzz::OpenFiles();
     for (const QString& name :
          {QStringLiteral("roundtrip.xls"), QStringLiteral("roundtrip.xlsx")}) {
         RoundTrip(folder.filePath(name), grid, ranges);
-        if (OpenFiles() != openFiles) Fail(name, "a file left open", 0, 0);
+        if (tf::fuzz::OpenFiles() != openFiles) Fail(name, "a file left open", 0, 0);
     }
     return 0;
 }
