@@ -7,34 +7,39 @@
 
 namespace tf::history {
 
-void FitColumns(TextGrid& grid, int firstRow, const TextWidth& width) {
+double FittedWidth(const TextGrid& grid, int col, int firstRow, const TextWidth& width) {
+    if (col < grid.FixedCols() - 1) return 0;
     const int start = grid.Rows() > grid.FixedRows() ? firstRow : 0;
-    const int numbering = grid.FixedCols() - 1;
-    const double half = grid.Width() / 2;
-    double total = 0;
-    for (int c = 0; c < grid.Cols(); ++c) {
-        double w = 0;
-        if (c >= numbering) {
-            for (int r = start; r < grid.Rows(); ++r) {
-                const QString& text = grid.Text(r, c);
-                if (text.isEmpty()) continue;  // measures nothing
-                w = std::max(w, width(text));
-            }
-            // A column with texts is wide enough for its header too.
-            if (w != 0 && grid.FixedRows() > 0)
-                w = std::max(w, width(grid.Text(grid.FixedRows() - 1, c)));
-            w = w != 0 ? w + 100 : 50;
-            if (w > half) w = half;
-        }
-        w = std::round(w);
-        grid.SetColWidth(c, w);
-        total += w;
+    double w = 0;
+    for (int r = start; r < grid.Rows(); ++r) {
+        const QString& text = grid.Text(r, col);
+        if (text.isEmpty()) continue;  // measures nothing
+        w = std::max(w, width(text));
     }
+    // A column with texts is wide enough for its header too.
+    if (w != 0 && grid.FixedRows() > 0)
+        w = std::max(w, width(grid.Text(grid.FixedRows() - 1, col)));
+    return w != 0 ? w + 100 : 50;
+}
+
+void FillLastColumn(TextGrid& grid) {
+    double total = 0;
+    for (int c = 0; c < grid.Cols(); ++c) total += grid.ColWidth(c);
     const double room = grid.Width() - 400;
     if (grid.Cols() > 0 && room > total) {
         const int last = grid.Cols() - 1;
         grid.SetColWidth(last, room - (total - grid.ColWidth(last)));
     }
+}
+
+void FitColumns(TextGrid& grid, int firstRow, const TextWidth& width) {
+    const int numbering = grid.FixedCols() - 1;
+    const double half = grid.Width() / 2;
+    for (int c = 0; c < grid.Cols(); ++c) {
+        const double w = c >= numbering ? std::min(FittedWidth(grid, c, firstRow, width), half) : 0;
+        grid.SetColWidth(c, std::round(w));
+    }
+    FillLastColumn(grid);
 }
 
 void GridHeaderClick(TextGrid& grid, double x, double y, const TextWidth& width) {
@@ -56,35 +61,74 @@ void GridHeaderClick(TextGrid& grid, double x, double y, const TextWidth& width)
     }
 }
 
-bool ReadsAsNumber(QStringView text, double* value) {
+namespace {
+
+// A decimal number as written, for exact comparison at any length: the sign, the integer
+// digits without leading zeros and the fraction digits without trailing zeros.
+struct DecimalText {
+    bool negative = false;
+    QStringView integer;
+    QStringView fraction;
+
+    bool IsZero() const { return integer.isEmpty() && fraction.isEmpty(); }
+};
+
+bool IsAsciiDigit(QChar c) {
+    return c.unicode() >= u'0' && c.unicode() <= u'9';
+}
+
+bool ParseDecimal(QStringView text, DecimalText* number) {
     text = text.trimmed();
     qsizetype i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
+    DecimalText n;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) n.negative = text[i++] == u'-';
     if (i < text.size() && (text[i] == u'￥' || text[i] == u'¥')) ++i;
-    double number = 0;
-    int digits = 0;
-    while (i < text.size() && text[i].isDigit() && text[i].unicode() < 128) {
-        number = number * 10 + (text[i++].unicode() - u'0');
-        ++digits;
-    }
+    const qsizetype intStart = i;
+    while (i < text.size() && IsAsciiDigit(text[i])) ++i;
+    n.integer = text.sliced(intStart, i - intStart);
+    qsizetype digits = n.integer.size();
     if (i < text.size() && text[i] == u'.') {
-        ++i;
-        double scale = 0.1;
-        while (i < text.size() && text[i].unicode() >= u'0' && text[i].unicode() <= u'9') {
-            number += (text[i++].unicode() - u'0') * scale;
-            scale /= 10;
-            ++digits;
-        }
+        const qsizetype fracStart = ++i;
+        while (i < text.size() && IsAsciiDigit(text[i])) ++i;
+        n.fraction = text.sliced(fracStart, i - fracStart);
+        digits += n.fraction.size();
     }
     if (digits == 0 || i != text.size()) return false;
-    if (value) *value = negative ? -number : number;
+    while (!n.integer.isEmpty() && n.integer.front() == u'0') n.integer = n.integer.sliced(1);
+    while (!n.fraction.isEmpty() && n.fraction.back() == u'0') n.fraction.chop(1);
+    if (number) *number = n;
     return true;
 }
 
+int Sign(int c) {
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+// Compares two numbers exactly: sign, length of the integer part, its digits, then the
+// fraction's digits. -0 equals 0.
+int CompareDecimal(const DecimalText& a, const DecimalText& b) {
+    const bool aNegative = a.negative && !a.IsZero();
+    const bool bNegative = b.negative && !b.IsZero();
+    if (aNegative != bNegative) return aNegative ? -1 : 1;
+    int c = 0;
+    if (a.integer.size() != b.integer.size())
+        c = a.integer.size() < b.integer.size() ? -1 : 1;
+    else if (const int digits = a.integer.compare(b.integer); digits != 0)
+        c = Sign(digits);
+    else
+        c = Sign(a.fraction.compare(b.fraction));
+    return aNegative ? -c : c;
+}
+
+}  // namespace
+
+bool ReadsAsNumber(QStringView text) {
+    return ParseDecimal(text, nullptr);
+}
+
 int GenericCompare(QStringView a, QStringView b) {
-    double x = 0, y = 0;
-    if (ReadsAsNumber(a, &x) && ReadsAsNumber(b, &y)) return x < y ? -1 : (y < x ? 1 : 0);
+    DecimalText x, y;
+    if (ParseDecimal(a, &x) && ParseDecimal(b, &y)) return CompareDecimal(x, y);
     return a.compare(b);
 }
 
@@ -96,19 +140,19 @@ namespace {
 // not transitive on a mixed column: "2" < "10" < "1a" < "2".)
 struct SortKey {
     int kind = 0;  // 0 empty, 1 number, 2 other text
-    double number = 0;
+    DecimalText number;
     QStringView text;
 
     static SortKey Of(const QString& text) {
         SortKey k;
         k.text = text;
         if (text.isEmpty()) return k;
-        k.kind = ReadsAsNumber(text, &k.number) ? 1 : 2;
+        k.kind = ParseDecimal(text, &k.number) ? 1 : 2;
         return k;
     }
     friend bool operator<(const SortKey& a, const SortKey& b) {
         if (a.kind != b.kind) return a.kind < b.kind;
-        if (a.kind == 1) return a.number < b.number;
+        if (a.kind == 1) return CompareDecimal(a.number, b.number) < 0;
         if (a.kind == 2) return a.text.compare(b.text) < 0;
         return false;
     }

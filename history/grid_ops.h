@@ -34,6 +34,14 @@ void OrderPair(T& a, T& b) {
 // takes up what is left of the grid's width less 400 twips.
 void FitColumns(TextGrid& grid, int firstRow, const TextWidth& width);
 
+// The width FitColumns gives column col from the texts of the rows from firstRow down (from
+// row 0 when there are no data rows) before capping it at half the grid's width.
+double FittedWidth(const TextGrid& grid, int col, int firstRow, const TextWidth& width);
+
+// Widens the last column to take up what is left of the grid's width less 400 twips, when
+// the columns leave room.
+void FillLastColumn(TextGrid& grid);
+
 // A mouse press at (x, y), twips inside the grid: on the numbering column's header it refits
 // the columns, on another column's header it sorts by that column, elsewhere it does nothing.
 void GridHeaderClick(TextGrid& grid, double x, double y, const TextWidth& width);
@@ -47,11 +55,12 @@ void SortByColumn(TextGrid& grid, int column);
 void RemoveGridRows(TextGrid& grid, int a, int b);
 
 // The generic order of two cell texts: two texts that both read as numbers compare as
-// numbers, any other pair as text. Negative, zero or positive like a comparison function.
+// numbers, exactly at any number of digits, any other pair as text. Negative, zero or
+// positive like a comparison function.
 int GenericCompare(QStringView a, QStringView b);
 
 // True when the whole text, blanks around it aside, is a decimal number (sign, digits, an
 // optional fraction, an optional leading currency sign ￥ or ¥).
-bool ReadsAsNumber(QStringView text, double* value = nullptr);
+bool ReadsAsNumber(QStringView text);
 
 }  // namespace tf::history

@@ -50,6 +50,8 @@ private slots:
     void markerCycle();
     void mixedColumnIsOrderedConsistently_data();
     void mixedColumnIsOrderedConsistently();
+    void numbersSortExactly_data();
+    void numbersSortExactly();
     void removeRows_data();
     void removeRows();
 };
@@ -199,6 +201,41 @@ void TestGridOps::mixedColumnIsOrderedConsistently() {
                          qPrintable(part->at(i - 1) + u" / "_s + part->at(i)));
             }
     }
+}
+
+void TestGridOps::numbersSortExactly_data() {
+    QTest::addColumn<QStringList>("ascending");
+    // Beyond 15 digits a double no longer tells these apart.
+    QTest::newRow("19-digit accounts and an 18-digit one")
+        << QStringList{u"622202123456789012"_s, u"6222021234567890123"_s, u"6222021234567890125"_s,
+                       u"6222021234567890129"_s};
+    QTest::newRow("long fractions")
+        << QStringList{u"0.10000000000000000001"_s, u"0.1000000000000000001"_s, u"0.11"_s};
+    QTest::newRow("negative numbers of many digits")
+        << QStringList{u"-99999999999999999999"_s, u"-99999999999999999998"_s, u"-0.5"_s, u"3"_s};
+    QTest::newRow("leading zeros, currency and sign")
+        << QStringList{u"-12"_s, u"007"_s, u"￥8.50"_s, u"+9"_s, u"10"_s};
+}
+
+void TestGridOps::numbersSortExactly() {
+    QFETCH(QStringList, ascending);
+    QStringList shuffled = ascending;
+    std::reverse(shuffled.begin(), shuffled.end());
+    std::rotate(shuffled.begin(), shuffled.begin() + 1, shuffled.end());
+    TextGrid g = MakeGrid(shuffled);
+    SortByColumn(g, 2);
+    QCOMPARE(Column(g, 2), ascending);
+    SortByColumn(g, 2);
+    QStringList descending = ascending;
+    std::reverse(descending.begin(), descending.end());
+    QCOMPARE(Column(g, 2), descending);
+    // The pairwise rule agrees with the sort, and equal values compare equal.
+    for (qsizetype i = 1; i < ascending.size(); ++i) {
+        QCOMPARE(GenericCompare(ascending[i - 1], ascending[i]) < 0, true);
+        QCOMPARE(GenericCompare(ascending[i], ascending[i - 1]) > 0, true);
+    }
+    QCOMPARE(GenericCompare(u"007.50"_s, u"7.5"_s), 0);
+    QCOMPARE(GenericCompare(u"-0"_s, u"0.0"_s), 0);
 }
 
 void TestGridOps::removeRows_data() {
