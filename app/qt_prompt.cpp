@@ -140,8 +140,8 @@ QString QtPrompt::OpenFileName(const QString& title, const QString& filter) {
 }
 
 QString QtPrompt::SaveFileName(const QString& title, const QString& filter,
-                               const QString& suggested) {
-    return QFileDialog::getSaveFileName(parent_, title, suggested, filter);
+                               const QString& suggested, QString* chosenFilter) {
+    return QFileDialog::getSaveFileName(parent_, title, suggested, filter, chosenFilter);
 }
 
 bool QtPrompt::ChoosePrinter(print::PrintTarget& target) {

@@ -19,8 +19,8 @@ public:
                                      const QString& defaultText) override;
     std::optional<FieldFont> ChooseFont(const FieldFont& preset) override;
     QString OpenFileName(const QString& title, const QString& filter) override;
-    QString SaveFileName(const QString& title, const QString& filter,
-                         const QString& suggested) override;
+    QString SaveFileName(const QString& title, const QString& filter, const QString& suggested,
+                         QString* chosenFilter) override;
     bool ChoosePrinter(print::PrintTarget& target) override;
 
 private:

@@ -36,7 +36,9 @@ public:
     }
     std::optional<FieldFont> ChooseFont(const FieldFont&) override { return std::nullopt; }
     QString OpenFileName(const QString&, const QString&) override { return {}; }
-    QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
+    QString SaveFileName(const QString&, const QString&, const QString&, QString*) override {
+        return {};
+    }
     bool ChoosePrinter(print::PrintTarget&) override { return false; }
 
 private:

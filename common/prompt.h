@@ -31,10 +31,11 @@ public:
                                              const QString& defaultText) = 0;
     // The font dialog; nullopt when cancelled.
     virtual std::optional<FieldFont> ChooseFont(const FieldFont& preset) = 0;
-    // File dialogs; an empty text when cancelled.
+    // File dialogs; an empty text when cancelled. The save dialog puts the entry of the
+    // filter the user chose into chosenFilter, when given ("" when the dialog tells none).
     virtual QString OpenFileName(const QString& title, const QString& filter) = 0;
     virtual QString SaveFileName(const QString& title, const QString& filter,
-                                 const QString& suggested) = 0;
+                                 const QString& suggested, QString* chosenFilter = nullptr) = 0;
     // The printer dialog; false when cancelled.
     virtual bool ChoosePrinter(print::PrintTarget& target) = 0;
 };
@@ -50,7 +51,9 @@ public:
     }
     std::optional<FieldFont> ChooseFont(const FieldFont&) override { return std::nullopt; }
     QString OpenFileName(const QString&, const QString&) override { return {}; }
-    QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
+    QString SaveFileName(const QString&, const QString&, const QString&, QString*) override {
+        return {};
+    }
     bool ChoosePrinter(print::PrintTarget&) override { return false; }
 };
 

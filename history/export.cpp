@@ -41,13 +41,15 @@ QString Quoted(const QString& path) {
 }  // namespace
 
 QString ChooseSaveWorkbook(Prompt& prompt) {
-    QString name = prompt.SaveFileName(
-        QStringLiteral("导出数据"),
-        QStringLiteral("Excel 工作簿 (*.xls);;Excel 2007 工作簿 (*.xlsx)"), QString());
+    const QString xlsx = QStringLiteral("Excel 2007 工作簿 (*.xlsx)");
+    QString type;
+    QString name =
+        prompt.SaveFileName(QStringLiteral("导出数据"),
+                            QStringLiteral("Excel 工作簿 (*.xls);;") + xlsx, QString(), &type);
     if (name.isEmpty()) return {};
     if (!name.endsWith(u".xls", Qt::CaseInsensitive) &&
         !name.endsWith(u".xlsx", Qt::CaseInsensitive))
-        name += QStringLiteral(".xls");
+        name += type == xlsx ? QStringLiteral(".xlsx") : QStringLiteral(".xls");
     return name;
 }
 

@@ -18,7 +18,8 @@ class Prompt;
 namespace tf::history {
 
 // Asks for the workbook file to write; "" when the user cancels. A name that ends neither
-// in .xls nor in .xlsx (any case) gets ".xls".
+// in .xls nor in .xlsx (any case) gets the extension of the file type chosen in the dialog,
+// ".xls" when none was.
 QString ChooseSaveWorkbook(Prompt& prompt);
 
 // Makes the writer of a new workbook at a path.

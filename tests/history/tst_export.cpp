@@ -170,20 +170,30 @@ private slots:
 
     void chooseSaveWorkbook_data() {
         QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("type");  // the file type chosen in the dialog
         QTest::addColumn<QString>("path");
-        QTest::newRow("cancelled") << QString() << QString();
-        QTest::newRow("no extension") << u"/tmp/历史"_s << u"/tmp/历史.xls"_s;
-        QTest::newRow("upper-case .XLS kept") << u"/tmp/a.XLS"_s << u"/tmp/a.XLS"_s;
-        QTest::newRow(".xlsx kept") << u"/tmp/a.xlsx"_s << u"/tmp/a.xlsx"_s;
-        QTest::newRow(".Xlsx kept") << u"/tmp/a.Xlsx"_s << u"/tmp/a.Xlsx"_s;
-        QTest::newRow("other extension") << u"/tmp/a.csv"_s << u"/tmp/a.csv.xls"_s;
+        const QString xls = u"Excel 工作簿 (*.xls)"_s;
+        const QString xlsx = u"Excel 2007 工作簿 (*.xlsx)"_s;
+        QTest::newRow("cancelled") << QString() << xlsx << QString();
+        QTest::newRow("no extension") << u"/tmp/历史"_s << xls << u"/tmp/历史.xls"_s;
+        QTest::newRow("no extension, .xlsx chosen")
+            << u"/tmp/hist3"_s << xlsx << u"/tmp/hist3.xlsx"_s;
+        QTest::newRow("no type told") << u"/tmp/hist3"_s << QString() << u"/tmp/hist3.xls"_s;
+        QTest::newRow("typed .xls wins over .xlsx chosen")
+            << u"/tmp/a.xls"_s << xlsx << u"/tmp/a.xls"_s;
+        QTest::newRow("upper-case .XLS kept") << u"/tmp/a.XLS"_s << xls << u"/tmp/a.XLS"_s;
+        QTest::newRow(".xlsx kept") << u"/tmp/a.xlsx"_s << xls << u"/tmp/a.xlsx"_s;
+        QTest::newRow(".Xlsx kept") << u"/tmp/a.Xlsx"_s << xls << u"/tmp/a.Xlsx"_s;
+        QTest::newRow("other extension") << u"/tmp/a.csv"_s << xls << u"/tmp/a.csv.xls"_s;
     }
 
     void chooseSaveWorkbook() {
         QFETCH(QString, answer);
+        QFETCH(QString, type);
         QFETCH(QString, path);
         test::ScriptedPrompt prompt;
         prompt.files.enqueue(answer);
+        prompt.fileTypes.enqueue(type);
         QCOMPARE(ChooseSaveWorkbook(prompt), path);
         const QString filter = prompt.Texts(u"save"_s).value(0);
         QVERIFY2(filter.contains(u"(*.xls)"_s) && filter.contains(u"(*.xlsx)"_s),

@@ -45,8 +45,10 @@ QString ScriptedPrompt::OpenFileName(const QString& title, const QString& filter
 }
 
 QString ScriptedPrompt::SaveFileName(const QString& title, const QString& filter,
-                                     const QString& suggested) {
+                                     const QString& suggested, QString* chosenFilter) {
     shown.append({QStringLiteral("save"), filter, title, suggested});
+    const QString type = fileTypes.isEmpty() ? QString() : fileTypes.dequeue();
+    if (chosenFilter) *chosenFilter = type;
     if (files.isEmpty()) {
         unexpected.append(title);
         return {};

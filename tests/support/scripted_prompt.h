@@ -23,6 +23,8 @@ public:
     QQueue<std::optional<QString>> inputs;
     QQueue<std::optional<FieldFont>> fonts;
     QQueue<QString> files;
+    // The filter entry each save dialog answers with; none queued: the dialog tells none.
+    QQueue<QString> fileTypes;
     QQueue<bool> printers;
 
     QList<Shown> shown;
@@ -34,8 +36,8 @@ public:
                                      const QString& defaultText) override;
     std::optional<FieldFont> ChooseFont(const FieldFont& preset) override;
     QString OpenFileName(const QString& title, const QString& filter) override;
-    QString SaveFileName(const QString& title, const QString& filter,
-                         const QString& suggested) override;
+    QString SaveFileName(const QString& title, const QString& filter, const QString& suggested,
+                         QString* chosenFilter) override;
     bool ChoosePrinter(print::PrintTarget& target) override;
 
     // Texts of one kind, in the order shown.
