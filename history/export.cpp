@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStorageInfo>
 #include <cmath>
 
 #include "common/app_context.h"
@@ -36,6 +37,18 @@ void Tell(const AppContext& ctx, const QString& text) {
 
 QString Quoted(const QString& path) {
     return u'“' + QDir::toNativeSeparators(path) + u'”';
+}
+
+// Whether the target's disk lacks room for the workbook: the free space after the failed save
+// (its partial file is gone again) below a low estimate of the file's size, the texts with
+// a few bytes of record around each cell.
+bool DiskFull(const TextGrid& grid, const QString& path) {
+    const QStorageInfo disk(QFileInfo(path).absolutePath());
+    if (!disk.isValid()) return false;
+    qint64 size = 4096;
+    for (int r = 1; r < grid.Rows(); ++r)
+        for (int c = 1; c < grid.Cols(); ++c) size += grid.Text(r, c).size() + 8;
+    return disk.bytesAvailable() < size;
 }
 
 }  // namespace
@@ -122,10 +135,13 @@ bool ExportGrid(const AppContext& ctx, const TextGrid& grid, const QString& path
     progress.CloseProgress();
 
     if (!saved) {
-        QString text = QStringLiteral("文件") + Quoted(path) +
-                       QStringLiteral(
-                           "未能保存。\n请检查该文件夹是否允许写入、磁盘空间是否足够，"
-                           "以及该文件是否正被其他程序打开。");
+        QString text = QStringLiteral("文件") + Quoted(path);
+        if (book && DiskFull(grid, path))
+            text += QStringLiteral("未能保存：磁盘已满。\n请腾出磁盘空间后再试。");
+        else
+            text += QStringLiteral(
+                "未能保存。\n请检查该文件夹是否允许写入、磁盘空间是否足够，"
+                "以及该文件是否正被其他程序打开。");
         if (QFileInfo::exists(path)) text += QStringLiteral("\n原有的同名文件没有改动。");
         Tell(ctx, text);
     }

@@ -1,5 +1,6 @@
 #include "history/history_records.h"
 
+#include <QFileInfo>
 #include <QHash>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -24,12 +25,6 @@ const QString kMidnight = u" 00:00:00"_s;
 
 QString KeptDat() {
     return store::DateText(store::CurrentTextDate());
-}
-
-QString FailureText(const QString& shown, const QString& error = {}) {
-    QString text = store::OpenErrorText(shown);
-    if (!error.isEmpty()) text += u'\n' + error;
-    return text;
 }
 
 void ResetGrid(TextGrid& grid, const VoucherFields& voucher) {
@@ -127,7 +122,7 @@ bool FillHistory(const AppContext& ctx, TextGrid& grid, const VoucherFields& vou
                 OrderNewestFirst(grid, dats);
             }
         }
-        if (!ok) db.ReportFailure(FailureText(shown));
+        if (!ok) db.ReportFailure(store::OpenErrorText(shown));
     }
     FitColumns(grid, 1, width);
     return ok;
@@ -147,20 +142,29 @@ void FilterHistory(TextGrid& grid, const QString& text) {
     }
 }
 
+QString WriteFailureText(const store::Database& db) {
+    switch (db.LastFailure()) {
+        case store::DbFailure::None:
+        case store::DbFailure::Other:
+            return store::FailureMessage(store::DbFailure::Other,
+                                         QFileInfo(db.Context().DatabasePath()).absoluteFilePath());
+        default:
+            return db.FailureText();
+    }
+}
+
 bool ClearHistory(const AppContext& ctx, TextGrid& grid) {
     if (!ctx.UserPrompt().AskYesNo(u"您确认要删除所有打印记录？"_s)) return false;
-    store::Database db(ctx);
-    QString error;
+    store::Database db(ctx, store::Database::Reports::ToCaller);
     // One statement in one transaction: the whole history goes, or none of it.
-    if (db.Begin() && db.ExecuteSql(u"DELETE FROM 记录 WHERE Dat<>?"_s, {KeptDat()}, &error) &&
+    if (db.Begin() && db.ExecuteSql(u"DELETE FROM 记录 WHERE Dat<>?"_s, {KeptDat()}) &&
         db.Commit()) {
         grid.SetRows(grid.FixedRows());
         grid.Row = grid.RowSel = grid.FixedRows() - 1;
         return true;
     }
-    if (error.isEmpty() && db.IsOpen()) error = db.Connection().lastError().text();
     db.Rollback();
-    db.ReportFailure(FailureText(u"DELETE * FROM 记录 WHERE Dat<>#1973-08-18#"_s, error));
+    db.ReportFailure(WriteFailureText(db));
     return false;
 }
 
@@ -173,32 +177,22 @@ bool DeleteHistoryRows(const AppContext& ctx, TextGrid& grid) {
                                    QString::number(last - 1) + u"行数据？"_s))
         return false;
 
-    store::Database db(ctx);
-    if (!db.Begin()) {
-        db.ReportFailure(FailureText(u"DELETE * FROM 记录"_s, db.Connection().lastError().text()));
-        return false;
-    }
-    QString failed;
-    QString error;
-    {
+    store::Database db(ctx, store::Database::Reports::ToCaller);
+    bool ok = db.Begin();
+    if (ok) {
         QSqlQuery q(db.Connection());
-        q.prepare(u"DELETE FROM 记录 WHERE Dat=?"_s);
-        for (int g = first; g <= last && failed.isEmpty(); ++g) {
+        ok = q.prepare(u"DELETE FROM 记录 WHERE Dat=?"_s);
+        for (int g = first; g <= last && ok; ++g) {
             q.addBindValue(StoredDat(grid.Text(g, 0)));
-            if (!q.exec()) {
-                failed = u"DELETE * FROM 记录 WHERE Dat=#"_s + grid.Text(g, 0) + u'#';
-                error = q.lastError().text();
-            }
+            ok = q.exec();
         }
+        if (!ok) db.NoteFailure(q.lastError());
     }
-    if (failed.isEmpty() && !db.Commit()) {
-        failed = u"DELETE * FROM 记录"_s;
-        error = db.Connection().lastError().text();
-    }
-    if (!failed.isEmpty()) {
+    ok = ok && db.Commit();
+    if (!ok) {
         // Nothing was deleted, so the list stays as it is.
         db.Rollback();
-        db.ReportFailure(FailureText(failed, error));
+        db.ReportFailure(WriteFailureText(db));
         return false;
     }
     RemoveGridRows(grid, grid.Row, grid.RowSel);

@@ -10,6 +10,7 @@
 #include "history/export.h"
 #include "support/python_tool.h"
 #include "support/test_env.h"
+#include "support/tmpfs.h"
 
 using namespace tf;
 using namespace tf::history;
@@ -109,6 +110,27 @@ private slots:
         // The file keeps the width with the cell padding of 5/7 of a character.
         for (int c = 2; c < kCols; ++c)
             QCOMPARE(qRound((widths[QString::number(c)].toDouble() - 5.0 / 7) * 10), c * 10);
+    }
+
+    void fullDiskIsToldAsFull_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow(".xls") << u"历史.xls"_s;
+        QTest::newRow(".xlsx") << u"历史.xlsx"_s;
+    }
+
+    void fullDiskIsToldAsFull() {
+        QFETCH(QString, name);
+        test::TestEnv env;
+        test::Tmpfs disk(env.dir.filePath(u"small"_s), 1 << 20);
+        if (!disk.Mounted()) QSKIP("cannot mount a tmpfs here");
+        disk.Fill();
+        QList<QStringList> records(200, QStringList(17, u"北京华夏建材贸易有限公司"_s));
+        const QString path = QDir(disk.Path()).filePath(name);
+        QVERIFY(!ExportGrid(env.ctx, History(records), path));
+        QCOMPARE(env.prompt.Messages(),
+                 QStringList{u"文件“%1”未能保存：磁盘已满。\n请腾出磁盘空间后再试。"_s.arg(
+                     QDir::toNativeSeparators(path))});
+        QVERIFY(!QFile::exists(path));
     }
 
     void unwritableTargetIsToldAndKeepsNothing() {

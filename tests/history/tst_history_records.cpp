@@ -1,6 +1,10 @@
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QtTest>
 
 #include "history/history_records.h"
+#include "store/database.h"
 #include "store/records.h"
 #include "support/test_env.h"
 
@@ -8,6 +12,8 @@ using namespace tf;
 using namespace tf::history;
 using namespace Qt::StringLiterals;
 using tf::test::TestEnv;
+
+Q_DECLARE_METATYPE(tf::store::DbFailure)
 
 namespace {
 
@@ -55,7 +61,8 @@ private slots:
     void filter();
     void deleteSelectedRows();
     void deleteOutsideTheDataRowsDoesNothing();
-    void failedDeleteKeepsEverything();
+    void failedWriteKeepsEverythingAndTellsTheCause_data();
+    void failedWriteKeepsEverythingAndTellsTheCause();
     void clearKeepsTheVoucherText();
     void takeBack();
 
@@ -189,26 +196,49 @@ void TestHistoryRecords::deleteOutsideTheDataRowsDoesNothing() {
     QCOMPARE(Groups(env_->ctx), 6);
 }
 
-void TestHistoryRecords::failedDeleteKeepsEverything() {
+void TestHistoryRecords::failedWriteKeepsEverythingAndTellsTheCause_data() {
+    QTest::addColumn<bool>("clear");  // "清空记录", else deleting rows 2 … 4
+    QTest::addColumn<store::DbFailure>("cause");
+    for (const bool clear : {false, true}) {
+        const char* action = clear ? "clear" : "delete";
+        QTest::addRow("%s refused part-way", action) << clear << store::DbFailure::Other;
+        QTest::addRow("%s on a read-only file", action) << clear << store::DbFailure::ReadOnly;
+        QTest::addRow("%s while another program writes", action)
+            << clear << store::DbFailure::Locked;
+    }
+}
+
+void TestHistoryRecords::failedWriteKeepsEverythingAndTellsTheCause() {
+    QFETCH(bool, clear);
+    QFETCH(store::DbFailure, cause);
     StoreFive();
     FillHistory(env_->ctx, grid_, voucher_, Width);
+    const QString path = QFileInfo(env_->ctx.DatabasePath()).absoluteFilePath();
     // The third of three deletes is refused: the two before it must not stay deleted.
-    QVERIFY(test::Exec(env_->ctx,
-                       u"CREATE TRIGGER keep BEFORE DELETE ON 记录 WHEN "
-                       "OLD.Dat='2026-03-03 09:15:00' BEGIN "
-                       "SELECT RAISE(ABORT, 'record is kept'); END"_s));
+    if (cause == store::DbFailure::Other)
+        QVERIFY(test::Exec(env_->ctx,
+                           u"CREATE TRIGGER keep BEFORE DELETE ON 记录 WHEN "
+                           "OLD.Dat='2026-03-03 09:15:00' BEGIN "
+                           "SELECT RAISE(ABORT, 'record is kept'); END"_s));
+    if (cause == store::DbFailure::ReadOnly)
+        env_->ctx.canWrite = [](const QString&) { return false; };
+    QSqlDatabase holder = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"holder"_s);
+    holder.setDatabaseName(path);
+    QVERIFY(holder.open());
+    if (cause == store::DbFailure::Locked) QVERIFY(QSqlQuery(holder).exec(u"BEGIN IMMEDIATE"_s));
+
     grid_.Row = 2;
     grid_.RowSel = 4;
     env_->prompt.yesNo << true;
-    QVERIFY(!DeleteHistoryRows(env_->ctx, grid_));
+    QVERIFY(!(clear ? ClearHistory(env_->ctx, grid_) : DeleteHistoryRows(env_->ctx, grid_)));
+    holder.close();
+    holder = QSqlDatabase();
+    QSqlDatabase::removeDatabase(u"holder"_s);
+
     QCOMPARE(Groups(env_->ctx), 6);
     QCOMPARE(grid_.Rows(), 7);
-    QCOMPARE(env_->prompt.Messages().size(), 1);
-    const QString message = env_->prompt.Messages().constFirst();
-    QVERIFY2(message.startsWith(u"数据库打开错误(DELETE * FROM 记录 WHERE Dat=#2026-03-03 "
-                                "09:15:00#)！"_s),
-             qPrintable(message));
-    QVERIFY2(message.contains(u"record is kept"_s), qPrintable(message));
+    // The cause in plain words naming the file; no statement, no SQLite text.
+    QCOMPARE(env_->prompt.Messages(), QStringList{store::FailureMessage(cause, path)});
 }
 
 void TestHistoryRecords::clearKeepsTheVoucherText() {
