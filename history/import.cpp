@@ -1,5 +1,6 @@
 #include "history/import.h"
 
+#include <QFileInfo>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -11,6 +12,8 @@
 #include "common/prompt.h"
 #include "history/history_records.h"
 #include "store/database.h"
+#include "store/lock_wait.h"
+#include "store/raw_statement.h"
 #include "store/records.h"
 
 using namespace Qt::StringLiterals;
@@ -129,92 +132,115 @@ private:
 };
 
 // The records of one worksheet row, written whole or not at all: one statement inserting all
-// its fields inside a savepoint of the import's transaction. The statements are prepared once.
-// A failed step is noted in the database's last failure.
+// its fields, prepared once and bound by position. A statement that fails changes nothing, so
+// the rows stored before it stay in the transaction. A failure is noted in the database's
+// last failure.
 class RowWriter {
 public:
     RowWriter(store::Database& db, const TextGrid& grid)
-        : db_(db),
-          insert_(db.Connection()),
-          savepoint_(db.Connection()),
-          release_(db.Connection()),
-          rollback_(db.Connection()) {
-        for (int j = 2; j < grid.Cols() && j - 1 < kMappedColumns; ++j)
-            fields_.append({j, grid.Text(0, j).toInt()});
-        QStringList tuples;
-        for (qsizetype k = 0; k < fields_.size(); ++k) tuples.append(u"(?,?,?)"_s);
-        prepared_ =
-            Prepare(insert_, u"INSERT INTO 记录 (Dat, Ctl, Con) VALUES "_s + tuples.join(u',')) &&
-            Prepare(savepoint_, u"SAVEPOINT import_row"_s) &&
-            Prepare(release_, u"RELEASE import_row"_s) &&
-            Prepare(rollback_, u"ROLLBACK TO import_row"_s);
-    }
+        : insert_(db, InsertSql(FieldsOf(grid).size())), fields_(FieldsOf(grid)) {}
 
     bool Store(const QString& dat, const TextGrid& grid, int row) {
         if (fields_.isEmpty()) return true;
-        if (!prepared_ || !Run(savepoint_)) return false;
+        if (!insert_.IsReady()) return false;
         int at = 0;
         for (const auto& [col, ctl] : fields_) {
-            insert_.bindValue(at++, dat);
-            insert_.bindValue(at++, ctl);
-            insert_.bindValue(at++, grid.Text(row, col));
+            insert_.Bind(at++, dat);
+            insert_.Bind(at++, qint64{ctl});
+            insert_.Bind(at++, grid.Text(row, col));
         }
-        if (Run(insert_) && Run(release_)) return true;
-        rollback_.exec();
-        release_.exec();
-        return false;
+        return insert_.Run();
     }
-
-    QString Shown() const { return u"INSERT INTO 记录"_s; }
 
 private:
-    bool Prepare(QSqlQuery& q, const QString& sql) {
-        if (q.prepare(sql)) return true;
-        db_.NoteFailure(q.lastError());
-        return false;
+    // The grid columns read from the worksheet, with their field numbers.
+    static QList<std::pair<int, int>> FieldsOf(const TextGrid& grid) {
+        QList<std::pair<int, int>> fields;
+        for (int j = 2; j < grid.Cols() && j - 1 < kMappedColumns; ++j)
+            fields.append({j, grid.Text(0, j).toInt()});
+        return fields;
     }
-    bool Run(QSqlQuery& q) {
-        if (q.exec()) return true;
-        db_.NoteFailure(q.lastError());
-        return false;
+    static QString InsertSql(qsizetype fields) {
+        QStringList tuples;
+        for (qsizetype k = 0; k < fields; ++k) tuples.append(u"(?,?,?)"_s);
+        return u"INSERT INTO 记录 (Dat, Ctl, Con) VALUES "_s + tuples.join(u',');
     }
 
-    store::Database& db_;
-    QSqlQuery insert_;
-    QSqlQuery savepoint_;
-    QSqlQuery release_;
-    QSqlQuery rollback_;
-    bool prepared_ = false;
+    store::RawStatement insert_;
     QList<std::pair<int, int>> fields_;  // grid column, field number
 };
 
+// Starts the import's transaction holding the right to write: waiting for it later, while
+// holding a read lock, could deadlock with another writer, so SQLite would not wait at all.
+bool BeginWriting(store::Database& db) {
+    if (!db.OpenDatabase() || db.WritesRefused()) return false;
+    QSqlQuery begin(db.Connection());
+    if (begin.exec(u"BEGIN IMMEDIATE"_s)) return true;
+    db.NoteFailure(begin.lastError());
+    return false;
+}
+
+bool RowIsEmpty(const TextGrid& grid, int row) {
+    for (int j = 2; j < grid.Cols() && j - 1 < kMappedColumns; ++j)
+        if (!grid.Text(row, j).isEmpty()) return false;
+    return true;
+}
+
 }  // namespace
+
+QString SkippedRowsText(qint64 skipped) {
+    if (skipped <= 0) return {};
+    return u"（其中"_s + QString::number(skipped) + u"行为空，未导入）"_s;
+}
+
+QString ImportStoppedText() {
+    return u"导入已停止，没有导入任何记录。"_s;
+}
+
+QString LockedQuestionText(const QString& path) {
+    return u"数据库文件“"_s + path +
+           u"”正被其他程序使用，导入正在等待。\n是否继续等待？选“否”停止导入，不导入任何记录。"_s;
+}
 
 int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& request,
                    const WorkbookOpener& open) {
     Progress& progress = ctx.ProgressDisplay();
     const QDate yesterday = ctx.now().date().addDays(-1);
+    // The list shows only what the database holds: rows are taken off again unless stored.
+    const int firstNew = grid.Rows();
+    int stored = firstNew;  // rows above this one are in the transaction
 
-    // Failures are told with their cause when SQLite names one, as for every other write.
+    // Failures are told with their cause, as for every other write.
     store::Database db(ctx, store::Database::Reports::ToCaller);
+    std::optional<store::LockWait> lockWait;
     bool inTransaction = false;
     bool progressShown = false;
-    const auto finish = [&]() -> bool {
-        if (inTransaction && !db.Commit()) {
-            const QString text = db.StatementFailureText(u"COMMIT"_s);
-            db.Rollback();
-            db.ReportFailure(text);
-            return false;
-        }
-        inTransaction = false;
-        return true;
-    };
-    const auto dbFailure = [&](const QString& statement) {
+    const auto closeProgress = [&] {
         if (progressShown) progress.CloseProgress();
-        // The cause of the failed statement, before committing the rows already stored.
-        const QString text = db.StatementFailureText(statement);
-        finish();
-        db.ReportFailure(text);
+        progressShown = false;
+    };
+    // Ends the transaction: the rows stored so far are committed when keepStored, else rolled
+    // back. True when they are in the database.
+    const auto finish = [&](bool keepStored) {
+        grid.SetRows(stored);
+        if (!inTransaction) return true;
+        inTransaction = false;
+        if (keepStored && db.Commit()) return true;
+        db.Rollback();
+        grid.SetRows(firstNew);
+        return false;
+    };
+    const auto dbFailure = [&](bool keepStored) {
+        closeProgress();
+        // The cause of the failed step, before committing the rows already stored.
+        const QString text = WriteFailureText(db);
+        if (lockWait && lockWait->Stopped()) {
+            finish(false);
+            Tell(ctx, ImportStoppedText());
+        } else {
+            finish(keepStored);
+            db.ReportFailure(text);
+        }
         return -1;
     };
 
@@ -222,7 +248,12 @@ int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& r
         std::unique_ptr<workbook::WorkbookReader> reader = open(request.path);
         reader->SelectSheet(request.sheet);
 
-        if (!db.OpenDatabase()) return dbFailure(u"SELECT * FROM 记录"_s);
+        if (!db.OpenDatabase()) return dbFailure(false);
+        // Another program holding the file is told after a second, not waited for in silence.
+        const QString shownPath = QFileInfo(ctx.DatabasePath()).absoluteFilePath();
+        lockWait.emplace(db, [&ctx, shownPath] {
+            return ctx.UserPrompt().AskYesNo(LockedQuestionText(shownPath));
+        });
         qint32 start = 0;
         progress.ShowProgress(ImportProgressTitle(), request.lastRow - request.firstRow + 1, start);
         progressShown = true;
@@ -230,35 +261,49 @@ int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& r
         const qint64 first = request.firstRow;
         const qint64 last = request.lastRow;
         if (first <= last) {
-            if (!db.Begin()) return dbFailure(u"BEGIN"_s);
+            if (!BeginWriting(db)) return dbFailure(false);
             inTransaction = true;
         }
         FreeDates freeDates(db, yesterday, last - first + 1);
         RowWriter writer(db, grid);
+        qint64 skipped = 0;
         for (qint64 i = first; i <= last; ++i) {
             const int r = grid.AddRow();
-            grid.SetText(r, 1, QString::number(grid.Rows() - 2));
             for (int j = 2; j < grid.Cols() && j - 1 < kMappedColumns; ++j) {
                 const int col = request.columnMap[static_cast<size_t>(j - 1)];
                 // Blanks around a text would print in front of the field and shift it.
                 grid.SetText(r, j, ReadCell(*reader, i, col).trimmed());
             }
-            const std::optional<QDate> day = freeDates.Next();
-            if (!day) return dbFailure(u"SELECT * FROM 记录"_s);
-            const QString dat = store::DateText(QDateTime(*day, QTime(0, 0)));
-            if (!writer.Store(dat, grid, r)) return dbFailure(writer.Shown());
-            grid.SetText(r, 0, GridDateText(dat));
             progress.StepProgress(1, u"pages"_s);
+            // A row without any text is no voucher.
+            if (RowIsEmpty(grid, r)) {
+                grid.SetRows(r);
+                ++skipped;
+                continue;
+            }
+            const std::optional<QDate> day = freeDates.Next();
+            if (!day) return dbFailure(true);
+            const QString dat = store::DayText(*day) + u" 00:00:00"_s;
+            if (!writer.Store(dat, grid, r) || lockWait->Stopped()) return dbFailure(true);
+            grid.SetText(r, 0, GridDateText(dat));
+            grid.SetText(r, 1, QString::number(r - 1));
+            stored = r + 1;
         }
-        const bool stored = finish();
-        progress.CloseProgress();
-        if (!stored) return -1;
+        if (inTransaction) {
+            inTransaction = false;
+            if (!db.Commit()) {
+                inTransaction = true;
+                return dbFailure(false);
+            }
+        }
+        closeProgress();
         Tell(ctx, ImportDoneText(request.firstRow,
-                                 last >= first ? request.lastRow : request.firstRow - 1));
+                                 last >= first ? request.lastRow : request.firstRow - 1) +
+                      SkippedRowsText(skipped));
         return 0;
     } catch (const WorkbookError& e) {
-        if (progressShown) progress.CloseProgress();
-        finish();
+        closeProgress();
+        finish(true);
         Tell(ctx, ImportErrorText(e.Number()));
         return e.Number();
     }

@@ -48,14 +48,23 @@ QString ImportErrorText(int number);
 // The caption of the progress display and the closing notice of an import.
 QString ImportProgressTitle();
 QString ImportDoneText(qint32 firstRow, qint32 lastRow);
+// Added to the closing notice when worksheet rows without any text were passed over; "" for
+// none.
+QString SkippedRowsText(qint64 skipped);
+// The question while another program holds the database file (path), and the notice after the
+// clerk chose to stop.
+QString LockedQuestionText(const QString& path);
+QString ImportStoppedText();
 
 // Reads the rows of the request into the history grid (row 0 maps its columns to field
 // numbers) and stores each as a group of records under its own free midnight date: yesterday
 // for the first row, then the nearest earlier days no group uses, never the reserved
-// current-text date. Each row is stored whole or not at all; rows stored before a failure
-// stay. The row being read when a failure happens stays in the grid with what was read and
-// without a date. Returns 0, or the workbook error number after showing its message (-1 for
-// a database failure, whose message the database layer shows).
+// current-text date. A row whose mapped cells are all empty is passed over. Each row is stored
+// whole or not at all; when a row fails, the rows before it are committed. The grid keeps only
+// rows the database holds: the failing row, and every new row when the commit fails, are
+// taken off again. While another program holds the database file the clerk is asked after
+// about a second whether to wait on; stopping stores nothing. Returns 0, or the workbook error
+// number after showing its message (-1 for a database failure or a stop, told as well).
 int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& request,
                    const WorkbookOpener& open);
 

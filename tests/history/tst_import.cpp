@@ -1,3 +1,4 @@
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QtTest>
@@ -7,6 +8,7 @@
 #include "store/database.h"
 #include "support/fake_workbook.h"
 #include "support/test_env.h"
+#include "support/tmpfs.h"
 
 using namespace tf;
 using namespace tf::history;
@@ -91,7 +93,10 @@ private slots:
     void failures_data();
     void failures();
     void databaseFailureKeepsEarlierRowsAndNoPartOfTheFailingOne();
-    void lockedDatabaseIsToldAsLocked();
+    void failedCommitLeavesNoRowInTheList();
+    void lockedFileAsksToWaitOrStop_data();
+    void lockedFileAsksToWaitOrStop();
+    void emptyWorksheetRowsAreNotImported();
     void emptyRangeImportsNothing();
     void sampleShowsTopLeftOfSheet();
 };
@@ -208,12 +213,12 @@ void TestImport::failures_data() {
 
     const QString outOfRange = QStringLiteral("输入表格列号超界，请重新输入！");
     QTest::newRow("first row 0") << 0 << "Sheet1" << 0 << "F" << 65536 << 1004 << outOfRange << 0
-                                 << 1;
+                                 << 0;
     QTest::newRow("three letters")
-        << 0 << "Sheet1" << 2 << "ABC" << 65536 << 1004 << outOfRange << 0 << 1;
-    QTest::newRow("empty box") << 0 << "Sheet1" << 2 << "" << 65536 << 1004 << outOfRange << 0 << 1;
+        << 0 << "Sheet1" << 2 << "ABC" << 65536 << 1004 << outOfRange << 0 << 0;
+    QTest::newRow("empty box") << 0 << "Sheet1" << 2 << "" << 65536 << 1004 << outOfRange << 0 << 0;
     QTest::newRow("past the sheet's last row, earlier rows kept")
-        << 0 << "Sheet1" << 2 << "F" << 3 << 1004 << outOfRange << 2 << 3;
+        << 0 << "Sheet1" << 2 << "F" << 3 << 1004 << outOfRange << 2 << 2;
     QTest::newRow("missing sheet") << 0 << "图表1" << 2 << "F" << 65536 << 9
                                    << "输入表格名称有误，无法打开表格，请重新输入！" << 0 << 0;
     QTest::newRow("cannot open") << 5 << "Sheet1" << 2 << "F" << 65536 << 5
@@ -250,14 +255,9 @@ void TestImport::failures() {
     QCOMPARE(env.prompt.Messages(), QStringList{message});
     QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录")).toInt(),
              storedRows * 17);
+    // The list holds the stored rows only; the row being read when it failed is not one.
     QCOMPARE(grid.Rows(), 3 + gridRowsAdded);
-    if (gridRowsAdded > 0) {
-        // The row being read stays, numbered, without a date and with the texts read so far.
-        const int last = grid.Rows() - 1;
-        QCOMPARE(grid.Text(last, 0), QString());
-        QCOMPARE(grid.Text(last, 1), QString::number(last - 1));
-        QVERIFY(!grid.Text(last - 1, 0).isEmpty());
-    }
+    for (int r = 3; r < grid.Rows(); ++r) QVERIFY(!grid.Text(r, 0).isEmpty());
     if (!progress.calls.isEmpty()) QCOMPARE(progress.calls.last(), QStringLiteral("close"));
 }
 
@@ -276,30 +276,114 @@ void TestImport::databaseFailureKeepsEarlierRowsAndNoPartOfTheFailingOne() {
     QCOMPARE(ImportedDates(env.ctx), (QStringList{QStringLiteral("2026-03-06 00:00:00"),
                                                   QStringLiteral("2026-03-05 00:00:00")}));
     QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录")).toInt(), 34);
-    QCOMPARE(grid.Rows(), 6);
-    QCOMPARE(grid.Text(5, 0), QString());
-    QCOMPARE(env.prompt.Messages().size(), 1);
-    QVERIFY(env.prompt.Messages().front().startsWith(QStringLiteral("数据库打开错误(")));
+    QCOMPARE(grid.Rows(), 5);
+    QCOMPARE(env.prompt.Messages(),
+             QStringList{store::FailureMessage(
+                 store::DbFailure::Other, QFileInfo(env.ctx.DatabasePath()).absoluteFilePath())});
 }
 
-void TestImport::lockedDatabaseIsToldAsLocked() {
+void TestImport::failedCommitLeavesNoRowInTheList() {
+    TestEnv env;
+    test::Tmpfs disk(env.dir.filePath(QStringLiteral("small")), 1 << 20);
+    if (!disk.Mounted()) QSKIP("cannot mount a tmpfs here");
+    env.ctx.dataDir = disk.Path();
+    env.CreateDatabase();
+    disk.Fill();
+    TextGrid grid = HistoryGrid();
+
+    QCOMPARE(ImportWorkbook(env.ctx, grid, Request(2, 2001), FakeOpener(Book(2000))), -1);
+    QCOMPARE(grid.Rows(), 3);
+    QCOMPARE(ImportedDates(env.ctx), QStringList());
+    QCOMPARE(env.prompt.Messages(),
+             QStringList{store::FailureMessage(store::DbFailure::Full, env.ctx.DatabasePath())});
+}
+
+namespace {
+
+// Answers the question about the locked file with "wait on"; the other program ends its
+// transaction meanwhile.
+class WaitOnPrompt : public test::ScriptedPrompt {
+public:
+    explicit WaitOnPrompt(QSqlDatabase& other) : other_(other) {}
+    bool AskYesNo(const QString& text, const QString& title) override {
+        shown.append({QStringLiteral("question"), text, title, {}});
+        QSqlQuery(other_).exec(QStringLiteral("ROLLBACK"));
+        return true;
+    }
+
+private:
+    QSqlDatabase& other_;
+};
+
+}  // namespace
+
+void TestImport::lockedFileAsksToWaitOrStop_data() {
+    QTest::addColumn<bool>("writing");  // the other program writes, else it only reads
+    QTest::addColumn<bool>("waitOn");
+    QTest::newRow("another program writes, stopped") << true << false;
+    QTest::newRow("another program reads, stopped") << false << false;
+    QTest::newRow("another program writes, waited on") << true << true;
+    QTest::newRow("another program reads, waited on") << false << true;
+}
+
+void TestImport::lockedFileAsksToWaitOrStop() {
+    QFETCH(bool, writing);
+    QFETCH(bool, waitOn);
     TestEnv env;
     env.CreateDatabase();
-    const QString path = env.ctx.DatabasePath();
+    const QString path = QFileInfo(env.ctx.DatabasePath()).absoluteFilePath();
     {
-        // Another program is writing: the file can still be read, but not written.
-        QSqlDatabase holder =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
-        holder.setDatabaseName(path);
-        QVERIFY(holder.open());
-        QVERIFY(QSqlQuery(holder).exec(QStringLiteral("BEGIN IMMEDIATE")));
+        QSqlDatabase other =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+        other.setDatabaseName(path);
+        QVERIFY(other.open());
+        QSqlQuery hold(other);
+        if (writing) {
+            QVERIFY(hold.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        } else {
+            QVERIFY(hold.exec(QStringLiteral("BEGIN")));
+            QVERIFY(hold.exec(QStringLiteral("SELECT COUNT(*) FROM 记录")) && hold.next());
+        }
+        hold.finish();
+        WaitOnPrompt waiting(other);
+        test::ScriptedPrompt& prompt = waitOn ? waiting : env.prompt;
+        env.ctx.SetPrompt(&prompt);
         TextGrid grid = HistoryGrid();
-        QCOMPARE(ImportWorkbook(env.ctx, grid, Request(2, 3), FakeOpener(Book(2))), -1);
-        holder.close();
+
+        QCOMPARE(ImportWorkbook(env.ctx, grid, Request(2, 3), FakeOpener(Book(2))),
+                 waitOn ? 0 : -1);
+        QCOMPARE(prompt.Questions(), QStringList{LockedQuestionText(path)});
+        QCOMPARE(prompt.Questions().constFirst(),
+                 QStringLiteral("数据库文件“%1”正被其他程序使用，导入正在等待。\n"
+                                "是否继续等待？选“否”停止导入，不导入任何记录。")
+                     .arg(path));
+        QCOMPARE(prompt.Messages(),
+                 QStringList{waitOn ? QStringLiteral("导入EXCEL表格第2至第3行!")
+                                    : QStringLiteral("导入已停止，没有导入任何记录。")});
+        QCOMPARE(grid.Rows(), waitOn ? 5 : 3);
+        QSqlQuery(other).exec(QStringLiteral("ROLLBACK"));
+        other.close();
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    QCOMPARE(ImportedDates(env.ctx).size(), waitOn ? 2 : 0);
+}
+
+void TestImport::emptyWorksheetRowsAreNotImported() {
+    TestEnv env;
+    env.CreateDatabase();
+    FakeWorkbook book = Book(3);
+    // Row 3 holds only blanks: no voucher either.
+    for (int c = 1; c <= 18; ++c) book.Set(QStringLiteral("Sheet1"), 3, c, QStringLiteral("  "));
+    TextGrid grid = HistoryGrid();
+
+    QCOMPARE(ImportWorkbook(env.ctx, grid, Request(2, 100), FakeOpener(book)), 0);
     QCOMPARE(env.prompt.Messages(),
-             QStringList{store::FailureMessage(store::DbFailure::Locked, path)});
+             QStringList{QStringLiteral("导入EXCEL表格第2至第100行!（其中97行为空，未导入）")});
+    QCOMPARE(ImportedDates(env.ctx), (QStringList{QStringLiteral("2026-03-06 00:00:00"),
+                                                  QStringLiteral("2026-03-05 00:00:00")}));
+    QCOMPARE(grid.Rows(), 5);
+    QCOMPARE(grid.Text(4, 2), QStringLiteral("r4c2"));
+    QCOMPARE(grid.Text(4, 1), QStringLiteral("3"));
 }
 
 void TestImport::emptyRangeImportsNothing() {

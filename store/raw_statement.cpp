@@ -1,0 +1,59 @@
+#include "store/raw_statement.h"
+
+#include <sqlite3.h>
+
+#include <QSqlDriver>
+
+namespace tf::store {
+
+sqlite3* SqliteHandle(Database& db) {
+    if (!db.IsOpen()) return nullptr;
+    const QVariant handle = db.Connection().driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) return nullptr;
+    return *static_cast<sqlite3* const*>(handle.data());
+}
+
+RawStatement::RawStatement(Database& db, const QString& sql) : db_(db), handle_(SqliteHandle(db)) {
+    if (!handle_) {
+        db_.NoteFailure(DbFailure::Other, QStringLiteral("no SQLite connection"));
+        return;
+    }
+    const int code = sqlite3_prepare16_v3(handle_, sql.utf16(), int(sql.size() * 2),
+                                          SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr);
+    if (code != SQLITE_OK) {
+        NoteFailure(code);
+        sqlite3_finalize(stmt_);
+        stmt_ = nullptr;
+    }
+}
+
+RawStatement::~RawStatement() {
+    sqlite3_finalize(stmt_);
+}
+
+void RawStatement::Bind(int index, const QString& text) {
+    static const char16_t kEmpty[] = u"";
+    const void* data = text.isNull() ? kEmpty : static_cast<const void*>(text.utf16());
+    sqlite3_bind_text16(stmt_, index + 1, data, int(text.size() * 2), SQLITE_STATIC);
+}
+
+void RawStatement::Bind(int index, qint64 value) {
+    sqlite3_bind_int64(stmt_, index + 1, value);
+}
+
+bool RawStatement::Run() {
+    if (!stmt_) return false;
+    const int code = sqlite3_step(stmt_);
+    const bool ok = code == SQLITE_DONE || code == SQLITE_ROW;
+    if (!ok) NoteFailure(code);
+    sqlite3_reset(stmt_);
+    return ok;
+}
+
+void RawStatement::NoteFailure(int code) {
+    // Classified as every other failure of the connection, by SQLite's result code.
+    const QString text = QString::fromUtf8(sqlite3_errmsg(handle_));
+    db_.NoteFailure(QSqlError(QString(), text, QSqlError::StatementError, QString::number(code)));
+}
+
+}  // namespace tf::store
