@@ -13,11 +13,16 @@ namespace tf {
 
 void BatchPrint(AppContext& ctx, MF& mainWindow, history::OldRec& window, bool preview) {
     const history::TextGrid& grid = window.Grid();
-    const QList<int> rows = history::BatchRows(grid);
+    const bool chosen = window.RowsChosen();
+    const QList<int> rows = history::BatchRows(grid, chosen);
     if (rows.isEmpty()) {
         ctx.UserPrompt().Message(QStringLiteral("没有可以打印的记录！"));
         return;
     }
+    // Forms cost money: a batch of every listed voucher is confirmed before the printer dialog.
+    if (!chosen && !preview &&
+        !ctx.UserPrompt().AskYesNo(QStringLiteral("将打印%1张进账单，是否继续？").arg(rows.size())))
+        return;
     const print::VoucherPage base = mainWindow.CurrentPage();
     const FieldTexts current = mainWindow.Texts();
     const QString sign = mainWindow.TT(0)->text();

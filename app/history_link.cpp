@@ -5,6 +5,7 @@
 
 #include "app/batch_link.h"
 #include "app/main_window.h"
+#include "app/qt_prompt.h"
 #include "history/export.h"
 #include "history/import_flow.h"
 #include "history/old_rec.h"
@@ -27,24 +28,48 @@ private:
     MF& mf_;
 };
 
+// The history window's context: its dialogs are the window's children, so the window manager
+// keeps the window in front of the main window while they show and after they close. A
+// context whose prompt is not the dialogs' (a test's) is used as it is.
+class WindowContext : public QObject {
+public:
+    explicit WindowContext(AppContext& shared, QWidget* dialogParent) : ctx(shared) {
+        if (dynamic_cast<QtPrompt*>(&shared.UserPrompt())) {
+            prompt_ = std::make_unique<QtPrompt>(dialogParent);
+            ctx.SetPrompt(prompt_.get());
+        }
+    }
+    void SetDialogParent(QWidget* parent) {
+        if (prompt_) prompt_->SetParent(parent);
+    }
+    AppContext ctx;
+
+private:
+    std::unique_ptr<QtPrompt> prompt_;
+};
+
 }  // namespace
 
 history::OldRec* ShowHistoryWindow(AppContext& ctx, MF& mainWindow) {
     auto* window = mainWindow.findChild<history::OldRec*>(QString(), Qt::FindDirectChildrenOnly);
     if (!window) {
+        auto* own = new WindowContext(ctx, &mainWindow);
+        AppContext& wctx = own->ctx;
         window =
-            new history::OldRec(ctx, std::make_unique<MainWindowVoucher>(mainWindow), &mainWindow);
+            new history::OldRec(wctx, std::make_unique<MainWindowVoucher>(mainWindow), &mainWindow);
+        own->setParent(window);
+        own->SetDialogParent(window);
         window->setAttribute(Qt::WA_DeleteOnClose);
-        window->SetBatchAction([&ctx, &mainWindow, window](bool preview) {
-            BatchPrint(ctx, mainWindow, *window, preview);
+        window->SetBatchAction([&wctx, &mainWindow, window](bool preview) {
+            BatchPrint(wctx, mainWindow, *window, preview);
         });
         // "导出数据": the list as it stands (order, hidden rows) into a workbook file.
-        window->SetAction(0, [&ctx, window] {
-            const QString path = history::ChooseSaveWorkbook(ctx.UserPrompt());
-            if (!path.isEmpty()) history::ExportGrid(ctx, window->Grid(), path);
+        window->SetAction(0, [&wctx, window] {
+            const QString path = history::ChooseSaveWorkbook(wctx.UserPrompt());
+            if (!path.isEmpty()) history::ExportGrid(wctx, window->Grid(), path);
         });
         // "导入数据": worksheet rows become records and rows of this window's list.
-        window->SetAction(3, [&ctx, window] { history::ImportWorkbook(ctx, window->Grid()); });
+        window->SetAction(3, [&wctx, window] { history::ImportWorkbook(wctx, window->Grid()); });
     }
     window->show();
     window->raise();

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <algorithm>
 
@@ -125,6 +126,7 @@ void GridView::SelectionToGrid() {
     const int anchor = moving == top ? bottom : top;
     g.Row = model_->GridRow(anchor);
     g.RowSel = model_->GridRow(moving);
+    emit rowsChosen();
 }
 
 bool GridView::eventFilter(QObject* watched, QEvent* event) {
@@ -159,6 +161,18 @@ bool GridView::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QTableView::eventFilter(watched, event);
+}
+
+QItemSelectionModel::SelectionFlags GridView::selectionCommand(const QModelIndex& index,
+                                                               const QEvent* event) const {
+    if (event && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        const Qt::KeyboardModifiers both = Qt::ShiftModifier | Qt::ControlModifier;
+        if ((key->key() == Qt::Key_Home || key->key() == Qt::Key_End) &&
+            (key->modifiers() & both) == both)
+            return QItemSelectionModel::SelectCurrent | QItemSelectionModel::Rows;
+    }
+    return QTableView::selectionCommand(index, event);
 }
 
 void GridView::resizeEvent(QResizeEvent* event) {

@@ -27,9 +27,14 @@ public:
 signals:
     // A mouse press on the header row or the header corner, twips inside the grid.
     void headerPressed(Qt::MouseButton button, double x, double y);
+    // The clerk moved the current row or changed the selection (mouse or keys).
+    void rowsChosen();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Shift+Ctrl+Home/End extend the selection to the first or last row, as Shift+arrows do.
+    QItemSelectionModel::SelectionFlags selectionCommand(
+        const QModelIndex& index, const QEvent* event = nullptr) const override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:

@@ -222,11 +222,10 @@ FieldTexts RecordTexts(const TextGrid& grid, int r, const FieldTexts& base, cons
     return copy.texts;
 }
 
-QList<int> BatchRows(const TextGrid& grid) {
+QList<int> BatchRows(const TextGrid& grid, bool chosen) {
     int first = std::min(grid.Row, grid.RowSel);
     int last = std::max(grid.Row, grid.RowSel);
-    // The window always has a current row, so one row alone stands for no selection.
-    if (first == last || first < kHistoryFixedRows || last >= grid.Rows()) {
+    if (!chosen || first < kHistoryFixedRows || last >= grid.Rows()) {
         first = kHistoryFixedRows;
         last = grid.Rows() - 1;
     }

@@ -69,8 +69,8 @@ void TakeBackRow(const TextGrid& grid, int r, VoucherFields& voucher);
 // field-entry rules (sign: the currency box's text), computed on a copy: no window changes.
 FieldTexts RecordTexts(const TextGrid& grid, int r, const FieldTexts& base, const QString& sign);
 
-// The rows a batch prints: the shown rows of a selected range of two or more rows (Row to
-// RowSel), else (one current row, or none) every shown row.
-QList<int> BatchRows(const TextGrid& grid);
+// The rows a batch prints: the shown rows of the range the clerk chose (Row to RowSel, one row
+// or more); when the clerk chose none, every shown row.
+QList<int> BatchRows(const TextGrid& grid, bool chosen);
 
 }  // namespace tf::history

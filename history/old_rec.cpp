@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 
 #include "common/window_utils.h"
@@ -65,6 +66,7 @@ OldRec::OldRec(AppContext& ctx, std::unique_ptr<VoucherFields> voucher, QWidget*
     // Enter in the search box searches as the button does; typing alone does not.
     connect(search_, &QLineEdit::returnPressed, this, [this] { Comm_Click(6); });
     connect(msg_, &GridView::headerPressed, this, &OldRec::MSG_MouseDown);
+    connect(msg_, &GridView::rowsChosen, this, [this] { rowsChosen_ = true; });
     connect(batch_, &QPushButton::clicked, this, [this] {
         if (batchAction_) batchAction_(false);
     });
@@ -147,7 +149,32 @@ TextWidth OldRec::GridTextWidth() const {
 void OldRec::Form_Load() {
     // The newest record is current, as the list opens.
     Reload();
+    WidenToShowColumns();
     CentreOnScreen(this);
+}
+
+void OldRec::WidenToShowColumns() {
+    const int last = grid_.Cols() - 1;
+    if (last < 0) return;
+    // The columns as the list shows them, in whole pixels each; the last column is filled out
+    // to the list's width, so its texts tell what it needs.
+    int columns = TwipsToPixels(std::round(FittedWidth(grid_, last, 1, GridTextWidth())));
+    for (int c = 0; c < last; ++c)
+        if (grid_.ColWidth(c) > 0) columns += std::max(1, TwipsToPixels(grid_.ColWidth(c)));
+    // Beside them the list's frame and scroll bar, and the margins around the list.
+    const int needed = columns + 2 * msg_->frameWidth() +
+                       msg_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, msg_) +
+                       2 * TwipsToPixels(kGridSide) + 1;
+    const QScreen* shown = screen();
+    if (needed <= width() || !shown) return;
+    // The window frame's share of the screen, before the window manager tells it.
+    constexpr int kFrameAllowance = 16;
+    const int room = shown->availableGeometry().width() - kFrameAllowance;
+    if (room <= width()) return;
+    resize(std::min(needed, room), height());
+    ArrangeHistoryWindow();
+    FillLastColumn(grid_);
+    msg_->Refresh();
 }
 
 void OldRec::ArrangeHistoryWindow() {
@@ -177,6 +204,7 @@ void OldRec::Reload() {
     FillHistory(ctx_, grid_, *voucher_, GridTextWidth());
     grid_.Row = grid_.RowSel = grid_.FixedRows();
     msg_->Refresh();
+    rowsChosen_ = false;
 }
 
 void OldRec::SetBatchAction(std::function<void(bool preview)> action) {
@@ -186,26 +214,34 @@ void OldRec::SetBatchAction(std::function<void(bool preview)> action) {
 }
 
 void OldRec::Comm_Click(int index) {
+    // Once the list changed or was searched, the current row is the window's, not the clerk's.
+    const auto changed = [this] {
+        rowsChosen_ = false;
+        Refresh();
+    };
     switch (index) {
         case 0:
         case 3:
             if (actions_[static_cast<size_t>(index)]) {
                 actions_[static_cast<size_t>(index)]();
-                Refresh();
+                if (index == 3)
+                    changed();
+                else
+                    Refresh();
             }
             break;
         case 5:
-            if (DeleteHistoryRows(ctx_, grid_)) Refresh();
+            if (DeleteHistoryRows(ctx_, grid_)) changed();
             break;
         case 1:
-            if (ClearHistory(ctx_, grid_)) Refresh();
+            if (ClearHistory(ctx_, grid_)) changed();
             break;
         case 4:
             TakeBackRecord(grid_, *voucher_);
             break;
         case 6:
             FilterHistory(grid_, search_->text());
-            Refresh();
+            changed();
             break;
         case 2:
             close();

@@ -49,6 +49,9 @@ public:
     QPushButton* BatchButton() const { return batch_; }
     QPushButton* BatchPreviewButton() const { return batchPreview_; }
     void SetBatchAction(std::function<void(bool preview)> action);
+    // True once the clerk has chosen rows in the list since it was last filled, searched or
+    // changed; sorting keeps the choice.
+    bool RowsChosen() const { return rowsChosen_; }
 
     void Comm_Click(int index);
     // A press in the grid's header, twips inside the grid.
@@ -65,6 +68,8 @@ private:
     // search box; the keys are shown in the tooltips.
     void WireKeys();
     void Form_Load();
+    // Widens the window, as far as its screen has room, so that every column shows.
+    void WidenToShowColumns();
     TextWidth GridTextWidth() const;
 
     AppContext& ctx_;
@@ -76,6 +81,7 @@ private:
     QPushButton* batch_ = nullptr;
     QPushButton* batchPreview_ = nullptr;
     std::function<void(bool)> batchAction_;
+    bool rowsChosen_ = false;
     QLineEdit* search_ = nullptr;
     QGroupBox* frame1_ = nullptr;
     QGroupBox* frame2_ = nullptr;

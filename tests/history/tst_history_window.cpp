@@ -1,18 +1,28 @@
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QWindow>
 #include <QtTest>
 #include <memory>
 
+#include "app/history_link.h"
 #include "app/main_window.h"
+#include "app/qt_prompt.h"
 #include "common/window_utils.h"
 #include "history/grid_view.h"
 #include "history/old_rec.h"
 #include "history/workbook/workbook.h"
 #include "store/records.h"
+#include "support/recording_printer.h"
 #include "support/test_env.h"
 #include "support/window_support.h"
 
@@ -64,6 +74,10 @@ private slots:
     void headerPressesSortAndRefit();
     void shiftArrowsSelectTheRowsToDelete();
     void searchRunsOnTheButton();
+    void batchPrintsTheChosenRowOrAsksBeforeAll();
+    void dialogsBelongToTheHistoryWindow();
+    void opensWideEnoughForEveryColumn();
+    void shiftCtrlEndSelectsToTheLastRow();
 };
 
 void TestHistoryWindow::openedFromMainWindowTakesBackARecord() {
@@ -188,5 +202,142 @@ void TestHistoryWindow::searchRunsOnTheButton() {
     QCOMPARE(rec.MSG()->Model()->rowCount(), 5);
 }
 
-QTEST_MAIN(TestHistoryWindow)
+void TestHistoryWindow::batchPrintsTheChosenRowOrAsksBeforeAll() {
+    test::TestEnv env;
+    test::RecordingPrinter printer;
+    auto w = test::OpenMainWindow(env);
+    QVERIFY(w);
+    w->UsePrinter(&printer, &printer);
+    StoreVouchers(env.ctx, 4);
+    OldRec* rec = ShowHistoryWindow(env.ctx, *w);
+    QVERIFY(QTest::qWaitForWindowExposed(rec));
+    // Each character of a field is placed on its own.
+    const auto printed = [&printer](const QString& payer) {
+        QString page;
+        for (const auto& run : printer.runs) page += run.text;
+        return page.contains(payer);
+    };
+
+    // Just opened, nothing chosen: the clerk is asked first, and No prints nothing.
+    env.prompt.yesNo.enqueue(false);
+    rec->BatchButton()->click();
+    QCOMPARE(env.prompt.Questions(), QStringList{u"将打印4张进账单，是否继续？"_s});
+    QCOMPARE(env.prompt.Texts(u"printer"_s).size(), 0);
+    QCOMPARE(printer.endDocs, 0);
+
+    // One row clicked: that voucher alone, without the question.
+    env.prompt.Clear();
+    QTest::mouseClick(rec->MSG()->viewport(), Qt::LeftButton, {},
+                      rec->MSG()->visualRect(rec->MSG()->Model()->index(1, 3)).center());
+    env.prompt.printers.enqueue(true);
+    env.prompt.yesNo.enqueue(false);  // no print records
+    rec->BatchButton()->click();
+    QCOMPARE(env.prompt.Questions(), QStringList{u"是否保存打印记录？"_s});
+    QCOMPARE(printer.endDocs, 1);
+    QCOMPARE(printer.pageStarts.size(), 0);
+    QVERIFY(printed(u"付款单位W"_s));
+    QVERIFY(!printed(u"付款单位V"_s));
+    w->UsePrinter(nullptr, nullptr);
+    env.prompt.yesNo.enqueue(false);
+    w->close();
+}
+
+void TestHistoryWindow::dialogsBelongToTheHistoryWindow() {
+    test::TestEnv env;
+    auto w = test::OpenMainWindow(env);
+    QVERIFY(w);
+    StoreVouchers(env.ctx, 3);
+    QtPrompt dialogs(w.get());
+    env.ctx.SetPrompt(&dialogs);
+    OldRec* rec = ShowHistoryWindow(env.ctx, *w);
+    QVERIFY(QTest::qWaitForWindowExposed(rec));
+    // A window of its own, kept above the main window by the window manager.
+    QVERIFY(rec->isWindow());
+    QCOMPARE(rec->windowHandle()->transientParent(), w->windowHandle());
+
+    // The delete question answered No, and the export's file dialog cancelled.
+    QList<QWidget*> parents;
+    const auto answer = [&parents] {
+        test::RetryUntil([&parents] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                parents.append(box->parentWidget());
+                box->button(QMessageBox::No)->click();
+                return true;
+            }
+            if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+                parents.append(files->parentWidget());
+                files->reject();
+                return true;
+            }
+            return false;
+        });
+    };
+    answer();
+    rec->Comm(5)->click();
+    answer();
+    rec->Comm(0)->click();
+    QCOMPARE(parents, (QList<QWidget*>{rec, rec}));
+    QCOMPARE(rec->Grid().Rows(), 5);
+
+    env.ctx.SetPrompt(&env.prompt);
+    rec->close();
+    env.prompt.yesNo.enqueue(false);
+    w->close();
+}
+
+void TestHistoryWindow::opensWideEnoughForEveryColumn() {
+    test::TestEnv env;
+    env.CreateDatabase();
+    FieldTexts t;
+    for (int i = kFirstField; i <= kLastField; ++i) t[i] = u"栏%1内容"_s.arg(i);
+    QVERIFY(store::StoreTexts(env.ctx, QDateTime(QDate(2026, 3, 1), QTime(9, 0)), t));
+    OldRec rec(env.ctx, std::make_unique<FakeVoucher>());
+    rec.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rec));
+    const QRect screen = rec.screen()->availableGeometry();
+    QCOMPARE(screen.width(), 1366);
+    // Wider than it was designed, yet on the screen, and no column out of view.
+    QVERIFY(rec.width() > TwipsToPixels(12615));
+    QVERIFY(rec.width() < screen.width());
+    QCOMPARE(rec.MSG()->horizontalScrollBar()->maximum(), 0);
+}
+
+void TestHistoryWindow::shiftCtrlEndSelectsToTheLastRow() {
+    test::TestEnv env;
+    env.CreateDatabase();
+    StoreVouchers(env.ctx, 6);
+    OldRec rec(env.ctx, std::make_unique<FakeVoucher>());
+    rec.show();
+    QVERIFY(QTest::qWaitForWindowActive(&rec));
+    GridView& view = *rec.MSG();
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {},
+                      view.visualRect(view.Model()->index(1, 3)).center());
+    QTest::keyClick(&view, Qt::Key_End, Qt::ShiftModifier | Qt::ControlModifier);
+    QCOMPARE(rec.Grid().Row, 3);
+    QCOMPARE(rec.Grid().RowSel, 7);
+    QTest::keyClick(&view, Qt::Key_Home, Qt::ShiftModifier | Qt::ControlModifier);
+    QCOMPARE(rec.Grid().Row, 3);
+    QCOMPARE(rec.Grid().RowSel, 2);
+    env.prompt.yesNo.enqueue(false);
+    rec.Comm(5)->click();
+    QCOMPARE(env.prompt.Questions(), QStringList{u"您确定要删除第1至第2行数据？"_s});
+}
+
+// A screen of 1366 × 768 pixels, as an office desktop has, instead of the offscreen
+// platform's 800 × 600.
+int main(int argc, char** argv) {
+    QTemporaryDir config;
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen") {
+        QFile json(config.filePath(u"screens.json"_s));
+        if (json.open(QIODevice::WriteOnly))
+            json.write(R"({"screens": [{"name": "office", "x": 0, "y": 0, "width": 1366,
+                "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+        json.close();
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(json.fileName()));
+    }
+    QApplication app(argc, argv);
+    TestHistoryWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_history_window.moc"

@@ -98,15 +98,15 @@ void TestBatch::batchPrintsWhatSinglePrintsPrint() {
     QVERIFY(store::StoreTexts(env.ctx, QDateTime(QDate(2025, 2, 1), QTime(0, 0)), hidden));
     history::OldRec* rec = ShowHistoryWindow(env.ctx, *w);
     QVERIFY(rec);
-    // A search hides the fifth record; one selected record (the current row) counts as none.
+    // A search hides the fifth record; with no rows chosen every shown row is printed.
     rec->Search()->setText(u"公司"_s);
     rec->Comm_Click(6);
-    const QList<int> rows = history::BatchRows(rec->Grid());
+    const QList<int> rows = history::BatchRows(rec->Grid(), false);
     QCOMPARE(rows.size(), 4);
-    // A selected range narrows the batch to the shown rows in it.
+    // A chosen range narrows the batch to the shown rows in it.
     rec->Grid().Row = 2;
     rec->Grid().RowSel = 4;
-    QCOMPARE(history::BatchRows(rec->Grid()).size(), 2);  // row 2 is the hidden one
+    QCOMPARE(history::BatchRows(rec->Grid(), true).size(), 2);  // row 2 is the hidden one
     rec->Grid().RowSel = 2;
 
     w->T(16)->setText(u"王五"_s);
@@ -125,9 +125,11 @@ void TestBatch::batchPrintsWhatSinglePrintsPrint() {
     rec->Grid().Row = rec->Grid().RowSel = rows.constFirst();
 
     env.prompt.printers.enqueue(true);
+    env.prompt.yesNo.enqueue(true);  // print every listed voucher
     env.prompt.yesNo.enqueue(true);  // keep the print records
     BatchPrint(env.ctx, *w, *rec, false);
-    QCOMPARE(env.prompt.Questions(), QStringList{u"是否保存打印记录？"_s});
+    QCOMPARE(env.prompt.Questions(),
+             (QStringList{u"将打印4张进账单，是否继续？"_s, u"是否保存打印记录？"_s}));
     QCOMPARE(printer.endDocs, 1);
     QCOMPARE(printer.pageStarts.size(), 3);
     QList<int> bounds = printer.pageStarts;
@@ -169,7 +171,7 @@ void TestBatch::batchPdfMatchesSinglePdfs() {
     StoreRecords(env, kRecords);
     history::OldRec* rec = ShowHistoryWindow(env.ctx, *w);
     QVERIFY(rec);
-    const QList<int> rows = history::BatchRows(rec->Grid());
+    const QList<int> rows = history::BatchRows(rec->Grid(), false);
     QCOMPARE(rows.size(), kRecords);
     const FieldTexts before = w->Texts();
 
@@ -199,7 +201,8 @@ void TestBatch::batchPdfMatchesSinglePdfs() {
     print::QtPrinter device(qprinter.get());
     w->UsePrinter(&device, &device);
     env.prompt.printers.enqueue(true);
-    env.prompt.yesNo.enqueue(false);
+    env.prompt.yesNo.enqueue(true);   // print every listed voucher
+    env.prompt.yesNo.enqueue(false);  // no print records
     BatchPrint(env.ctx, *w, *rec, false);
     const QList<QList<Word>> batch = PdfPages(batchFile);
     QCOMPARE(batch.size(), kRecords);
