@@ -72,12 +72,12 @@ class TestHistoryWindow : public QObject {
 private slots:
     void openedFromMainWindowTakesBackARecord();
     void headerPressesSortAndRefit();
-    void shiftArrowsSelectTheRowsToDelete();
+    void shiftKeysSelectTheRowsToDelete_data();
+    void shiftKeysSelectTheRowsToDelete();
     void searchRunsOnTheButton();
     void batchPrintsTheChosenRowOrAsksBeforeAll();
     void dialogsBelongToTheHistoryWindow();
     void opensWideEnoughForEveryColumn();
-    void shiftCtrlEndSelectsToTheLastRow();
 };
 
 void TestHistoryWindow::openedFromMainWindowTakesBackARecord() {
@@ -162,7 +162,24 @@ void TestHistoryWindow::headerPressesSortAndRefit() {
     QCOMPARE(view.columnWidth(3), TwipsToPixels(rec.Grid().ColWidth(5)));
 }
 
-void TestHistoryWindow::shiftArrowsSelectTheRowsToDelete() {
+void TestHistoryWindow::shiftKeysSelectTheRowsToDelete_data() {
+    QTest::addColumn<QList<int>>("keys");  // pressed with Shift (and Ctrl for Home and End)
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<QStringList>("left");  // the rows left, by their drawer accounts
+    QTest::newRow("Shift+Down twice")
+        << QList<int>{Qt::Key_Down, Qt::Key_Down} << u"您确定要删除第2至第4行数据？"_s
+        << QStringList{u"v6-6"_s, u"v2-6"_s, u"v1-6"_s};
+    QTest::newRow("Shift+Ctrl+End")
+        << QList<int>{Qt::Key_End} << u"您确定要删除第2至第6行数据？"_s << QStringList{u"v6-6"_s};
+    QTest::newRow("Shift+Ctrl+End, then Shift+Ctrl+Home")
+        << QList<int>{Qt::Key_End, Qt::Key_Home} << u"您确定要删除第1至第2行数据？"_s
+        << QStringList{u"v4-6"_s, u"v3-6"_s, u"v2-6"_s, u"v1-6"_s};
+}
+
+void TestHistoryWindow::shiftKeysSelectTheRowsToDelete() {
+    QFETCH(QList<int>, keys);
+    QFETCH(QString, question);
+    QFETCH(QStringList, left);
     test::TestEnv env;
     env.CreateDatabase();
     StoreVouchers(env.ctx, 6);
@@ -172,17 +189,18 @@ void TestHistoryWindow::shiftArrowsSelectTheRowsToDelete() {
     GridView& view = *rec.MSG();
     QTest::mouseClick(view.viewport(), Qt::LeftButton, {},
                       view.visualRect(view.Model()->index(1, 3)).center());
-    QTest::keyClick(&view, Qt::Key_Down, Qt::ShiftModifier);
-    QTest::keyClick(&view, Qt::Key_Down, Qt::ShiftModifier);
-    QCOMPARE(rec.Grid().Row, 3);
-    QCOMPARE(rec.Grid().RowSel, 5);
+    for (const int key : keys) {
+        const bool jump = key == Qt::Key_Home || key == Qt::Key_End;
+        QTest::keyClick(&view, Qt::Key(key),
+                        jump ? Qt::ShiftModifier | Qt::ControlModifier : Qt::ShiftModifier);
+    }
+    QCOMPARE(rec.Grid().Row, 3);  // the row clicked stays the selection's anchor
 
     env.prompt.yesNo.enqueue(true);
     rec.Comm(5)->click();
-    QCOMPARE(env.prompt.Questions(), QStringList{u"您确定要删除第2至第4行数据？"_s});
-    QCOMPARE(ShownColumn(view, 6), (QStringList{u"v6-6"_s, u"v2-6"_s, u"v1-6"_s}));
-    QCOMPARE(view.Model()->headerData(2, Qt::Vertical).toString(), u"3"_s);
-    QCOMPARE(test::Scalar(env.ctx, u"SELECT COUNT(DISTINCT Dat) FROM 记录"_s).toInt(), 3);
+    QCOMPARE(env.prompt.Questions(), QStringList{question});
+    QCOMPARE(ShownColumn(view, 6), left);
+    QCOMPARE(test::Scalar(env.ctx, u"SELECT COUNT(DISTINCT Dat) FROM 记录"_s).toInt(), left.size());
 }
 
 void TestHistoryWindow::searchRunsOnTheButton() {
@@ -301,27 +319,6 @@ void TestHistoryWindow::opensWideEnoughForEveryColumn() {
     QVERIFY(rec.width() > TwipsToPixels(12615));
     QVERIFY(rec.width() < screen.width());
     QCOMPARE(rec.MSG()->horizontalScrollBar()->maximum(), 0);
-}
-
-void TestHistoryWindow::shiftCtrlEndSelectsToTheLastRow() {
-    test::TestEnv env;
-    env.CreateDatabase();
-    StoreVouchers(env.ctx, 6);
-    OldRec rec(env.ctx, std::make_unique<FakeVoucher>());
-    rec.show();
-    QVERIFY(QTest::qWaitForWindowActive(&rec));
-    GridView& view = *rec.MSG();
-    QTest::mouseClick(view.viewport(), Qt::LeftButton, {},
-                      view.visualRect(view.Model()->index(1, 3)).center());
-    QTest::keyClick(&view, Qt::Key_End, Qt::ShiftModifier | Qt::ControlModifier);
-    QCOMPARE(rec.Grid().Row, 3);
-    QCOMPARE(rec.Grid().RowSel, 7);
-    QTest::keyClick(&view, Qt::Key_Home, Qt::ShiftModifier | Qt::ControlModifier);
-    QCOMPARE(rec.Grid().Row, 3);
-    QCOMPARE(rec.Grid().RowSel, 2);
-    env.prompt.yesNo.enqueue(false);
-    rec.Comm(5)->click();
-    QCOMPARE(env.prompt.Questions(), QStringList{u"您确定要删除第1至第2行数据？"_s});
 }
 
 // A screen of 1366 × 768 pixels, as an office desktop has, instead of the offscreen
