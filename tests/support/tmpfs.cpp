@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStorageInfo>
 
 namespace tf::test {
 
@@ -39,6 +40,14 @@ void Tmpfs::Fill() {
     // The last bytes of a partial block.
     while (filler.write("f", 1) == 1 && filler.flush()) {
     }
+}
+
+void Tmpfs::FillAllBut(qint64 leave) {
+    QFile filler(QDir(folder_).filePath(QStringLiteral("filler")));
+    if (!filler.open(QIODevice::WriteOnly)) return;
+    const QByteArray block(4096, 'f');
+    for (qint64 left = QStorageInfo(folder_).bytesAvailable() - leave; left > 0; left -= 4096)
+        if (filler.write(block) != block.size() || !filler.flush()) return;
 }
 
 }  // namespace tf::test

@@ -20,6 +20,8 @@ public:
     bool RemountReadOnly();
     // Fills the free space with a file, so the next write finds the disk full.
     void Fill();
+    // Fills the free space but for about `leave` bytes, so a longer write runs out of room.
+    void FillAllBut(qint64 leave);
 
 private:
     QString folder_;
