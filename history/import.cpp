@@ -249,13 +249,22 @@ int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& r
         reader->SelectSheet(request.sheet);
 
         if (!db.OpenDatabase()) return dbFailure(false);
-        // Another program holding the file is told after a second, not waited for in silence.
+        const qint32 total = request.lastRow - request.firstRow + 1;
+        // Another program holding the file is told after a second, not waited for in silence;
+        // the progress window, always on top, steps aside for the question.
         const QString shownPath = QFileInfo(ctx.DatabasePath()).absoluteFilePath();
-        lockWait.emplace(db, [&ctx, shownPath] {
-            return ctx.UserPrompt().AskYesNo(LockedQuestionText(shownPath));
+        lockWait.emplace(db, [&, shownPath] {
+            closeProgress();
+            const bool waitOn = ctx.UserPrompt().AskYesNo(LockedQuestionText(shownPath));
+            if (waitOn) {
+                qint32 at = -1;  // on from where it was
+                progress.ShowProgress(ImportProgressTitle(), total, at);
+                progressShown = true;
+            }
+            return waitOn;
         });
         qint32 start = 0;
-        progress.ShowProgress(ImportProgressTitle(), request.lastRow - request.firstRow + 1, start);
+        progress.ShowProgress(ImportProgressTitle(), total, start);
         progressShown = true;
 
         const qint64 first = request.firstRow;
