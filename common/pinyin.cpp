@@ -34,13 +34,19 @@ Letters LatinLetter(char32_t c) {
 }
 
 // A character's own letters: initials for an ideograph, the letter itself for a Latin letter
-// in any width or case.
+// of folded text.
 Letters LettersOfChar(char32_t c) {
-    if (const Letters initials = InitialsOf(c)) return initials;
-    if (c >= U'Ａ' && c <= U'Ｚ') c = c - U'Ａ' + U'a';
-    if (c >= U'ａ' && c <= U'ｚ') c = c - U'ａ' + U'a';
-    if (c >= U'A' && c <= U'Z') c = c - U'A' + U'a';
-    return LatinLetter(c);
+    return InitialsOf(c) | LatinLetter(c);
+}
+
+// The letters of each character of folded text that has any.
+using LetterSequence = QVarLengthArray<Letters, 64>;
+LetterSequence SequenceOf(QStringView folded) {
+    LetterSequence sequence;
+    ForEachCodePoint(folded, [&sequence](char32_t c) {
+        if (const Letters letters = LettersOfChar(c)) sequence.append(letters);
+    });
+    return sequence;
 }
 
 }  // namespace
@@ -65,37 +71,64 @@ QString Folded(QStringView text) {
     return out.toCaseFolded();
 }
 
-Letters LettersOf(QStringView text) {
-    Letters letters = 0;
-    ForEachCodePoint(text, [&letters](char32_t c) { letters |= LettersOfChar(c); });
-    return letters;
+namespace {
+
+// Adds the letters of the next character that has any, and the pairs it makes with the one
+// before.
+class SignatureBuilder {
+public:
+    void Add(Letters letters) {
+        if (letters == 0) return;
+        signature_.letters |= letters;
+        for (int a = 0; a < 26; ++a) {
+            if (!(previous_ & (Letters{1} << a))) continue;
+            for (int b = 0; b < 26; ++b)
+                if (letters & (Letters{1} << b))
+                    signature_.pairs |= qint64{1} << ((a * 26 + b) % 62);
+        }
+        previous_ = letters;
+    }
+    const Signature& Result() const { return signature_; }
+
+private:
+    Signature signature_;
+    Letters previous_ = 0;
+};
+
+}  // namespace
+
+Signature SignatureOf(QStringView text) {
+    SignatureBuilder builder;
+    for (Letters letters : SequenceOf(Folded(text))) builder.Add(letters);
+    return builder.Result();
 }
 
 Query::Query(QStringView typed) : folded_(Folded(typed).trimmed()) {
+    SignatureBuilder letters;
     for (QChar c : folded_) {
         if (c == u' ') continue;
         const Letters letter = LatinLetter(c.unicode());
         if (letter == 0) {
             initials_.clear();
-            required_ = 0;
+            // Characters contained in a text bring their letters and pairs along.
+            required_ = SignatureOf(folded_);
             return;
         }
         initials_.append(letter);
-        required_ |= letter;
+        letters.Add(letter);
     }
+    required_ = letters.Result();
 }
 
 bool Query::Matches(QStringView text) const {
     if (IsEmpty()) return false;
-    if (Folded(text).contains(folded_)) return true;
-    return ByInitials() && MatchesInitials(text);
+    const QString folded = Folded(text);
+    if (folded.contains(folded_)) return true;
+    return ByInitials() && MatchesInitials(folded);
 }
 
-bool Query::MatchesInitials(QStringView text) const {
-    QVarLengthArray<Letters, 64> sequence;
-    ForEachCodePoint(text, [&sequence](char32_t c) {
-        if (const Letters letters = LettersOfChar(c)) sequence.append(letters);
-    });
+bool Query::MatchesInitials(QStringView folded) const {
+    const LetterSequence sequence = SequenceOf(folded);
     const qsizetype n = initials_.size();
     for (qsizetype start = 0; start + n <= sequence.size(); ++start) {
         qsizetype k = 0;

@@ -25,9 +25,15 @@ Letters InitialsOf(char32_t c);
 // ASCII, then case-folded.
 QString Folded(QStringView text);
 
-// The letters a text can answer to: the initials of its ideographs and its own Latin letters.
-// A text can match a query of letters only when it has all of the query's letters.
-Letters LettersOf(QStringView text);
+// What a text can answer to, for narrowing down a search before matching: the letters of its
+// characters (the initials of its ideographs, its Latin letters in any width or case) and the
+// pairs of letters of neighbouring characters, hashed into 62 bits. A text can match a query only
+// when it has every letter and pair of the query's Required() signature.
+struct Signature {
+    Letters letters = 0;
+    qint64 pairs = 0;
+};
+Signature SignatureOf(QStringView text);
 
 // What was typed, prepared once to be matched against many texts. A text matches when its
 // folded form contains the folded query; a query of Latin letters (blanks ignored) also
@@ -44,17 +50,17 @@ public:
     bool ByInitials() const { return !initials_.isEmpty(); }
     // The folded query, as a text's folded form must contain it.
     const QString& FoldedText() const { return folded_; }
-    // The letters of a query that may match by initials; a text lacking any cannot match.
-    Letters RequiredLetters() const { return required_; }
+    // What every matching text's signature holds.
+    const Signature& Required() const { return required_; }
 
     bool Matches(QStringView text) const;
 
 private:
-    bool MatchesInitials(QStringView text) const;
+    bool MatchesInitials(QStringView folded) const;
 
     QString folded_;
     QVector<Letters> initials_;  // one letter per typed letter
-    Letters required_ = 0;
+    Signature required_;
 };
 
 }  // namespace tf::pinyin

@@ -108,9 +108,12 @@ bool CreateTable(Database& db) {
                 u"CREATE TABLE 输入提示 (Fld INTEGER NOT NULL, Name TEXT NOT NULL, "
                 u"Acct TEXT NOT NULL, Bank TEXT NOT NULL, Uses INTEGER NOT NULL, "
                 u"Last TEXT NOT NULL, Weight DOUBLE PRECISION NOT NULL, Folded TEXT NOT NULL, "
-                u"Letters INTEGER NOT NULL)"_s) &&
+                u"Letters INTEGER NOT NULL, Pairs BIGINT NOT NULL)"_s) &&
            Exec(db, q, u"CREATE UNIQUE INDEX 输入提示_键 ON 输入提示 (Fld, Name, Acct, Bank)"_s) &&
-           Exec(db, q, u"CREATE INDEX 输入提示_次序 ON 输入提示 (Fld, Weight, Last)"_s);
+           // Best first, with what narrows a keystroke's search down, so that rows which
+           // cannot match are passed over in the index.
+           Exec(db, q,
+                u"CREATE INDEX 输入提示_次序 ON 输入提示 (Fld, Weight, Last, Letters, Pairs)"_s);
 }
 
 // What one entry adds up to over the history.
@@ -165,13 +168,14 @@ bool FillTable(Database& db) {
     QSqlQuery insert(db.Connection());
     if (!Prepare(db, insert,
                  u"INSERT INTO 输入提示 (Fld, Name, Acct, Bank, Uses, Last, Weight, Folded, "
-                 u"Letters) VALUES (?,?,?,?,?,?,?,?,?)"_s))
+                 u"Letters, Pairs) VALUES (?,?,?,?,?,?,?,?,?,?)"_s))
         return false;
     for (const Tally& t : std::as_const(tallies)) {
         const Entry& e = t.entry;
+        const pinyin::Signature signature = pinyin::SignatureOf(e.name);
         if (!ExecBound(db, insert,
                        {e.list, e.name, e.account, e.bank, t.uses, t.last, t.weight,
-                        pinyin::Folded(e.name), pinyin::LettersOf(e.name)}))
+                        pinyin::Folded(e.name), signature.letters, signature.pairs}))
             return false;
     }
     return true;
@@ -204,17 +208,17 @@ QList<Suggestion> Suggest(Database& db, int field, QStringView typed, int limit)
     // is decided here, stopping at the limit.
     const QString select = u"SELECT Name, Acct, Bank FROM 输入提示 WHERE Fld=? AND "_s;
     const QString order = u" ORDER BY Weight DESC, Last DESC"_s;
-    bool ok = false;
-    if (query.ByInitials()) {
-        const auto letters = static_cast<qint64>(query.RequiredLetters());
-        ok = Prepare(db, q, select + u"(Letters & ?) = ?"_s + order) &&
-             ExecBound(db, q, {list, letters, letters});
-    } else {
+    const auto letters = static_cast<qint64>(query.Required().letters);
+    const qint64 pairs = query.Required().pairs;
+    QVariantList values{list, letters, letters, pairs, pairs};
+    QString where = u"(Letters & ?) = ? AND (Pairs & ?) = ?"_s;
+    if (!query.ByInitials()) {
         QString pattern = query.FoldedText();
         pattern.replace(u'\\', u"\\\\"_s).replace(u'%', u"\\%"_s).replace(u'_', u"\\_"_s);
-        ok = Prepare(db, q, select + u"Folded LIKE ? ESCAPE '\\'"_s + order) &&
-             ExecBound(db, q, {list, QString(u'%' + pattern + u'%')});
+        where += u" AND Folded LIKE ? ESCAPE '\\'"_s;
+        values.append(QString(u'%' + pattern + u'%'));
     }
+    const bool ok = Prepare(db, q, select + where + order) && ExecBound(db, q, values);
     QList<Suggestion> found;
     while (ok && found.size() < limit && q.next()) {
         const QString name = q.value(0).toString();
@@ -276,8 +280,8 @@ PartyUpdates::PartyUpdates(Database& db)
     // Prepared once for every voucher of the transaction; a failure shows when one runs.
     group_.prepare(u"SELECT Ctl, Con FROM 记录 WHERE Dat=?"_s);
     insert_.prepare(
-        u"INSERT INTO 输入提示 (Fld, Name, Acct, Bank, Uses, Last, Weight, Folded, Letters) "
-        u"VALUES (?,?,?,?,0,?,0,?,?) ON CONFLICT (Fld, Name, Acct, Bank) DO NOTHING"_s);
+        u"INSERT INTO 输入提示 (Fld, Name, Acct, Bank, Uses, Last, Weight, Folded, Letters, "
+        u"Pairs) VALUES (?,?,?,?,0,?,0,?,?,?) ON CONFLICT (Fld, Name, Acct, Bank) DO NOTHING"_s);
     update_.prepare(
         u"UPDATE 输入提示 SET Uses=Uses+?, Weight=Weight+?, "
         u"Last=CASE WHEN Last<? THEN ? ELSE Last END "
@@ -294,9 +298,12 @@ bool PartyUpdates::Count(const QString& dat, const FieldTexts& texts, int delta)
     const double weight = UseWeight(dat);
     for (const Entry& e : EntriesOf(texts)) {
         const QVariantList key = KeyOf(e);
-        if (delta > 0 && !Run(insert_, {e.list, e.name, e.account, e.bank, dat,
-                                        pinyin::Folded(e.name), pinyin::LettersOf(e.name)}))
-            return false;
+        if (delta > 0) {
+            const pinyin::Signature signature = pinyin::SignatureOf(e.name);
+            if (!Run(insert_, {e.list, e.name, e.account, e.bank, dat, pinyin::Folded(e.name),
+                               signature.letters, signature.pairs}))
+                return false;
+        }
         if (!Run(update_, QVariantList{delta, delta * weight, dat, dat} + key)) return false;
         if (delta < 0 && !Run(drop_, key)) return false;
     }

@@ -91,9 +91,12 @@ void TestPinyin::matches() {
     QFETCH(bool, match);
     const Query query(typed);
     QCOMPARE(query.Matches(text), match);
-    // A text that matches a letter query has all its letters, which the table filters on.
-    if (match && query.ByInitials())
-        QCOMPARE(LettersOf(text) & query.RequiredLetters(), query.RequiredLetters());
+    // A matching text has every letter and pair the query requires: the table filters on them.
+    const Signature has = SignatureOf(text), needs = query.Required();
+    if (match) {
+        QCOMPARE(has.letters & needs.letters, needs.letters);
+        QCOMPARE(has.pairs & needs.pairs, needs.pairs);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPinyin)
