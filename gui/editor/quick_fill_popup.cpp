@@ -61,9 +61,14 @@ void QuickFillPopup::Refresh(const QString& typed) {
 }
 
 void QuickFillPopup::Place() {
-    const int rowHeight = list_->sizeHintForRow(0);
-    const int width = std::max(field_->width(), list_->sizeHintForColumn(0) + 8);
-    const QSize size(width, rowHeight * list_->count() + 2);
+    // Rows are measured as the polished list draws them; every row shows, with no scroll bar.
+    ensurePolished();
+    list_->ensurePolished();
+    const int border = 2 * (frameWidth() + 1);
+    int rows = 0;
+    for (int i = 0; i < list_->count(); ++i) rows += list_->sizeHintForRow(i);
+    const int width = std::max(field_->width(), list_->sizeHintForColumn(0) + border + 8);
+    const QSize size(width, rows + border);
     QPoint at = field_->mapToGlobal(QPoint(0, field_->height()));
     if (const QScreen* screen = field_->screen()) {
         const QRect room = screen->availableGeometry();
