@@ -97,10 +97,6 @@ bool ExecBound(Database& db, QSqlQuery& q, const QVariantList& values) {
     return false;
 }
 
-QVariantList KeyOf(const Entry& e) {
-    return {e.list, e.name, e.account, e.bank};
-}
-
 // Plain SQL that SQLite and PostgreSQL both take.
 bool CreateTable(Database& db) {
     QSqlQuery q(db.Connection());
@@ -116,29 +112,44 @@ bool CreateTable(Database& db) {
                 u"CREATE INDEX 输入提示_次序 ON 输入提示 (Fld, Weight, Last, Letters, Pairs)"_s);
 }
 
-// What one entry adds up to over the history.
-struct Tally {
-    Entry entry;
-    int uses = 0;
-    double weight = 0;
-    QString last;
-};
+}  // namespace
 
-// Reads every record's offered fields, a voucher at a time, and writes one row per entry.
-bool FillTable(Database& db) {
-    QHash<QString, Tally> tallies;
-    const auto count = [&tallies](const QString& dat, const FieldTexts& texts) {
+// What the entries of a set of vouchers add up to: uses, weight and the latest timestamp of
+// each entry.
+class Tallies {
+public:
+    struct Tally {
+        Entry entry;
+        int uses = 0;
+        double weight = 0;
+        QString last;  // the latest timestamp counted in; empty when only counted out
+    };
+
+    // Counts a voucher's entries in (+1) or out (-1).
+    void Count(const QString& dat, const FieldTexts& texts, int delta) {
         const double weight = UseWeight(dat);
         for (const Entry& e : EntriesOf(texts)) {
             const QString key =
                 QString::number(e.list) % u'\x1f' % e.name % u'\x1f' % e.account % u'\x1f' % e.bank;
-            Tally& t = tallies[key];
-            if (t.uses == 0) t.entry = e;
-            ++t.uses;
-            t.weight += weight;
-            t.last = std::max(t.last, dat);
+            Tally& t = tallies_[key];
+            t.entry = e;
+            t.uses += delta;
+            t.weight += delta * weight;
+            if (delta > 0) t.last = std::max(t.last, dat);
         }
-    };
+    }
+    const QHash<QString, Tally>& All() const { return tallies_; }
+    void Clear() { tallies_.clear(); }
+
+private:
+    QHash<QString, Tally> tallies_;
+};
+
+namespace {
+
+// Reads every record's offered fields, a voucher at a time, and writes one row per entry.
+bool FillTable(Database& db) {
+    Tallies tallies;
     QSqlQuery read(db.Connection());
     read.setForwardOnly(true);
     if (!Prepare(db, read,
@@ -151,7 +162,7 @@ bool FillTable(Database& db) {
     while (read.next()) {
         const QString rowDat = read.value(0).toString();
         if (rowDat != dat) {
-            if (!dat.isEmpty()) count(dat, texts);
+            if (!dat.isEmpty()) tallies.Count(dat, texts, +1);
             dat = rowDat;
             texts = FieldTexts();
         }
@@ -162,7 +173,7 @@ bool FillTable(Database& db) {
         db.NoteFailure(read.lastError());
         return false;
     }
-    if (!dat.isEmpty()) count(dat, texts);
+    if (!dat.isEmpty()) tallies.Count(dat, texts, +1);
     read.finish();
 
     QSqlQuery insert(db.Connection());
@@ -170,7 +181,7 @@ bool FillTable(Database& db) {
                  u"INSERT INTO 输入提示 (Fld, Name, Acct, Bank, Uses, Last, Weight, Folded, "
                  u"Letters, Pairs) VALUES (?,?,?,?,?,?,?,?,?,?)"_s))
         return false;
-    for (const Tally& t : std::as_const(tallies)) {
+    for (const Tallies::Tally& t : tallies.All()) {
         const Entry& e = t.entry;
         const pinyin::Signature signature = pinyin::SignatureOf(e.name);
         if (!ExecBound(db, insert,
@@ -269,55 +280,23 @@ bool EnsurePartyTable(const AppContext& ctx) {
 // ---- PartyUpdates ----------------------------------------------------------------------
 
 PartyUpdates::PartyUpdates(Database& db)
-    : db_(db),
-      group_(db.Connection()),
-      insert_(db.Connection()),
-      update_(db.Connection()),
-      drop_(db.Connection()) {
+    : db_(db), pending_(std::make_unique<Tallies>()), group_(db.Connection()) {
     present_ = db.OpenDatabase() && db.TableExists(PartiesTable());
-    if (!present_) return;
     group_.setForwardOnly(true);
-    // Prepared once for every voucher of the transaction; a failure shows when one runs.
-    group_.prepare(u"SELECT Ctl, Con FROM 记录 WHERE Dat=?"_s);
-    insert_.prepare(
-        u"INSERT INTO 输入提示 (Fld, Name, Acct, Bank, Uses, Last, Weight, Folded, Letters, "
-        u"Pairs) VALUES (?,?,?,?,0,?,0,?,?,?) ON CONFLICT (Fld, Name, Acct, Bank) DO NOTHING"_s);
-    update_.prepare(
-        u"UPDATE 输入提示 SET Uses=Uses+?, Weight=Weight+?, "
-        u"Last=CASE WHEN Last<? THEN ? ELSE Last END "
-        u"WHERE Fld=? AND Name=? AND Acct=? AND Bank=?"_s);
-    drop_.prepare(
-        u"DELETE FROM 输入提示 WHERE Fld=? AND Name=? AND Acct=? AND Bank=? AND Uses<=0"_s);
+    // A statement that cannot be prepared fails, with its error, when it runs.
+    if (present_) group_.prepare(u"SELECT Ctl, Con FROM 记录 WHERE Dat=?"_s);
 }
 
-bool PartyUpdates::Run(QSqlQuery& query, const QVariantList& values) {
-    return ExecBound(db_, query, values);
-}
-
-bool PartyUpdates::Count(const QString& dat, const FieldTexts& texts, int delta) {
-    const double weight = UseWeight(dat);
-    for (const Entry& e : EntriesOf(texts)) {
-        const QVariantList key = KeyOf(e);
-        if (delta > 0) {
-            const pinyin::Signature signature = pinyin::SignatureOf(e.name);
-            if (!Run(insert_, {e.list, e.name, e.account, e.bank, dat, pinyin::Folded(e.name),
-                               signature.letters, signature.pairs}))
-                return false;
-        }
-        if (!Run(update_, QVariantList{delta, delta * weight, dat, dat} + key)) return false;
-        if (delta < 0 && !Run(drop_, key)) return false;
-    }
-    return true;
-}
+PartyUpdates::~PartyUpdates() = default;
 
 bool PartyUpdates::Add(const QString& dat, const FieldTexts& texts) {
-    if (!present_ || dat == KeptDat()) return true;
-    return Count(dat, texts, +1);
+    if (present_ && dat != KeptDat()) pending_->Count(dat, texts, +1);
+    return true;
 }
 
 bool PartyUpdates::Remove(const QString& dat) {
     if (!present_ || dat == KeptDat()) return true;
-    if (!Run(group_, {dat})) return false;
+    if (!ExecBound(db_, group_, {dat})) return false;
     FieldTexts texts;
     while (group_.next()) {
         const int ctl = group_.value(0).toInt();
@@ -328,13 +307,48 @@ bool PartyUpdates::Remove(const QString& dat) {
         return false;
     }
     group_.finish();
-    return Count(dat, texts, -1);
+    pending_->Count(dat, texts, -1);
+    return true;
 }
 
 bool PartyUpdates::Clear() {
+    pending_->Clear();
     if (!present_) return true;
     QSqlQuery q(db_.Connection());
     return Exec(db_, q, u"DELETE FROM 输入提示"_s);
+}
+
+bool PartyUpdates::Write() {
+    if (!present_ || pending_->All().isEmpty()) return true;
+    QSqlQuery insert(db_.Connection()), update(db_.Connection()), drop(db_.Connection());
+    bool ok =
+        Prepare(db_, insert,
+                u"INSERT INTO 输入提示 (Fld, Name, Acct, Bank, Uses, Last, Weight, Folded, "
+                u"Letters, Pairs) VALUES (?,?,?,?,0,?,0,?,?,?) "
+                u"ON CONFLICT (Fld, Name, Acct, Bank) DO NOTHING"_s) &&
+        Prepare(db_, update,
+                u"UPDATE 输入提示 SET Uses=Uses+?, Weight=Weight+?, "
+                u"Last=CASE WHEN Last<? THEN ? ELSE Last END "
+                u"WHERE Fld=? AND Name=? AND Acct=? AND Bank=?"_s) &&
+        Prepare(db_, drop,
+                u"DELETE FROM 输入提示 WHERE Fld=? AND Name=? AND Acct=? AND Bank=? AND Uses<=0"_s);
+    for (auto it = pending_->All().cbegin(); ok && it != pending_->All().cend(); ++it) {
+        const Tallies::Tally& t = it.value();
+        const Entry& e = t.entry;
+        // A voucher counted out and in again under its timestamp changes nothing.
+        if (t.uses == 0 && t.last.isEmpty()) continue;
+        const QVariantList key{e.list, e.name, e.account, e.bank};
+        if (t.uses > 0) {
+            const pinyin::Signature signature = pinyin::SignatureOf(e.name);
+            ok = ExecBound(db_, insert,
+                           {e.list, e.name, e.account, e.bank, t.last, pinyin::Folded(e.name),
+                            signature.letters, signature.pairs});
+        }
+        ok = ok && ExecBound(db_, update, QVariantList{t.uses, t.weight, t.last, t.last} + key);
+        if (ok && t.uses < 0) ok = ExecBound(db_, drop, key);
+    }
+    if (ok) pending_->Clear();
+    return ok;
 }
 
 }  // namespace tf::store

@@ -4,6 +4,7 @@
 #include <QSqlQuery>
 #include <QString>
 #include <QStringView>
+#include <memory>
 
 #include "common/app_context.h"
 #include "common/fields.h"
@@ -62,31 +63,37 @@ bool RebuildPartyTable(Database& db);
 // that suggestions are not available, and why; nothing else changes.
 bool EnsurePartyTable(const AppContext& ctx);
 
-// Keeps the table in step with the records, inside the record store's transaction. When the
-// table is missing every call does nothing: the table is built from the whole history when
-// it is made. The reserved timestamp of the voucher on screen is no record and is ignored.
+class Tallies;
+
+// Keeps the table in step with the records, inside the record store's transaction: Add and
+// Remove count vouchers in memory, Write puts the sum into the table and must run before the
+// transaction commits. A batch of many vouchers thus writes each entry once. When the table
+// is missing every call does nothing: the table is built from the whole history when it is
+// made. The reserved timestamp of the voucher on screen is no record and is ignored.
 class PartyUpdates {
 public:
     explicit PartyUpdates(Database& db);
+    ~PartyUpdates();
     PartyUpdates(const PartyUpdates&) = delete;
     PartyUpdates& operator=(const PartyUpdates&) = delete;
 
-    // Counts the parties and texts of a voucher stored under `dat`. A voucher replacing the
-    // group of the same timestamp is Removed first.
+    // Counts in the parties and texts of a voucher stored under `dat`. A voucher replacing
+    // the group of the same timestamp is Removed first.
     bool Add(const QString& dat, const FieldTexts& texts);
-    // Uncounts the voucher of `dat` as 记录 holds it: call before its rows are deleted. An
-    // entry no record uses any more leaves the table.
+    // Counts out the voucher of `dat` as 记录 holds it: call before its rows are deleted.
     bool Remove(const QString& dat);
-    // Empties the table, for a history cleared of every record.
+    // Empties the table (and what was counted so far), for a history cleared of every record.
     bool Clear();
+    // Writes what was counted: uses and weights added or taken away; an entry no record uses
+    // any more leaves the table. False, with the failure noted on the database, when a
+    // statement failed: the caller rolls back.
+    bool Write();
 
 private:
-    bool Count(const QString& dat, const FieldTexts& texts, int delta);
-    bool Run(QSqlQuery& query, const QVariantList& values);
-
     Database& db_;
     bool present_ = false;
-    QSqlQuery group_, insert_, update_, drop_;
+    std::unique_ptr<Tallies> pending_;
+    QSqlQuery group_;
 };
 
 }  // namespace tf::store
