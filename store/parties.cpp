@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "common/pinyin.h"
+#include "common/progress.h"
 #include "store/database.h"
 #include "store/records.h"
 
@@ -106,10 +107,11 @@ bool CreateTable(Database& db) {
                 u"Last TEXT NOT NULL, Weight DOUBLE PRECISION NOT NULL, Folded TEXT NOT NULL, "
                 u"Letters INTEGER NOT NULL, Pairs BIGINT NOT NULL)"_s) &&
            Exec(db, q, u"CREATE UNIQUE INDEX 输入提示_键 ON 输入提示 (Fld, Name, Acct, Bank)"_s) &&
-           // Best first, with what narrows a keystroke's search down, so that rows which
-           // cannot match are passed over in the index.
+           // Best first, with everything a keystroke reads: its search runs in this index
+           // alone, and rows that cannot match are passed over there.
            Exec(db, q,
-                u"CREATE INDEX 输入提示_次序 ON 输入提示 (Fld, Weight, Last, Letters, Pairs)"_s);
+                u"CREATE INDEX 输入提示_次序 ON 输入提示 (Fld, Weight, Last, Letters, Pairs, "
+                u"Folded, Name, Acct, Bank)"_s);
 }
 
 }  // namespace
@@ -147,8 +149,64 @@ private:
 
 namespace {
 
+// Rows of 记录 from which a build shows its progress: about 6,000 vouchers, a fifth of a
+// second of reading.
+constexpr int kRowsWorthProgress = 200000;
+
+// The progress of a build that reads a large history in time order, by days of history read.
+class BuildProgress {
+public:
+    explicit BuildProgress(Database& db) : progress_(db.Context().ProgressDisplay()) {
+        QSqlQuery q(db.Connection());
+        const bool large =
+            q.prepare(u"SELECT Dat FROM 记录 WHERE Dat>? ORDER BY Dat LIMIT 1 OFFSET ?"_s) &&
+            ExecBound(db, q, {KeptDat(), kRowsWorthProgress}) && q.next();
+        QString first, last;
+        if (large && q.prepare(u"SELECT MIN(Dat) FROM 记录 WHERE Dat>?"_s) &&
+            ExecBound(db, q, {KeptDat()}) && q.next())
+            first = q.value(0).toString();
+        if (large && q.exec(u"SELECT MAX(Dat) FROM 记录"_s) && q.next())
+            last = q.value(0).toString();
+        first_ = DayFromText(first.left(10));
+        const QDate end = DayFromText(last.left(10));
+        if (!first_.isValid() || !end.isValid()) return;
+        qint32 start = 0;
+        total_ = static_cast<qint32>(first_.daysTo(end)) + 1;
+        progress_.ShowProgress(u"正在整理历史记录中的名称，供输入时提示 …"_s, total_, start);
+        shown_ = true;
+    }
+    ~BuildProgress() {
+        if (shown_) progress_.CloseProgress();
+    }
+    // Everything is read: the display stands at its end before it closes.
+    void Finish() {
+        if (shown_) progress_.StepProgress(total_ - done_, u"pages"_s);
+        done_ = total_;
+    }
+    BuildProgress(const BuildProgress&) = delete;
+    BuildProgress& operator=(const BuildProgress&) = delete;
+
+    // The build has read up to this timestamp.
+    void At(const QString& dat) {
+        if (!shown_) return;
+        const QDate day = DayFromText(dat.left(10));
+        const auto days = day.isValid() ? static_cast<qint32>(first_.daysTo(day)) : 0;
+        if (days <= done_) return;
+        progress_.StepProgress(days - done_, u"pages"_s);
+        done_ = days;
+    }
+
+private:
+    Progress& progress_;
+    QDate first_;
+    qint32 total_ = 0;
+    qint32 done_ = 0;
+    bool shown_ = false;
+};
+
 // Reads every record's offered fields, a voucher at a time, and writes one row per entry.
 bool FillTable(Database& db) {
+    BuildProgress progress(db);
     Tallies tallies;
     QSqlQuery read(db.Connection());
     read.setForwardOnly(true);
@@ -163,6 +221,7 @@ bool FillTable(Database& db) {
         const QString rowDat = read.value(0).toString();
         if (rowDat != dat) {
             if (!dat.isEmpty()) tallies.Count(dat, texts, +1);
+            progress.At(rowDat);
             dat = rowDat;
             texts = FieldTexts();
         }
@@ -175,6 +234,7 @@ bool FillTable(Database& db) {
     }
     if (!dat.isEmpty()) tallies.Count(dat, texts, +1);
     read.finish();
+    progress.Finish();
 
     QSqlQuery insert(db.Connection());
     if (!Prepare(db, insert,

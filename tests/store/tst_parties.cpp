@@ -130,6 +130,7 @@ private slots:
     void followsStoreDeleteAndClear();
     void oftenAndLatelyUsedFirst();
     void nameWithSeveralAccounts();
+    void largeBuildShowsProgress();
 };
 
 void TestParties::builtFromHistory() {
@@ -233,6 +234,22 @@ void TestParties::nameWithSeveralAccounts() {
              (QStringList{u"庚方物流有限公司  尾号5678  招商银行"_s,
                           u"庚方物流有限公司  尾号1234  中国银行"_s}));
     QCOMPARE(Labels(Suggest(env.ctx, kPayee, u"单一"_s)), QStringList{u"单一公司"_s});
+}
+
+void TestParties::largeBuildShowsProgress() {
+    TestEnv env;
+    env.CreateDatabase();
+    // 200,001 imported records with a name each, over 100 days.
+    QVERIFY(test::Exec(env.ctx,
+                       u"WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i+1 FROM n "
+                       u"WHERE i<200000) INSERT INTO 记录 (Dat, Ctl, Con) "
+                       u"SELECT datetime('2026-01-01', (i/2001)||' days', "
+                       u"(i%2001)||' seconds'), 8, '商户'||(i%7) FROM n"_s));
+    QVERIFY(EnsurePartyTable(env.ctx));
+    QCOMPARE(env.progress.calls.value(0), u"show 正在整理历史记录中的名称，供输入时提示 … 100 0"_s);
+    QCOMPARE(env.progress.calls.last(), u"close"_s);
+    QCOMPARE(env.progress.position, 100);
+    QCOMPARE(Suggest(env.ctx, kPayee, u"商户"_s).size(), 7);
 }
 
 QTEST_GUILESS_MAIN(TestParties)
