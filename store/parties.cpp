@@ -349,9 +349,8 @@ PartyUpdates::PartyUpdates(Database& db)
 
 PartyUpdates::~PartyUpdates() = default;
 
-bool PartyUpdates::Add(const QString& dat, const FieldTexts& texts) {
+void PartyUpdates::Add(const QString& dat, const FieldTexts& texts) {
     if (present_ && dat != KeptDat()) pending_->Count(dat, texts, +1);
-    return true;
 }
 
 bool PartyUpdates::Remove(const QString& dat) {

@@ -79,7 +79,7 @@ public:
 
     // Counts in the parties and texts of a voucher stored under `dat`. A voucher replacing
     // the group of the same timestamp is Removed first.
-    bool Add(const QString& dat, const FieldTexts& texts);
+    void Add(const QString& dat, const FieldTexts& texts);
     // Counts out the voucher of `dat` as 记录 holds it: call before its rows are deleted.
     bool Remove(const QString& dat);
     // Empties the table (and what was counted so far), for a history cleared of every record.

@@ -52,7 +52,7 @@ void StoreAll(const AppContext& ctx, const QList<std::pair<QString, FieldTexts>>
             if (!texts[i].isNull())
                 QVERIFY(db.ExecuteSql(u"INSERT INTO 记录 (Dat, Ctl, Con) VALUES (?,?,?)"_s,
                                       {dat, i, texts[i]}));
-        QVERIFY(parties.Add(dat, texts));
+        parties.Add(dat, texts);
     }
     QVERIFY(parties.Write());
     QVERIFY(db.Commit());
@@ -131,6 +131,7 @@ private slots:
     void oftenAndLatelyUsedFirst();
     void nameWithSeveralAccounts();
     void largeBuildShowsProgress();
+    void failedBuildIsTold();
 };
 
 void TestParties::builtFromHistory() {
@@ -250,6 +251,21 @@ void TestParties::largeBuildShowsProgress() {
     QCOMPARE(env.progress.calls.last(), u"close"_s);
     QCOMPARE(env.progress.position, 100);
     QCOMPARE(Suggest(env.ctx, kPayee, u"商户"_s).size(), 7);
+}
+
+void TestParties::failedBuildIsTold() {
+    TestEnv env;
+    env.CreateDatabase();
+    QVERIFY(test::Exec(env.ctx, u"ALTER TABLE 记录 RENAME TO 旧记录"_s));
+    QVERIFY(!EnsurePartyTable(env.ctx));
+    QCOMPARE(env.prompt.shown.size(), 1);
+    QCOMPARE(env.prompt.shown[0].text,
+             u"输入时提示历史名称所需的数据没有建立，这次运行中不会提示。\n数据库文件“"_s +
+                 QFileInfo(env.ctx.DatabasePath()).absoluteFilePath() +
+                 u"”读写出错：no such table: 记录"_s);
+    // Nothing half made is left behind: the next start tries again.
+    QVERIFY(
+        !test::Scalar(env.ctx, u"SELECT 1 FROM sqlite_master WHERE name='输入提示'"_s).isValid());
 }
 
 QTEST_GUILESS_MAIN(TestParties)
