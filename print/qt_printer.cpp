@@ -36,6 +36,15 @@ void QtPrinter::AbortDoc() {
         painter_.end();
     }
     begun_ = false;
+    FinishPdf(false);
+}
+
+bool QtPrinter::FinishPdf(bool complete) {
+    if (!pdf_) return complete;
+    printer_->setOutputFileName(pdf_->Target());
+    const bool ok = complete && pdf_->Commit();
+    pdf_.reset();  // an unfinished document is removed
+    return ok;
 }
 
 void QtPrinter::Prepare() {
@@ -61,7 +70,12 @@ QFont QtPrinter::ToQFont(const FieldFont& f) {
 bool QtPrinter::Begin() {
     if (begun_) return painter_.isActive();
     begun_ = true;
-    if (!painter_.begin(printer_)) return false;
+    if (printer_->outputFormat() == QPrinter::PdfFormat && !printer_->outputFileName().isEmpty()) {
+        pdf_ = std::make_unique<PdfFile>(printer_->outputFileName());
+        if (!pdf_->Open()) return FinishPdf(false);
+        printer_->setOutputFileName(pdf_->TempPath());
+    }
+    if (!painter_.begin(printer_)) return FinishPdf(false);
     painter_.scale(printer_->logicalDpiX() / kTwipsPerInch,
                    printer_->logicalDpiY() / kTwipsPerInch);
     return true;
@@ -97,6 +111,7 @@ bool QtPrinter::DrawText(const QString& text, double x, double y) {
     if (!Begin()) return false;
     painter_.setFont(font_);
     painter_.setPen(color_);
+    if (pdf_) pdf_->Text().Note(font_, text);
     // drawText places the baseline; the current position is the top of the text cell.
     painter_.drawText(QPointF(x, y + QFontMetricsF(font_, printer_).ascent()), text);
     return painter_.isActive();
@@ -128,7 +143,7 @@ bool QtPrinter::EndDoc() {
     if (!Begin()) return false;
     const bool ok = painter_.end();
     begun_ = false;
-    return ok;
+    return FinishPdf(ok);
 }
 
 }  // namespace tf::print

@@ -5,6 +5,7 @@
 #include <QPrinter>
 #include <memory>
 
+#include "print/pdf_file.h"
 #include "print/print_target.h"
 #include "print/printer.h"
 
@@ -14,7 +15,8 @@ namespace tf::print {
 // painter is scaled so that its coordinates are twips from the sheet's top-left corner.
 // Fonts are sized in pixels under that scale (points × 20), and text is drawn with its cell's
 // top-left corner at the current position. The painter starts with the first output, so the
-// paper and orientation can be set until then; EndDoc ends it.
+// paper and orientation can be set until then; EndDoc ends it. A document printed to a PDF
+// file replaces that file only once it is complete (see PdfFile).
 class QtPrinter : public PrintDevice, public PrintTarget {
 public:
     // Prints on a printer of its own.
@@ -46,6 +48,9 @@ protected:
 private:
     void Prepare();
     bool Begin();
+    // Ends a document printed to a PDF file: the printer gets its file name back, and a
+    // complete document takes the target's place.
+    bool FinishPdf(bool complete);
 
     std::unique_ptr<QPrinter> own_;
     QPrinter* printer_ = nullptr;
@@ -53,6 +58,7 @@ private:
     bool begun_ = false;
     QFont font_;
     QColor color_ = Qt::black;
+    std::unique_ptr<PdfFile> pdf_;  // while a document goes to a PDF file
 };
 
 }  // namespace tf::print

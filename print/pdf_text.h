@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QFont>
+#include <QHash>
+#include <QSet>
+#include <QString>
+
+// The text layer of a PDF document, so that searching and copying read back the characters
+// printed. Qt's PDF writer names each glyph in the ToUnicode map of its font by the lowest
+// code point the font gives that glyph; an ideograph whose glyph the font shares with a
+// radical (工 and ⼯, 行 and ⾏, 角 and ⻆) thus reads back as the radical. The layer notes the
+// ideographs printed with such shared glyphs and, once the file is written, makes its maps
+// name them instead.
+
+namespace tf::print {
+
+class PdfTextLayer {
+public:
+    // Notes a text drawn in a font (a font without the character falls back as on paper).
+    void Note(const QFont& font, const QString& text);
+
+    // The ideograph printed with each radical's glyph.
+    const QHash<char32_t, char32_t>& Ideographs() const { return ideographs_; }
+
+    // Rewrites the ToUnicode maps of the PDF file at `path`, as Qt writes them, so that a glyph
+    // shared with a radical names the ideograph printed with it. The maps keep their length,
+    // so nothing else in the file moves. False when the file could not be read or written; a
+    // file not laid out as expected is left as it is.
+    bool Correct(const QString& path) const;
+
+    // The same on the bytes of a PDF document; true when anything changed.
+    bool Correct(QByteArray& pdf) const;
+
+private:
+    QSet<QString> seen_;                                      // font key and character
+    QHash<QString, QHash<quint32, char32_t>> radicalGlyphs_;  // font face: glyph → radical
+    QHash<char32_t, char32_t> ideographs_;                    // radical → ideograph
+};
+
+}  // namespace tf::print
