@@ -51,6 +51,7 @@ void QtPrinter::Prepare() {
     printer_->setFullPage(true);
     printer_->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
     font_ = ToQFont(FieldFont{});
+    metrics_.emplace(font_, printer_);
 }
 
 QFont QtPrinter::ToQFont(const FieldFont& f) {
@@ -76,6 +77,7 @@ bool QtPrinter::Begin() {
         printer_->setOutputFileName(pdf_->TempPath());
     }
     if (!painter_.begin(printer_)) return FinishPdf(false);
+    painterFontSet_ = false;
     painter_.scale(printer_->logicalDpiX() / kTwipsPerInch,
                    printer_->logicalDpiY() / kTwipsPerInch);
     return true;
@@ -95,25 +97,31 @@ bool QtPrinter::SetOrientation(Orientation orientation) {
 bool QtPrinter::SetFont(const FieldFont& font) {
     if (begun_ && !painter_.isActive()) return false;
     font_ = ToQFont(font);
+    // Measuring every character with metrics made afresh cost more than the drawing itself.
+    metrics_.emplace(font_, printer_);
+    painterFontSet_ = false;
     color_ = ColourFromBgr(font.color);
     return true;
 }
 
 double QtPrinter::TextWidth(const QString& text) {
-    return QFontMetricsF(font_, printer_).horizontalAdvance(text);
+    return metrics_->horizontalAdvance(text);
 }
 
 double QtPrinter::TextHeight(const QString&) {
-    return QFontMetricsF(font_, printer_).height();
+    return metrics_->height();
 }
 
 bool QtPrinter::DrawText(const QString& text, double x, double y) {
     if (!Begin()) return false;
-    painter_.setFont(font_);
+    if (!painterFontSet_) {
+        painter_.setFont(font_);
+        painterFontSet_ = true;
+    }
     painter_.setPen(color_);
     if (pdf_) pdf_->Text().Note(font_, text);
     // drawText places the baseline; the current position is the top of the text cell.
-    painter_.drawText(QPointF(x, y + QFontMetricsF(font_, printer_).ascent()), text);
+    painter_.drawText(QPointF(x, y + metrics_->ascent()), text);
     return painter_.isActive();
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPrinter>
 #include <memory>
+#include <optional>
 
 #include "print/pdf_file.h"
 #include "print/print_target.h"
@@ -57,6 +59,8 @@ private:
     QPainter painter_;
     bool begun_ = false;
     QFont font_;
+    std::optional<QFontMetricsF> metrics_;  // of font_ on the printer, made once per font
+    bool painterFontSet_ = false;           // the painter draws in font_ already
     QColor color_ = Qt::black;
     std::unique_ptr<PdfFile> pdf_;  // while a document goes to a PDF file
 };
