@@ -154,15 +154,24 @@ QHash<int, qsizetype> ObjectOffsets(const QByteArray& pdf) {
 
 }  // namespace
 
-void PdfTextLayer::Note(const QFont& font, const QString& text) {
-    const QString key = font.key();
-    for (const char32_t c : text.toUcs4()) {
-        if (IsRadical(c) || c < kFirstRadical) continue;
+void PdfTextLayer::SetFont(const QFont& font) {
+    font_ = font;
+    seenInFont_ = &seen_[font.key()];
+}
+
+void PdfTextLayer::Note(const QString& text) {
+    if (!seenInFont_) SetFont(font_);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
+        }
+        if (c <= kLastRadical || seenInFont_->contains(c)) continue;
+        seenInFont_->insert(c);
         const QString one = QString::fromUcs4(&c, 1);
-        if (seen_.contains(key + one)) continue;
-        seen_.insert(key + one);
         // The face that prints the character, fallback included, and its glyph.
-        QTextLayout layout(one, font);
+        QTextLayout layout(one, font_);
         layout.beginLayout();
         layout.createLine();
         layout.endLayout();

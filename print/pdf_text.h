@@ -16,8 +16,10 @@ namespace tf::print {
 
 class PdfTextLayer {
 public:
-    // Notes a text drawn in a font (a font without the character falls back as on paper).
-    void Note(const QFont& font, const QString& text);
+    // The font the next texts are drawn in.
+    void SetFont(const QFont& font);
+    // Notes a text drawn in that font (a font without the character falls back as on paper).
+    void Note(const QString& text);
 
     // The ideograph printed with each radical's glyph.
     const QHash<char32_t, char32_t>& Ideographs() const { return ideographs_; }
@@ -32,7 +34,9 @@ public:
     bool Correct(QByteArray& pdf) const;
 
 private:
-    QSet<QString> seen_;                                      // font key and character
+    QFont font_;
+    QHash<QString, QSet<char32_t>> seen_;  // font key: the characters noted in it
+    QSet<char32_t>* seenInFont_ = nullptr;
     QHash<QString, QHash<quint32, char32_t>> radicalGlyphs_;  // font face: glyph → radical
     QHash<char32_t, char32_t> ideographs_;                    // radical → ideograph
 };

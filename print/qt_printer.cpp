@@ -116,10 +116,11 @@ bool QtPrinter::DrawText(const QString& text, double x, double y) {
     if (!Begin()) return false;
     if (!painterFontSet_) {
         painter_.setFont(font_);
+        if (pdf_) pdf_->Text().SetFont(font_);
         painterFontSet_ = true;
     }
     painter_.setPen(color_);
-    if (pdf_) pdf_->Text().Note(font_, text);
+    if (pdf_) pdf_->Text().Note(text);
     // drawText places the baseline; the current position is the top of the text cell.
     painter_.drawText(QPointF(x, y + metrics_->ascent()), text);
     return painter_.isActive();
