@@ -154,39 +154,49 @@ QHash<int, qsizetype> ObjectOffsets(const QByteArray& pdf) {
 
 }  // namespace
 
+std::shared_ptr<PdfTextLayer::SharedRadicals> PdfTextLayer::RadicalsOf(const QFont& font) {
+    // Printing runs on the window thread only.
+    static QHash<QString, std::shared_ptr<SharedRadicals>> byFont;
+    std::shared_ptr<SharedRadicals>& radicals = byFont[font.key()];
+    if (!radicals) radicals = std::make_shared<SharedRadicals>();
+    return radicals;
+}
+
 void PdfTextLayer::SetFont(const QFont& font) {
     font_ = font;
-    seenInFont_ = &seen_[font.key()];
+    radicals_ = RadicalsOf(font);
 }
 
 void PdfTextLayer::Note(const QString& text) {
-    if (!seenInFont_) SetFont(font_);
+    if (!radicals_) SetFont(font_);
+    static QHash<QString, QHash<quint32, char32_t>> radicalGlyphs;  // font face: glyph → radical
     for (qsizetype i = 0; i < text.size(); ++i) {
         char32_t c = text[i].unicode();
         if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
             c = QChar::surrogateToUcs4(text[i], text[i + 1]);
             ++i;
         }
-        if (c <= kLastRadical || seenInFont_->contains(c)) continue;
-        seenInFont_->insert(c);
-        const QString one = QString::fromUcs4(&c, 1);
-        // The face that prints the character, fallback included, and its glyph.
-        QTextLayout layout(one, font_);
-        layout.beginLayout();
-        layout.createLine();
-        layout.endLayout();
-        const QList<QGlyphRun> runs = layout.glyphRuns();
-        for (const QGlyphRun& run : runs) {
-            const QRawFont raw = run.rawFont();
-            const QString face = raw.familyName() + u'\t' + raw.styleName();
-            auto it = radicalGlyphs_.find(face);
-            if (it == radicalGlyphs_.end()) it = radicalGlyphs_.insert(face, RadicalGlyphs(raw));
-            for (const quint32 glyph : run.glyphIndexes()) {
-                const auto radical = it->constFind(glyph);
-                if (radical != it->constEnd() && !ideographs_.contains(*radical))
-                    ideographs_.insert(*radical, c);
+        if (c <= kLastRadical) continue;
+        auto known = radicals_->constFind(c);
+        if (known == radicals_->constEnd()) {
+            // The face that prints the character, fallback included, and its glyph.
+            char32_t shared = 0;
+            QTextLayout layout(QString::fromUcs4(&c, 1), font_);
+            layout.beginLayout();
+            layout.createLine();
+            layout.endLayout();
+            const QList<QGlyphRun> runs = layout.glyphRuns();
+            for (const QGlyphRun& run : runs) {
+                const QRawFont raw = run.rawFont();
+                const QString face = raw.familyName() + u'\t' + raw.styleName();
+                auto it = radicalGlyphs.find(face);
+                if (it == radicalGlyphs.end()) it = radicalGlyphs.insert(face, RadicalGlyphs(raw));
+                for (const quint32 glyph : run.glyphIndexes())
+                    shared = std::max(shared, it->value(glyph, 0));
             }
+            known = radicals_->insert(c, shared);
         }
+        if (*known != 0 && !ideographs_.contains(*known)) ideographs_.insert(*known, c);
     }
 }
 

@@ -2,8 +2,8 @@
 
 #include <QFont>
 #include <QHash>
-#include <QSet>
 #include <QString>
+#include <memory>
 
 // The text layer of a PDF document, so that searching and copying read back the characters
 // printed. Qt's PDF writer names each glyph in the ToUnicode map of its font by the lowest
@@ -21,9 +21,6 @@ public:
     // Notes a text drawn in that font (a font without the character falls back as on paper).
     void Note(const QString& text);
 
-    // The ideograph printed with each radical's glyph.
-    const QHash<char32_t, char32_t>& Ideographs() const { return ideographs_; }
-
     // Rewrites the ToUnicode maps of the PDF file at `path`, as Qt writes them, so that a glyph
     // shared with a radical names the ideograph printed with it. The maps keep their length,
     // so nothing else in the file moves. False when the file could not be read or written; a
@@ -34,11 +31,14 @@ public:
     bool Correct(QByteArray& pdf) const;
 
 private:
+    // For one font, the radical whose glyph each character noted shares (0: none). What the
+    // fonts give does not change while the program runs, so it is kept for every document.
+    using SharedRadicals = QHash<char32_t, char32_t>;
+    static std::shared_ptr<SharedRadicals> RadicalsOf(const QFont& font);
+
     QFont font_;
-    QHash<QString, QSet<char32_t>> seen_;  // font key: the characters noted in it
-    QSet<char32_t>* seenInFont_ = nullptr;
-    QHash<QString, QHash<quint32, char32_t>> radicalGlyphs_;  // font face: glyph → radical
-    QHash<char32_t, char32_t> ideographs_;                    // radical → ideograph
+    std::shared_ptr<SharedRadicals> radicals_;  // of font_
+    QHash<char32_t, char32_t> ideographs_;      // radical → ideograph
 };
 
 }  // namespace tf::print
