@@ -51,7 +51,16 @@ void QtPrinter::Prepare() {
     printer_->setFullPage(true);
     printer_->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
     font_ = ToQFont(FieldFont{});
-    metrics_.emplace(font_, printer_);
+    UseFont();
+}
+
+void QtPrinter::UseFont() {
+    // Metrics made afresh for every character measured cost more than the drawing itself.
+    std::shared_ptr<Measure>& m =
+        measures_[font_.key() + u'@' + QString::number(printer_->logicalDpiY())];
+    if (!m) m = std::make_shared<Measure>(Measure{QFontMetricsF(font_, printer_), {}});
+    measure_ = m.get();
+    painterFontSet_ = false;
 }
 
 QFont QtPrinter::ToQFont(const FieldFont& f) {
@@ -97,19 +106,22 @@ bool QtPrinter::SetOrientation(Orientation orientation) {
 bool QtPrinter::SetFont(const FieldFont& font) {
     if (begun_ && !painter_.isActive()) return false;
     font_ = ToQFont(font);
-    // Measuring every character with metrics made afresh cost more than the drawing itself.
-    metrics_.emplace(font_, printer_);
-    painterFontSet_ = false;
+    UseFont();
     color_ = ColourFromBgr(font.color);
     return true;
 }
 
 double QtPrinter::TextWidth(const QString& text) {
-    return metrics_->horizontalAdvance(text);
+    constexpr qsizetype kKeptWidths = 4096;
+    const auto known = measure_->widths.constFind(text);
+    if (known != measure_->widths.constEnd()) return *known;
+    const double width = measure_->metrics.horizontalAdvance(text);
+    if (measure_->widths.size() < kKeptWidths) measure_->widths.insert(text, width);
+    return width;
 }
 
 double QtPrinter::TextHeight(const QString&) {
-    return metrics_->height();
+    return measure_->metrics.height();
 }
 
 bool QtPrinter::DrawText(const QString& text, double x, double y) {
@@ -122,7 +134,7 @@ bool QtPrinter::DrawText(const QString& text, double x, double y) {
     painter_.setPen(color_);
     if (pdf_) pdf_->Text().Note(text);
     // drawText places the baseline; the current position is the top of the text cell.
-    painter_.drawText(QPointF(x, y + metrics_->ascent()), text);
+    painter_.drawText(QPointF(x, y + measure_->metrics.ascent()), text);
     return painter_.isActive();
 }
 

@@ -2,10 +2,10 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QPainter>
 #include <QPrinter>
 #include <memory>
-#include <optional>
 
 #include "print/pdf_file.h"
 #include "print/print_target.h"
@@ -50,6 +50,8 @@ protected:
 private:
     void Prepare();
     bool Begin();
+    // Makes font_ the font measured and drawn in.
+    void UseFont();
     // Ends a document printed to a PDF file: the printer gets its file name back, and a
     // complete document takes the target's place.
     bool FinishPdf(bool complete);
@@ -59,8 +61,15 @@ private:
     QPainter painter_;
     bool begun_ = false;
     QFont font_;
-    std::optional<QFontMetricsF> metrics_;  // of font_ on the printer, made once per font
-    bool painterFontSet_ = false;           // the painter draws in font_ already
+    // Measuring in one font on the printer: its metrics, made once, and the widths measured
+    // so far (a batch prints the same bank names and captions on every page).
+    struct Measure {
+        QFontMetricsF metrics;
+        QHash<QString, double> widths;
+    };
+    QHash<QString, std::shared_ptr<Measure>> measures_;  // by font and resolution
+    Measure* measure_ = nullptr;                         // of font_
+    bool painterFontSet_ = false;                        // the painter draws in font_ already
     QColor color_ = Qt::black;
     std::unique_ptr<PdfFile> pdf_;  // while a document goes to a PDF file
 };
