@@ -8,6 +8,7 @@
 #include "common/app_context.h"
 #include "common/progress.h"
 #include "common/prompt.h"
+#include "common/temp_files.h"
 
 namespace tf::history {
 
@@ -99,6 +100,7 @@ bool ExportGrid(const AppContext& ctx, const TextGrid& grid, const QString& path
     progress.ShowProgress(QStringLiteral("正在保存为Excel文件 …"), lastRow, start);
 
     std::unique_ptr<workbook::WorkbookWriter> book;
+    RemoveStaleTemporaries(QFileInfo(path).absolutePath());  // left by a run killed while saving
     Attempt([&] { book = create(path); });
     progress.StepProgress(1, kPages);
     progress.StepProgress(1, kPages);  // the first worksheet is the one written

@@ -32,8 +32,8 @@ PageResult PrintPages(const AppContext& ctx, const QList<VoucherPage>& pages, Pr
                       const PageHook& hook = {});
 
 // The batch job: the check of every page, the printer dialog once, the pages, then the
-// question "是否保存打印记录？" and on Yes every voucher stored as its own print record (now,
-// then the next free seconds) in one transaction. nullopt when the clerk stopped at the
+// question "是否保存打印记录？" and on Yes every voucher stored as its own print record, under
+// the free seconds up to now, in one transaction. nullopt when the clerk stopped at the
 // check or cancelled the dialog.
 std::optional<PageResult> PrintBatch(const AppContext& ctx, const QList<BatchVoucher>& batch,
                                      PrintTarget& target, PrintDevice& printer);

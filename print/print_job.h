@@ -14,9 +14,9 @@ namespace tf::print {
 // (usually the same object), after the check of the page (a text that will not fit asks
 // whether to print anyway), then, when a field changed since the last record question,
 // the question "是否保存打印记录？" and on Yes the texts stored as a print record under the
-// current time. A cancelled dialog ends the job with nothing printed and contentChanged kept;
-// a record that could not be stored leaves contentChanged set, so it is offered again.
-// Returns what became of the page; nullopt when the dialog was cancelled.
+// current time (or the next second no record holds). A cancelled dialog ends the job with nothing
+// printed and contentChanged kept; a record that could not be stored leaves contentChanged set, so
+// it is offered again. Returns what became of the page; nullopt when the dialog was cancelled.
 std::optional<PageResult> PrintJob(const AppContext& ctx, const VoucherPage& page,
                                    const FieldTexts& texts, bool& contentChanged,
                                    PrintTarget& target, PrintDevice& printer);

@@ -36,12 +36,31 @@ void QtPrinter::AbortDoc() {
         painter_.end();
     }
     begun_ = false;
+    FinishPdf(false);
+}
+
+bool QtPrinter::FinishPdf(bool complete) {
+    if (!pdf_) return complete;
+    printer_->setOutputFileName(pdf_->Target());
+    const bool ok = complete && pdf_->Commit();
+    pdf_.reset();  // an unfinished document is removed
+    return ok;
 }
 
 void QtPrinter::Prepare() {
     printer_->setFullPage(true);
     printer_->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
     font_ = ToQFont(FieldFont{});
+    UseFont();
+}
+
+void QtPrinter::UseFont() {
+    // Metrics made afresh for every character measured cost more than the drawing itself.
+    std::shared_ptr<Measure>& m =
+        measures_[font_.key() + u'@' + QString::number(printer_->logicalDpiY())];
+    if (!m) m = std::make_shared<Measure>(Measure{QFontMetricsF(font_, printer_), {}});
+    measure_ = m.get();
+    painterFontSet_ = false;
 }
 
 QFont QtPrinter::ToQFont(const FieldFont& f) {
@@ -61,7 +80,13 @@ QFont QtPrinter::ToQFont(const FieldFont& f) {
 bool QtPrinter::Begin() {
     if (begun_) return painter_.isActive();
     begun_ = true;
-    if (!painter_.begin(printer_)) return false;
+    if (printer_->outputFormat() == QPrinter::PdfFormat && !printer_->outputFileName().isEmpty()) {
+        pdf_ = std::make_unique<PdfFile>(printer_->outputFileName());
+        if (!pdf_->Open()) return FinishPdf(false);
+        printer_->setOutputFileName(pdf_->TempPath());
+    }
+    if (!painter_.begin(printer_)) return FinishPdf(false);
+    painterFontSet_ = false;
     painter_.scale(printer_->logicalDpiX() / kTwipsPerInch,
                    printer_->logicalDpiY() / kTwipsPerInch);
     return true;
@@ -81,24 +106,35 @@ bool QtPrinter::SetOrientation(Orientation orientation) {
 bool QtPrinter::SetFont(const FieldFont& font) {
     if (begun_ && !painter_.isActive()) return false;
     font_ = ToQFont(font);
+    UseFont();
     color_ = ColourFromBgr(font.color);
     return true;
 }
 
 double QtPrinter::TextWidth(const QString& text) {
-    return QFontMetricsF(font_, printer_).horizontalAdvance(text);
+    constexpr qsizetype kKeptWidths = 4096;
+    const auto known = measure_->widths.constFind(text);
+    if (known != measure_->widths.constEnd()) return *known;
+    const double width = measure_->metrics.horizontalAdvance(text);
+    if (measure_->widths.size() < kKeptWidths) measure_->widths.insert(text, width);
+    return width;
 }
 
 double QtPrinter::TextHeight(const QString&) {
-    return QFontMetricsF(font_, printer_).height();
+    return measure_->metrics.height();
 }
 
 bool QtPrinter::DrawText(const QString& text, double x, double y) {
     if (!Begin()) return false;
-    painter_.setFont(font_);
+    if (!painterFontSet_) {
+        painter_.setFont(font_);
+        if (pdf_) pdf_->Text().SetFont(font_);
+        painterFontSet_ = true;
+    }
     painter_.setPen(color_);
+    if (pdf_) pdf_->Text().Note(text);
     // drawText places the baseline; the current position is the top of the text cell.
-    painter_.drawText(QPointF(x, y + QFontMetricsF(font_, printer_).ascent()), text);
+    painter_.drawText(QPointF(x, y + measure_->metrics.ascent()), text);
     return painter_.isActive();
 }
 
@@ -128,7 +164,7 @@ bool QtPrinter::EndDoc() {
     if (!Begin()) return false;
     const bool ok = painter_.end();
     begun_ = false;
-    return ok;
+    return FinishPdf(ok);
 }
 
 }  // namespace tf::print

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QFont>
+#include <QFontMetricsF>
+#include <QHash>
 #include <QPainter>
 #include <QPrinter>
 #include <memory>
 
+#include "print/pdf_file.h"
 #include "print/print_target.h"
 #include "print/printer.h"
 
@@ -14,7 +17,8 @@ namespace tf::print {
 // painter is scaled so that its coordinates are twips from the sheet's top-left corner.
 // Fonts are sized in pixels under that scale (points × 20), and text is drawn with its cell's
 // top-left corner at the current position. The painter starts with the first output, so the
-// paper and orientation can be set until then; EndDoc ends it.
+// paper and orientation can be set until then; EndDoc ends it. A document printed to a PDF
+// file replaces that file only once it is complete (see PdfFile).
 class QtPrinter : public PrintDevice, public PrintTarget {
 public:
     // Prints on a printer of its own.
@@ -46,13 +50,28 @@ protected:
 private:
     void Prepare();
     bool Begin();
+    // Makes font_ the font measured and drawn in.
+    void UseFont();
+    // Ends a document printed to a PDF file: the printer gets its file name back, and a
+    // complete document takes the target's place.
+    bool FinishPdf(bool complete);
 
     std::unique_ptr<QPrinter> own_;
     QPrinter* printer_ = nullptr;
     QPainter painter_;
     bool begun_ = false;
     QFont font_;
+    // Measuring in one font on the printer: its metrics, made once, and the widths measured
+    // so far (a batch prints the same bank names and captions on every page).
+    struct Measure {
+        QFontMetricsF metrics;
+        QHash<QString, double> widths;
+    };
+    QHash<QString, std::shared_ptr<Measure>> measures_;  // by font and resolution
+    Measure* measure_ = nullptr;                         // of font_
+    bool painterFontSet_ = false;                        // the painter draws in font_ already
     QColor color_ = Qt::black;
+    std::unique_ptr<PdfFile> pdf_;  // while a document goes to a PDF file
 };
 
 }  // namespace tf::print

@@ -9,7 +9,7 @@ pkgs=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-too
 pkgs+=(unicode-data libbz2-dev)
 if [ "${1:-run}" = test ]; then
   pkgs+=(poppler-utils python3-xlwt python3-xlrd python3-openpyxl python3-xlsxwriter xvfb xauth
-        xdotool imagemagick clang-format)
+        xdotool imagemagick clang-format sqlite3 libsqlite3-dev)
 fi
 if [ "${1:-run}" = fuzz ]; then
   pkgs+=(clang-14)

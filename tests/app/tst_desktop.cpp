@@ -106,6 +106,30 @@ private slots:
         QCOMPARE(result, found.isEmpty() ? QString() : root.filePath(found));
     }
 
+    // The help page tells the clerk where Par.mdb lives as the program finds it: the per-user
+    // data folder, a copy beside the program, or the folder TALLYFORM_DATA_DIR names.
+    void helpPageNamesWhereTheDataLives() {
+        QFile page(QStringLiteral(TALLYFORM_HELP_DIR "/index.html"));
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        const QString html = QString::fromUtf8(page.readAll());
+        // The per-user folder of the program (named as main() names it) for a clerk's home.
+        const QString testName = QCoreApplication::applicationName();
+        const QByteArray home = qgetenv("HOME");
+        const QByteArray xdg = qgetenv("XDG_DATA_HOME");
+        QCoreApplication::setApplicationName(u"Tallyform"_s);
+        qputenv("HOME", "/home/clerk");
+        qunsetenv("XDG_DATA_HOME");
+        const QString userDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        QCoreApplication::setApplicationName(testName);
+        qputenv("HOME", home);
+        if (!xdg.isNull()) qputenv("XDG_DATA_HOME", xdg);
+        const QString shown = QString(userDir).replace(u"/home/clerk"_s, u"~"_s) + u"/Par.mdb"_s;
+        QVERIFY2(html.contains(shown), qPrintable(shown));
+        QVERIFY(html.contains(u"TALLYFORM_DATA_DIR"_s));
+        QVERIFY(html.contains(u"程序所在的文件夹里已经有一个 <code>Par.mdb</code>"_s));
+        QVERIFY2(!html.contains(u"程序目录下的"_s), "the old location is named");
+    }
+
     void fontDialogKeepsFieldFont_data() {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("face");  // what the dialog opens on

@@ -21,6 +21,7 @@
 #include "store/formats.h"
 #include "store/records.h"
 #include "support/test_env.h"
+#include "support/tmpfs.h"
 #include "support/window_support.h"
 
 using namespace tf;
@@ -639,6 +640,23 @@ private slots:
         QVERIFY(w->close());
         QVERIFY(env.prompt.Questions().isEmpty());
         QVERIFY(!env.prompt.shown.isEmpty());
+    }
+
+    // Par.mdb on a disk mounted read-only, found so by the program's own check: the clerk was
+    // told at start that changes are not kept, and closing offers no format to save.
+    void readOnlyDiskAtExitAsksNothing() {
+        test::TestEnv env;
+        test::Tmpfs disk(env.dir.filePath(QStringLiteral("share")), 4 << 20);
+        if (!disk.Mounted()) QSKIP("cannot mount a tmpfs here");
+        env.ctx.dataDir = disk.Path();
+        env.CreateDatabase();
+        QVERIFY(disk.RemountReadOnly());
+        auto w = test::OpenMainWindow(env);
+        QVERIFY(w);
+        QCOMPARE(env.prompt.Messages().size(), 1);  // the read-only notice
+        w->T(9)->setText(QStringLiteral("6222020200112233"));
+        QVERIFY(w->close());
+        QVERIFY(env.prompt.Questions().isEmpty());
     }
 
     void closeBoxRunsShutDown() {

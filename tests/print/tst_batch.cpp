@@ -147,12 +147,14 @@ void TestBatch::batchPrintsWhatSinglePrintsPrint() {
     }
     QCOMPARE(w->Texts(), before);
 
-    // Four new records, each under its own second, listed at once.
+    // Four new records, each under its own second up to the clock, listed at once.
     QCOMPARE(
         test::Scalar(env.ctx, u"SELECT COUNT(DISTINCT Dat) FROM 记录 WHERE Dat>='2026'"_s).toInt(),
         4);
+    QCOMPARE(test::Scalar(env.ctx, u"SELECT MIN(Dat) FROM 记录 WHERE Dat>='2026'"_s).toString(),
+             store::DateText(env.clock.addSecs(-3)));
     QCOMPARE(test::Scalar(env.ctx, u"SELECT MAX(Dat) FROM 记录"_s).toString(),
-             store::DateText(env.clock.addSecs(3)));
+             store::DateText(env.clock));
     QCOMPARE(rec->Grid().Rows(), 2 + 5 + 4);
     QCOMPARE(test::Scalar(env.ctx, u"SELECT Con FROM 记录 WHERE Dat=? AND Ctl=28"_s,
                           {store::DateText(env.clock)})

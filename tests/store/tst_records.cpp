@@ -26,7 +26,8 @@ private slots:
     void dateTextIsSortable_data();
     void dateTextIsSortable();
     void storeThenLoad();
-    void storingTwiceUnderOneTimestampKeeps32Rows();
+    void printRecordsNeverShareATimestamp_data();
+    void printRecordsNeverShareATimestamp();
     void loadKeepsFieldsWithoutRow();
     void failedStoreKeepsOldGroup();
     void failedStoreIsTold_data();
@@ -77,23 +78,44 @@ void TestRecords::storeThenLoad() {
     QVERIFY(env.prompt.shown.isEmpty());
 }
 
-void TestRecords::storingTwiceUnderOneTimestampKeeps32Rows() {
+void TestRecords::printRecordsNeverShareATimestamp_data() {
+    QTest::addColumn<int>("batch");        // vouchers of a batch stored at the clock's time
+    QTest::addColumn<int>("singleAfter");  // seconds later a single voucher is stored
+    QTest::addColumn<int>("singleAt");     // seconds after the batch's time the single one takes
+    QTest::newRow("single print 5 s after a batch of 40") << 40 << 5 << 5;
+    QTest::newRow("second print within the same second") << 1 << 0 << 1;
+}
+
+// Every store of a print record takes a timestamp of its own: a record is never replaced by
+// a later one, and a batch takes the free seconds up to the clock rather than running ahead.
+void TestRecords::printRecordsNeverShareATimestamp() {
+    QFETCH(int, batch);
+    QFETCH(int, singleAfter);
+    QFETCH(int, singleAt);
     TestEnv env;
     env.CreateDatabase();
-    const QDateTime when(QDate(2026, 3, 7), QTime(9, 30, 15));
-    QVERIFY(StoreTexts(env.ctx, when, Sample(QStringLiteral("first"))));
-    QVERIFY(StoreTexts(env.ctx, when.addMSecs(400), Sample(QStringLiteral("second"))));
-    QVERIFY(StoreTexts(env.ctx, when.addSecs(1), Sample(QStringLiteral("third"))));
-    QCOMPARE(test::Scalar(env.ctx, QStringLiteral(
-                                       "SELECT COUNT(*) FROM 记录 WHERE Dat='2026-03-07 09:30:15'"))
-                 .toInt(),
-             32);
-    QCOMPARE(test::Scalar(
-                 env.ctx,
-                 QStringLiteral("SELECT Con FROM 记录 WHERE Dat='2026-03-07 09:30:15' AND Ctl=2"))
+    QVERIFY(StoreTexts(env.ctx, CurrentTextDate(), Sample(QStringLiteral("kept"))));
+    const QDateTime now(QDate(2026, 3, 7), QTime(14, 36, 36));
+    QList<FieldTexts> vouchers;
+    for (int i = 0; i < batch; ++i) vouchers.append(Sample(QStringLiteral("b%1-").arg(i)));
+    const QList<QDateTime> stamps = StoreTextsBatch(env.ctx, now, vouchers);
+    QCOMPARE(stamps.size(), batch);
+    QVERIFY(StoreTexts(env.ctx, now.addMSecs(singleAfter * 1000 + 400),
+                       Sample(QStringLiteral("single"))));
+
+    const QString groups = QStringLiteral(
+        "SELECT COUNT(*) FROM (SELECT Dat FROM 记录 WHERE Dat<>'1973-08-18 00:00:00' "
+        "GROUP BY Dat HAVING COUNT(*)=32 AND COUNT(DISTINCT Ctl)=32)");
+    QCOMPARE(test::Scalar(env.ctx, groups).toInt(), batch + 1);
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录")).toInt(),
+             (batch + 2) * 32);
+    QCOMPARE(stamps.last(), now);
+    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT Dat FROM 记录 WHERE Con='single2'"))
                  .toString(),
-             QStringLiteral("second2"));
-    QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录")).toInt(), 64);
+             DateText(now.addSecs(singleAt)));
+    FieldTexts kept;
+    LoadCurrentText(env.ctx, CurrentTextDate(), kept);
+    QCOMPARE(kept[2], QStringLiteral("kept2"));
 }
 
 void TestRecords::loadKeepsFieldsWithoutRow() {
