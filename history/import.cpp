@@ -72,8 +72,8 @@ QString InexactCellsText(const QList<std::pair<qint64, int>>& cells) {
                 workbook::ColumnLetters(cells[i].second) +
                 u"列的数字超过15位，可能已不准确，请在表格中设为文本格式"_s;
     if (cells.size() > kListed)
-        text += u"\n……另有"_s + QString::number(cells.size() - kListed) +
-                u"个单元格的数字超过15位"_s;
+        text +=
+            u"\n……另有"_s + QString::number(cells.size() - kListed) + u"个单元格的数字超过15位"_s;
     return text;
 }
 

@@ -435,7 +435,8 @@ std::vector<uint8_t> ReadStream(GsfInput* stream) {
     std::vector<uint8_t> bytes(static_cast<size_t>(size));
     for (size_t at = 0; at < bytes.size();) {
         const size_t n = std::min<size_t>(bytes.size() - at, 1 << 16);
-        if (!gsf_input_read(stream, n, bytes.data() + at)) ThrowDamaged("workbook stream cut short");
+        if (!gsf_input_read(stream, n, bytes.data() + at))
+            ThrowDamaged("workbook stream cut short");
         at += n;
     }
     return bytes;

@@ -276,8 +276,7 @@ public:
         for (;;) {
             const auto token = part_.Next();
             if (token == QXmlStreamReader::EndDocument) return 0;
-            if (token == QXmlStreamReader::EndElement && part_.xml.name() == u"sheetData")
-                return 0;
+            if (token == QXmlStreamReader::EndElement && part_.xml.name() == u"sheetData") return 0;
             if (token != QXmlStreamReader::StartElement || part_.xml.name() != u"row") continue;
             bool ok = false;
             const int r = part_.xml.attributes().value(QLatin1StringView("r")).toInt(&ok);
@@ -349,15 +348,15 @@ private:
         if (value.isEmpty()) return {};
         if (type == u"b")
             return {QStringView(value).trimmed() == u"1" ? QStringLiteral("TRUE")
-                                                          : QStringLiteral("FALSE"),
+                                                         : QStringLiteral("FALSE"),
                     false};
         if (type == u"str" || type == u"e") return {Unescape(std::move(value)), false};
         if (type == u"d") return {IsoDateText(value), false};
         bool ok = false;
         const double number = QStringView(value).trimmed().toDouble(&ok);
         if (!ok) return {value, false};
-        const bool date = style >= 0 && size_t(style) < book_.dateStyle.size() &&
-                          book_.dateStyle[size_t(style)];
+        const bool date =
+            style >= 0 && size_t(style) < book_.dateStyle.size() && book_.dateStyle[size_t(style)];
         return FormattedNumber(number, date, book_.system1904);
     }
 
@@ -382,8 +381,9 @@ public:
             // Rows before the one asked for are passed over, cells of unwanted columns too.
             const bool asked = next_ == row;
             stream_.ReadCells(
-                [&](int col) { return asked && std::find(cols_.begin(), cols_.end(), col) !=
-                                                   cols_.end(); },
+                [&](int col) {
+                    return asked && std::find(cols_.begin(), cols_.end(), col) != cols_.end();
+                },
                 [&](int col, const Cell& cell) {
                     for (size_t i = 0; i < cols_.size(); ++i)
                         if (cols_[i] == col) cells_[i] = cell;

@@ -166,6 +166,27 @@ def write_damaged():
     open(os.path.join(folder, "truncated.xlsx"), "wb").write(data[:len(data) // 2])
 
 
+def write_damaged_tail():
+    """200 rows whose sheet part ends in the middle of row 41, as a package cut short while
+    it was written."""
+    import zipfile
+    book = openpyxl.Workbook()
+    sheet = book.active
+    sheet.title = "尾"
+    for r in range(1, 201):
+        sheet.cell(r, 1, "行%d" % r)
+    whole = os.path.join(folder, "whole.xlsx")
+    book.save(whole)
+    with zipfile.ZipFile(whole) as src, zipfile.ZipFile(
+            os.path.join(folder, "damaged_tail.xlsx"), "w", zipfile.ZIP_DEFLATED) as dst:
+        for item in src.infolist():
+            data = src.read(item.filename)
+            if item.filename == "xl/worksheets/sheet1.xml":
+                data = data[:data.index(b'<row r="41"') + 30]
+            dst.writestr(item.filename, data)
+    os.remove(whole)
+
+
 write_xls()
 write_oversized()
 write_xlsx()
@@ -176,3 +197,4 @@ write_wide()
 write_long()
 write_far()
 write_damaged()
+write_damaged_tail()
