@@ -68,15 +68,76 @@ void WriteHistoryLayout(const QString& path, int records) {
     writer->Save();
 }
 
-// What a spreadsheet program saves for an .xlsx with a password: a compound file holding the
-// encryption header and the encrypted package instead of a zip.
-bool WriteEncryptedPackage(const QString& path) {
+// A workbook stream built record by record, for what no Python writer makes: texts split
+// anywhere over CONTINUE records, formula results, an embedded chart's own substream.
+struct Records {
+    QByteArray bytes;
+    static QByteArray U16(int v) {
+        QByteArray out;
+        out.append(char(v & 0xFF)).append(char(v >> 8 & 0xFF));
+        return out;
+    }
+    static QByteArray U32(quint32 v) { return U16(int(v & 0xFFFF)) + U16(int(v >> 16)); }
+    static QByteArray Wide(const QString& text) {
+        QByteArray out;
+        for (const QChar c : text) out += U16(c.unicode());
+        return out;
+    }
+    static QByteArray Cell(int row, int col) { return U16(row) + U16(col) + U16(0); }
+    void Add(int type, const QByteArray& data) {
+        bytes += U16(type) + U16(int(data.size())) + data;
+    }
+};
+
+QByteArray HandBuiltStream() {
+    const QByteArray bof = QByteArray::fromHex("000605000000000000000000000000");
+    Records globals;
+    globals.Add(0x0809, bof.left(2) + Records::U16(0x0005) + QByteArray(12, '\0'));
+    const qsizetype sheetOffsetAt = globals.bytes.size() + 4;
+    globals.Add(0x0085, Records::U32(0) + Records::U16(0) + "\x02\x01" + Records::Wide(u"手工"_qs));
+    // "abc中文" turns from 8-bit to 16-bit characters where it continues; "rich" has one
+    // formatting run; "音读字" has a phonetic block split between records.
+    globals.Add(0x00FC, Records::U32(3) + Records::U32(3) + Records::U16(5) + '\0' + "abc");
+    globals.Add(0x003C, '\x01' + Records::Wide(u"中文"_qs) + Records::U16(4) + '\x08' +
+                            Records::U16(1) + "rich" + Records::U32(0));
+    globals.Add(0x003C,
+                Records::U16(3) + '\x05' + Records::U32(6) + Records::Wide(u"音读字"_qs) + "pho");
+    globals.Add(0x003C, QByteArray("net"));
+    globals.Add(0x000A, {});
+    const quint32 offset = quint32(globals.bytes.size());
+    globals.bytes.replace(sheetOffsetAt, 4, Records::U32(offset));
+
+    Records sheet;
+    sheet.Add(0x0809, bof.left(2) + Records::U16(0x0010) + QByteArray(12, '\0'));
+    for (int col = 0; col < 3; ++col) sheet.Add(0x00FD, Records::Cell(0, col) + Records::U32(col));
+    const QByteArray noFormula = Records::U16(0) + Records::U32(0) + Records::U16(0);
+    sheet.Add(0x0006, Records::Cell(1, 0) + QByteArray::fromHex("000000000000ffff") + noFormula);
+    sheet.Add(0x0207, Records::U16(5) + '\0' + "res");
+    sheet.Add(0x003C, '\x01' + Records::Wide(u"结果"_qs));
+    sheet.Add(0x0006, Records::Cell(1, 1) + QByteArray::fromHex("010001000000ffff") + noFormula);
+    sheet.Add(0x0006, Records::Cell(1, 2) + QByteArray::fromHex("020007000000ffff") + noFormula);
+    sheet.Add(0x0006, Records::Cell(1, 3) + QByteArray::fromHex("0000000000000440") + noFormula);
+    sheet.Add(0x027E, Records::Cell(2, 0) + Records::U32(0x3FF80000));  // 1.5
+    // 7 as an integer, 123.45 as 12345 / 100.
+    sheet.Add(0x00BD, Records::U16(2) + Records::U16(1) + Records::U16(0) +
+                          Records::U32(7 << 2 | 2) + Records::U16(0) +
+                          Records::U32(12345 << 2 | 3) + Records::U16(2));
+    // An embedded chart: its records belong to the chart, not to the sheet.
+    sheet.Add(0x0809, bof.left(2) + Records::U16(0x0020) + QByteArray(12, '\0'));
+    sheet.Add(0x00FD, Records::Cell(5, 5) + Records::U32(0));
+    sheet.Add(0x000A, {});
+    sheet.Add(0x000A, {});
+    return globals.bytes + sheet.bytes;
+}
+
+// Writes bytes as the named stream of a new compound file.
+bool WriteCompoundFile(const QString& path,
+                       const QList<std::pair<const char*, QByteArray>>& streams) {
     GsfOutput* sink = gsf_output_stdio_new(QFile::encodeName(path).constData(), nullptr);
     GsfOutfile* ole = sink ? gsf_outfile_msole_new(sink) : nullptr;
     bool ok = ole != nullptr;
-    for (const char* name : {"EncryptionInfo", "EncryptedPackage"}) {
+    for (const auto& [name, bytes] : streams) {
         GsfOutput* child = ole ? gsf_outfile_new_child(ole, name, FALSE) : nullptr;
-        const QByteArray bytes(4096, '\x5A');
         ok = ok && child &&
              gsf_output_write(child, size_t(bytes.size()),
                               reinterpret_cast<const guint8*>(bytes.constData())) &&
@@ -101,7 +162,15 @@ private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
         QVERIFY(RunPython({kScripts + u"/make_fixtures.py", dir_.path()}));
-        QVERIFY(WriteEncryptedPackage(Path(u"encrypted.xlsx"_qs)));
+        // What a spreadsheet program saves for an .xlsx with a password: a compound file
+        // holding the encryption header and the encrypted package instead of a zip.
+        QVERIFY(WriteCompoundFile(Path(u"encrypted.xlsx"_qs),
+                                  {{"EncryptionInfo", QByteArray(4096, 'Z')},
+                                   {"EncryptedPackage", QByteArray(4096, 'Z')}}));
+        // Zeros after the records take the stream out of the compound file's small-stream
+        // area, which xlrd reads wrongly from files libgsf writes.
+        QVERIFY(WriteCompoundFile(Path(u"handmade.xls"_qs),
+                                  {{"Workbook", HandBuiltStream().leftJustified(4096, '\0')}}));
     }
 
     void columnLetters_data() {
@@ -275,6 +344,31 @@ private slots:
         auto rows = reader->Rows({1});
         QCOMPARE(rows->Read(20).at(0).text, u"行20"_qs);
         QCOMPARE(ErrorOf([&] { rows->Read(100); }), int(kDamaged));
+    }
+
+    // xlrd is the independent reader of the hand-built stream: it must see what we see.
+    void handBuiltRecords() {
+        const QString expected =
+            u"[[\"abc中文\", \"rich\", \"音读字\", \"\"], [\"res结果\", 1, 7, 2.5], "
+            "[1.5, 7.0, 123.45, \"\"]]"_qs;
+        const auto xlrd = RunPython(
+            {u"-c"_qs,
+             u"import json, sys, xlrd; s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0); "
+             "print(json.dumps([s.row_values(r) + [''] * (4 - s.row_len(r)) "
+             "for r in range(s.nrows)], ensure_ascii=False))"_qs,
+             Path(u"handmade.xls"_qs)});
+        QVERIFY(xlrd);
+        QCOMPARE(QString::fromUtf8(xlrd->trimmed()), expected);
+        auto reader = OpenWorkbook(Path(u"handmade.xls"_qs));
+        QCOMPARE(reader->SheetNames(), QStringList{u"手工"_qs});
+        const QStringList texts{u"abc中文"_qs, u"rich"_qs, u"音读字"_qs,  {},
+                                u"res结果"_qs, u"TRUE"_qs, u"#DIV/0!"_qs, u"2.5"_qs,
+                                u"1.5"_qs,     u"7"_qs,    u"123.45"_qs,  {}};
+        QStringList ours;
+        for (int r = 1; r <= 3; ++r)
+            for (int c = 1; c <= 4; ++c) ours.append(reader->CellText(r, c));
+        QCOMPARE(ours, texts);
+        QCOMPARE(reader->CellText(6, 6), QString());
     }
 
     void sheetNames_data() {
