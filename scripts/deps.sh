@@ -3,10 +3,10 @@
 # Usage: scripts/deps.sh run|test|fuzz|package|deb-check
 set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite
-      libxlsxwriter-dev libminizip-dev libgsf-1-dev fonts-noto-cjk qt6-translations-l10n)
+      libxlsxwriter-dev libminizip-dev libgsf-1-dev libxml2-dev fonts-noto-cjk qt6-translations-l10n)
 if [ "${1:-run}" = test ]; then
   pkgs+=(poppler-utils python3-xlwt python3-xlrd python3-openpyxl python3-xlsxwriter xvfb xauth
-        xdotool imagemagick clang-format)
+        xdotool imagemagick clang-format libxml2-utils libreoffice-calc-nogui)
 fi
 if [ "${1:-run}" = fuzz ]; then
   pkgs+=(clang-14)

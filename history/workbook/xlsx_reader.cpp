@@ -1,18 +1,25 @@
-// The .xlsx reader: the zip package through minizip, each part parsed by QXmlStreamReader as
-// it is inflated, so no part is held whole. What is kept for the whole workbook is the shared
+// The .xlsx reader: the zip package through minizip, each part parsed by libxml2's streaming
+// reader as it is inflated, so no part is held whole (QXmlStreamReader took three times as long
+// as libxml2 on a sheet). What is kept for the whole workbook is the shared
 // string table (one buffer of characters) and the date formats of the cell styles; a sheet is
 // read as a stream, its rows delivered one at a time, and reading a corner of it stops past
 // the corner. Sizes are bounded against hostile files: a part inflates to at most
 // kMaxPartSize bytes whatever its header claims, the shared strings hold at most kMaxStrings
 // texts and kMaxChars characters, and one text at most kMaxTextChars characters.
 
+#include <libxml/xmlreader.h>
 #include <unzip.h>
 
 #include <QDateTime>
 #include <QFile>
 #include <QHash>
-#include <QXmlStreamReader>
+#include <array>
+#include <cctype>
+#include <charconv>
 #include <climits>
+#include <cstring>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "history/workbook/workbook_impl.h"
@@ -50,11 +57,11 @@ QString Unescape(QString text) {
 
 // The column of a cell reference ("B12" → 2); 0 for anything that is no reference within
 // the format's limits.
-int ColumnOf(QStringView ref) {
+int ColumnOf(std::string_view ref) {
     int c = 0;
-    qsizetype i = 0;
-    for (; i < ref.size() && ref[i].isLetter() && ref[i].unicode() < 128; ++i) {
-        c = c * 26 + (ref[i].toUpper().unicode() - u'A' + 1);
+    size_t i = 0;
+    for (; i < ref.size() && std::isalpha(static_cast<unsigned char>(ref[i])); ++i) {
+        c = c * 26 + (std::toupper(static_cast<unsigned char>(ref[i])) - 'A' + 1);
         if (c > MaxColumns(kFormat)) return 0;
     }
     if (i == 0 || i == ref.size()) return 0;
@@ -77,7 +84,14 @@ private:
     unzFile zip_;
 };
 
-// One part of the package, inflated piece by piece into an XML stream reader.
+enum class Token { Start, End, Text, Done };
+
+QString Utf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// One part of the package, inflated piece by piece into libxml2's streaming reader. An empty
+// element gives its start and then its end, as any other.
 class Part {
 public:
     Part(unzFile zip, const QString& name) : zip_(zip) {
@@ -85,57 +99,105 @@ public:
         if (unzLocateFile(zip_, n.constData(), 2) != UNZ_OK) return;  // 2: any case
         if (unzOpenCurrentFile(zip_) != UNZ_OK) throw Damaged(QStringLiteral("unreadable part"));
         open_ = true;
+        // No network, no messages on stderr; entities are not expanded.
+        reader_ = xmlReaderForIO(
+            &Part::Read, nullptr, this, nullptr, nullptr,
+            XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT);
+        if (!reader_) throw Damaged(QStringLiteral("no XML reader"));
     }
     ~Part() {
+        if (reader_) xmlFreeTextReader(reader_);
         if (open_) unzCloseCurrentFile(zip_);
     }
     Part(const Part&) = delete;
     Part& operator=(const Part&) = delete;
 
     bool Exists() const { return open_; }
+    bool Done() const { return token_ == Token::Done; }
+
     // The next token; kDamaged at a parse error, a read error or past the size limit.
-    QXmlStreamReader::TokenType Next() {
+    Token Next() {
+        if (!reader_) throw Damaged(QStringLiteral("missing part"));
+        if (pendingEnd_) {
+            pendingEnd_ = false;
+            return token_ = Token::End;
+        }
         for (;;) {
-            const auto token = xml.readNext();
-            if (token != QXmlStreamReader::Invalid) return token;
-            if (xml.error() != QXmlStreamReader::PrematureEndOfDocumentError || atEnd_)
-                throw Damaged(QStringLiteral("damaged part: %1").arg(xml.errorString()));
-            Feed();
+            const int rc = xmlTextReaderRead(reader_);
+            if (rc < 0 || failed_) throw Damaged(QStringLiteral("damaged part"));
+            if (rc == 0) return token_ = Token::Done;
+            switch (xmlTextReaderNodeType(reader_)) {
+                case XML_READER_TYPE_ELEMENT:
+                    pendingEnd_ = xmlTextReaderIsEmptyElement(reader_) == 1;
+                    return token_ = Token::Start;
+                case XML_READER_TYPE_END_ELEMENT:
+                    return token_ = Token::End;
+                case XML_READER_TYPE_TEXT:
+                case XML_READER_TYPE_CDATA:
+                case XML_READER_TYPE_WHITESPACE:
+                case XML_READER_TYPE_SIGNIFICANT_WHITESPACE:
+                    return token_ = Token::Text;
+                default:
+                    break;
+            }
         }
     }
-    bool Done() const { return xml.tokenType() == QXmlStreamReader::EndDocument; }
+
+    // The local name of the current element.
+    bool Is(const char* name) const {
+        const xmlChar* local = xmlTextReaderConstLocalName(reader_);
+        return local && std::strcmp(reinterpret_cast<const char*>(local), name) == 0;
+    }
+    // The text of the current text token, valid until the next token.
+    std::string_view Text() const { return View(xmlTextReaderConstValue(reader_)); }
+
+    // The values of the current element's attributes of these local names, "" for a missing one.
+    template <size_t N>
+    std::array<std::string, N> Attributes(const std::array<const char*, N>& names) {
+        std::array<std::string, N> values;
+        for (int more = xmlTextReaderMoveToFirstAttribute(reader_); more == 1;
+             more = xmlTextReaderMoveToNextAttribute(reader_)) {
+            const std::string_view local = View(xmlTextReaderConstLocalName(reader_));
+            for (size_t i = 0; i < N; ++i)
+                if (local == names[i]) values[i] = View(xmlTextReaderConstValue(reader_));
+        }
+        xmlTextReaderMoveToElement(reader_);
+        return values;
+    }
+    QString Attribute(const char* name) { return Utf8(Attributes<1>({name})[0]); }
+
     // Reads up to the end tag of the element just started.
     void SkipElement() {
         for (int depth = 1; depth > 0;) {
-            const auto token = Next();
-            if (token == QXmlStreamReader::StartElement) ++depth;
-            if (token == QXmlStreamReader::EndElement) --depth;
-            if (token == QXmlStreamReader::EndDocument) return;
+            const Token token = Next();
+            if (token == Token::Start) ++depth;
+            if (token == Token::End) --depth;
+            if (token == Token::Done) return;
         }
     }
 
-    QXmlStreamReader xml;
-
 private:
-    void Feed() {
-        if (!open_) throw Damaged(QStringLiteral("missing part"));
-        const int n = unzReadCurrentFile(zip_, buffer_.data(), int(buffer_.size()));
-        if (n < 0 || (read_ += n) > kMaxPartSize)
-            throw Damaged(QStringLiteral("part cannot be inflated"));
-        if (n == 0) atEnd_ = true;
-        xml.addData(QByteArray(buffer_.data(), n));
+    static std::string_view View(const xmlChar* text) {
+        return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
+    }
+    static int Read(void* context, char* buffer, int length) {
+        auto* self = static_cast<Part*>(context);
+        const int n = unzReadCurrentFile(self->zip_, buffer, length);
+        if (n < 0 || (self->read_ += n) > kMaxPartSize) {
+            self->failed_ = true;
+            return -1;
+        }
+        return n;
     }
 
     unzFile zip_;
+    xmlTextReaderPtr reader_ = nullptr;
     bool open_ = false;
-    bool atEnd_ = false;
+    bool failed_ = false;
+    bool pendingEnd_ = false;
+    Token token_ = Token::Start;
     qint64 read_ = 0;
-    std::vector<char> buffer_ = std::vector<char>(1 << 16);
 };
-
-QString Attribute(const QXmlStreamReader& xml, const char* name) {
-    return xml.attributes().value(QLatin1StringView(name)).toString();
-}
 
 // The text of the <t> elements inside the current element (a shared string or an inline
 // string), rich-text runs joined, phonetic runs left out. Ends on the element's end tag.
@@ -145,24 +207,22 @@ QString ReadStringItem(Part& part) {
     bool inText = false;
     while (depth > 0) {
         switch (part.Next()) {
-            case QXmlStreamReader::StartElement:
+            case Token::Start:
                 ++depth;
-                if (part.xml.name() == u"rPh") ++phonetic;
-                inText = part.xml.name() == u"t" && phonetic == 0;
+                if (part.Is("rPh")) ++phonetic;
+                inText = part.Is("t") && phonetic == 0;
                 break;
-            case QXmlStreamReader::EndElement:
+            case Token::End:
                 --depth;
-                if (part.xml.name() == u"rPh") --phonetic;
+                if (part.Is("rPh")) --phonetic;
                 inText = false;
                 break;
-            case QXmlStreamReader::Characters:
-                if (inText) text += part.xml.text();
+            case Token::Text:
+                if (inText) text += Utf8(part.Text());
                 if (text.size() > kMaxTextChars) throw Damaged(QStringLiteral("text too long"));
                 break;
-            case QXmlStreamReader::EndDocument:
+            case Token::Done:
                 depth = 0;
-                break;
-            default:
                 break;
         }
     }
@@ -194,11 +254,10 @@ std::vector<Relationship> ReadRelationships(unzFile zip, const QString& partName
     Part part(zip, (folder.isEmpty() ? QString() : folder + u'/') + u"_rels/" + file + u".rels");
     std::vector<Relationship> rels;
     while (part.Exists() && !part.Done()) {
-        if (part.Next() != QXmlStreamReader::StartElement || part.xml.name() != u"Relationship")
-            continue;
-        if (Attribute(part.xml, "TargetMode") == u"External") continue;
-        rels.push_back({Attribute(part.xml, "Id"), Attribute(part.xml, "Type"),
-                        ResolveTarget(folder, Attribute(part.xml, "Target"))});
+        if (part.Next() != Token::Start || !part.Is("Relationship")) continue;
+        const auto a = part.Attributes<4>({"TargetMode", "Id", "Type", "Target"});
+        if (a[0] == "External") continue;
+        rels.push_back({Utf8(a[1]), Utf8(a[2]), ResolveTarget(folder, Utf8(a[3]))});
         if (rels.size() > size_t(kMaxSheets) * 4) throw Damaged(QStringLiteral("too many parts"));
     }
     return rels;
@@ -222,7 +281,7 @@ void ReadStrings(unzFile zip, Book& book) {
     if (book.stringsPart.isEmpty()) return;
     Part part(zip, book.stringsPart);
     while (part.Exists() && !part.Done()) {
-        if (part.Next() != QXmlStreamReader::StartElement || part.xml.name() != u"si") continue;
+        if (part.Next() != Token::Start || !part.Is("si")) continue;
         book.strings.Add(ReadStringItem(part));
         if (book.strings.Size() > kMaxStrings || book.strings.Chars() > kMaxChars)
             throw Damaged(QStringLiteral("too many shared strings"));
@@ -234,20 +293,21 @@ void ReadStyles(unzFile zip, Book& book) {
     if (book.stylesPart.isEmpty()) return;
     Part part(zip, book.stylesPart);
     QHash<int, bool> custom;
-    QString section;  // the top-level element being read
+    enum { Other, NumFmts, CellXfs } section = Other;  // the top-level element being read
     int depth = 0;
     while (part.Exists() && !part.Done()) {
-        const auto token = part.Next();
-        if (token == QXmlStreamReader::EndElement && --depth == 1) section.clear();
-        if (token != QXmlStreamReader::StartElement) continue;
+        const Token token = part.Next();
+        if (token == Token::End && --depth == 1) section = Other;
+        if (token != Token::Start) continue;
         ++depth;
-        const auto name = part.xml.name();
-        if (depth == 2) section = name.toString();
+        if (depth == 2)
+            section = part.Is("numFmts") ? NumFmts : part.Is("cellXfs") ? CellXfs : Other;
         if (depth != 3) continue;
-        const int id = Attribute(part.xml, "numFmtId").toInt();
-        if (section == u"numFmts" && name == u"numFmt") {
-            custom.insert(id, IsDateFormatCode(Attribute(part.xml, "formatCode")));
-        } else if (section == u"cellXfs" && name == u"xf") {
+        const auto a = part.Attributes<2>({"numFmtId", "formatCode"});
+        const int id = Utf8(a[0]).toInt();
+        if (section == NumFmts && part.Is("numFmt")) {
+            custom.insert(id, IsDateFormatCode(Utf8(a[1])));
+        } else if (section == CellXfs && part.Is("xf")) {
             book.dateStyle.push_back(custom.contains(id) ? custom.value(id)
                                                          : IsBuiltInDateFormat(id));
             if (book.dateStyle.size() > 1 << 20) throw Damaged(QStringLiteral("too many styles"));
@@ -274,13 +334,14 @@ public:
     // Moves to the next <row>: its number, or 0 past the sheet's rows.
     int NextRow() {
         for (;;) {
-            const auto token = part_.Next();
-            if (token == QXmlStreamReader::EndDocument) return 0;
-            if (token == QXmlStreamReader::EndElement && part_.xml.name() == u"sheetData") return 0;
-            if (token != QXmlStreamReader::StartElement || part_.xml.name() != u"row") continue;
-            bool ok = false;
-            const int r = part_.xml.attributes().value(QLatin1StringView("r")).toInt(&ok);
-            row_ = ok ? r : row_ + 1;
+            const Token token = part_.Next();
+            if (token == Token::Done) return 0;
+            if (token == Token::End && part_.Is("sheetData")) return 0;
+            if (token != Token::Start || !part_.Is("row")) continue;
+            const std::string r = part_.Attributes<1>({"r"})[0];
+            int number = 0;
+            const auto [end, ec] = std::from_chars(r.data(), r.data() + r.size(), number);
+            row_ = ec == std::errc() && end == r.data() + r.size() ? number : row_ + 1;
             if (row_ < 1 || row_ > MaxRows(kFormat)) throw Damaged(QStringLiteral("bad row"));
             return row_;
         }
@@ -292,72 +353,83 @@ public:
     void ReadCells(const Want& want, const Take& take) {
         int col = 0;
         for (;;) {
-            const auto token = part_.Next();
-            if (token == QXmlStreamReader::EndDocument) return;
-            if (token == QXmlStreamReader::EndElement && part_.xml.name() == u"row") return;
-            if (token != QXmlStreamReader::StartElement) continue;
-            if (part_.xml.name() != u"c") {
+            const Token token = part_.Next();
+            if (token == Token::Done || (token == Token::End && part_.Is("row"))) return;
+            if (token != Token::Start) continue;
+            if (!part_.Is("c")) {
                 part_.SkipElement();
                 continue;
             }
-            const auto a = part_.xml.attributes();
-            const QStringView ref = a.value(QLatin1StringView("r"));
-            col = ref.isEmpty() ? col + 1 : ColumnOf(ref);
+            const auto a = part_.Attributes<3>({"r", "t", "s"});
+            col = a[0].empty() ? col + 1 : ColumnOf(a[0]);
             if (col < 1 || col > MaxColumns(kFormat)) throw Damaged(QStringLiteral("bad cell"));
             if (!want(col)) {
                 part_.SkipElement();
                 continue;
             }
-            const QString type = a.value(QLatin1StringView("t")).toString();
-            const int style = a.value(QLatin1StringView("s")).toInt();
-            take(col, ReadCell(type, style));
+            int style = 0;
+            std::from_chars(a[2].data(), a[2].data() + a[2].size(), style);
+            take(col, ReadCell(a[1], style));
         }
     }
 
 private:
     // Reads one <c> element up to its end tag.
-    Cell ReadCell(const QString& type, int style) {
-        QString value, inlineText;
+    Cell ReadCell(const std::string& type, int style) {
+        std::string value;
+        QString inlineText;
         bool inValue = false;
         for (int depth = 1; depth > 0;) {
-            const auto token = part_.Next();
-            if (token == QXmlStreamReader::EndDocument) break;
-            if (token == QXmlStreamReader::StartElement) {
-                if (part_.xml.name() == u"is") {
+            const Token token = part_.Next();
+            if (token == Token::Done) break;
+            if (token == Token::Start) {
+                if (part_.Is("is")) {
                     inlineText = ReadStringItem(part_);
                     continue;
                 }
                 ++depth;
-                inValue = part_.xml.name() == u"v";
-            } else if (token == QXmlStreamReader::EndElement) {
+                inValue = part_.Is("v");
+            } else if (token == Token::End) {
                 --depth;
                 inValue = false;
-            } else if (token == QXmlStreamReader::Characters && inValue) {
-                value += part_.xml.text();
-                if (value.size() > kMaxTextChars) throw Damaged(QStringLiteral("text too long"));
+            } else if (inValue) {
+                value += part_.Text();
+                if (value.size() > size_t(kMaxTextChars) * 4)
+                    throw Damaged(QStringLiteral("text too long"));
             }
         }
-        if (type == u"s") {
-            bool ok = false;
-            const qsizetype i = QStringView(value).trimmed().toLongLong(&ok);
-            if (!ok || i < 0 || i >= book_.strings.Size())
+        const std::string_view trimmed = Trimmed(value);
+        if (type == "s") {
+            qint64 i = -1;
+            const auto [end, ec] =
+                std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), i);
+            if (ec != std::errc() || end != trimmed.data() + trimmed.size() || i < 0 ||
+                i >= book_.strings.Size())
                 throw Damaged(QStringLiteral("shared string index past the table"));
             return {book_.strings.At(i), false};
         }
-        if (type == u"inlineStr") return {inlineText, false};
-        if (value.isEmpty()) return {};
-        if (type == u"b")
-            return {QStringView(value).trimmed() == u"1" ? QStringLiteral("TRUE")
-                                                         : QStringLiteral("FALSE"),
-                    false};
-        if (type == u"str" || type == u"e") return {Unescape(std::move(value)), false};
-        if (type == u"d") return {IsoDateText(value), false};
-        bool ok = false;
-        const double number = QStringView(value).trimmed().toDouble(&ok);
-        if (!ok) return {value, false};
+        if (type == "inlineStr") return {inlineText, false};
+        if (value.empty()) return {};
+        if (type == "b")
+            return {trimmed == "1" ? QStringLiteral("TRUE") : QStringLiteral("FALSE"), false};
+        if (type == "str" || type == "e") return {Unescape(Utf8(value)), false};
+        if (type == "d") return {IsoDateText(Utf8(value)), false};
+        double number = 0;
+        const auto [end, ec] =
+            std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), number);
+        if (ec != std::errc() || end != trimmed.data() + trimmed.size())
+            return {Utf8(value), false};
         const bool date =
             style >= 0 && size_t(style) < book_.dateStyle.size() && book_.dateStyle[size_t(style)];
         return FormattedNumber(number, date, book_.system1904);
+    }
+
+    static std::string_view Trimmed(std::string_view text) {
+        while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
+            text.remove_prefix(1);
+        while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+            text.remove_suffix(1);
+        return text;
     }
 
     const Book& book_;
@@ -417,19 +489,19 @@ public:
         if (!part.Exists())
             throw WorkbookError(kNotWorkbook, QStringLiteral("%1 has no workbook part").arg(path));
         while (!part.Done()) {
-            if (part.Next() != QXmlStreamReader::StartElement) continue;
-            if (part.xml.name() == u"workbookPr") {
-                const QString v = Attribute(part.xml, "date1904");
+            if (part.Next() != Token::Start) continue;
+            if (part.Is("workbookPr")) {
+                const QString v = part.Attribute("date1904");
                 book_.system1904 = v == u"1" || v == u"true";
             }
-            if (part.xml.name() != u"sheet") continue;
-            QString id;
-            for (const auto& attribute : part.xml.attributes())
-                if (attribute.name() == u"id") id = attribute.value().toString();
+            if (!part.Is("sheet")) continue;
+            // r:id, by its local name whatever the prefix.
+            const auto a = part.Attributes<2>({"id", "name"});
+            const QString id = Utf8(a[0]);
             const Relationship* target = nullptr;
             for (const Relationship& r : rels)
                 if (r.id == id) target = &r;
-            book_.names.append(Attribute(part.xml, "name"));
+            book_.names.append(Utf8(a[1]));
             book_.parts.append(target ? target->target : QString());
             book_.worksheet.push_back(target && !target->type.endsWith(u"/chartsheet"));
             if (book_.names.size() > kMaxSheets) throw Damaged(QStringLiteral("too many sheets"));
