@@ -1,6 +1,7 @@
-// The .xlsx reader: the zip package through minizip, each part parsed by libxml2's streaming
-// reader as it is inflated, so no part is held whole (QXmlStreamReader took three times as long
-// as libxml2 on a sheet). What is kept for the whole workbook is the shared
+// The .xlsx reader: the zip package through minizip, each part parsed by libxml2 as it is
+// inflated, so no part is held whole (QXmlStreamReader took three times as long as libxml2 on
+// a sheet); the small parts through its reader interface, the sheets through its SAX parser
+// (xlsx_sheet.cpp). What is kept for the whole workbook is the shared
 // string table (one buffer of characters) and the date formats of the cell styles; a sheet is
 // read as a stream, its rows delivered one at a time, and reading a corner of it stops past
 // the corner. Sizes are bounded against hostile files: a part inflates to at most
@@ -10,85 +11,27 @@
 #include <libxml/xmlreader.h>
 #include <unzip.h>
 
-#include <QDateTime>
-#include <QFile>
 #include <QHash>
 #include <array>
-#include <cctype>
-#include <charconv>
-#include <climits>
 #include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "history/workbook/workbook_impl.h"
+#include "history/workbook/xlsx_sheet.h"
 
 namespace tf::workbook::detail {
 namespace {
 
+using namespace xlsx;
+
 constexpr FileFormat kFormat = FileFormat::Xlsx;
-constexpr qint64 kMaxPartSize = 2048LL * 1024 * 1024;
 constexpr qsizetype kMaxStrings = 16 * 1024 * 1024;
 constexpr qint64 kMaxChars = 128 * 1024 * 1024;
-constexpr qsizetype kMaxTextChars = 1024 * 1024;
 constexpr int kMaxSheets = 4096;
 
-WorkbookError Damaged(const QString& what) {
-    return WorkbookError(kDamaged, what);
-}
-
-// Excel writes characters XML cannot carry as _xHHHH_ (and a literal "_x" of that form as
-// _x005F_x).
-QString Unescape(QString text) {
-    if (!text.contains(u"_x")) return text;
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (IsXmlEscapeAt(text, i)) {
-            out.append(QChar(QStringView(text).mid(i + 2, 4).toUShort(nullptr, 16)));
-            i += 6;
-            continue;
-        }
-        out.append(text[i]);
-    }
-    return out;
-}
-
-// The column of a cell reference ("B12" → 2); 0 for anything that is no reference within
-// the format's limits.
-int ColumnOf(std::string_view ref) {
-    int c = 0;
-    size_t i = 0;
-    for (; i < ref.size() && std::isalpha(static_cast<unsigned char>(ref[i])); ++i) {
-        c = c * 26 + (std::toupper(static_cast<unsigned char>(ref[i])) - 'A' + 1);
-        if (c > MaxColumns(kFormat)) return 0;
-    }
-    if (i == 0 || i == ref.size()) return 0;
-    return c;
-}
-
-// An open zip package; minizip reads one entry at a time per handle, so every sheet stream
-// has a handle of its own.
-class Package {
-public:
-    explicit Package(const QString& path) : zip_(unzOpen64(QFile::encodeName(path).constData())) {
-        if (!zip_) throw Damaged(QStringLiteral("no zip directory in %1").arg(path));
-    }
-    ~Package() { unzClose(zip_); }
-    Package(const Package&) = delete;
-    Package& operator=(const Package&) = delete;
-    unzFile get() const { return zip_; }
-
-private:
-    unzFile zip_;
-};
-
 enum class Token { Start, End, Text, Done };
-
-QString Utf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // One part of the package, inflated piece by piece into libxml2's streaming reader. An empty
 // element gives its start and then its end, as any other.
@@ -263,20 +206,6 @@ std::vector<Relationship> ReadRelationships(unzFile zip, const QString& partName
     return rels;
 }
 
-// What the whole workbook says: its sheets, the date system, the shared strings and which
-// cell styles show dates.
-struct Book {
-    QString path;
-    QStringList names;
-    QStringList parts;
-    std::vector<bool> worksheet;
-    QString stringsPart;
-    QString stylesPart;
-    bool system1904 = false;
-    TextTable strings;
-    std::vector<bool> dateStyle;
-};
-
 void ReadStrings(unzFile zip, Book& book) {
     if (book.stringsPart.isEmpty()) return;
     Part part(zip, book.stringsPart);
@@ -314,164 +243,6 @@ void ReadStyles(unzFile zip, Book& book) {
         }
     }
 }
-
-// A date cell stored as text (t="d"): ISO 8601 into the form of a date-formatted number.
-QString IsoDateText(const QString& text) {
-    const QDateTime at = QDateTime::fromString(text.trimmed(), Qt::ISODateWithMs);
-    if (!at.isValid()) return text;
-    const QString date = at.date().toString(u"yyyy-MM-dd");
-    return at.time() == QTime(0, 0) ? date : date + at.time().toString(u" hh:mm:ss");
-}
-
-// One sheet read as a stream, row by row.
-class SheetStream {
-public:
-    SheetStream(const Book& book, qsizetype index)
-        : book_(book), zip_(book.path), part_(zip_.get(), book.parts[index]) {
-        if (!part_.Exists()) throw Damaged(QStringLiteral("missing sheet part"));
-    }
-
-    // Moves to the next <row>: its number, or 0 past the sheet's rows.
-    int NextRow() {
-        for (;;) {
-            const Token token = part_.Next();
-            if (token == Token::Done) return 0;
-            if (token == Token::End && part_.Is("sheetData")) return 0;
-            if (token != Token::Start || !part_.Is("row")) continue;
-            const std::string r = part_.Attributes<1>({"r"})[0];
-            int number = 0;
-            const auto [end, ec] = std::from_chars(r.data(), r.data() + r.size(), number);
-            row_ = ec == std::errc() && end == r.data() + r.size() ? number : row_ + 1;
-            if (row_ < 1 || row_ > MaxRows(kFormat)) throw Damaged(QStringLiteral("bad row"));
-            return row_;
-        }
-    }
-
-    // Reads the current row's cells up to its end tag; take(col, cell) gets each cell whose
-    // column want(col) asks for.
-    template <typename Want, typename Take>
-    void ReadCells(const Want& want, const Take& take) {
-        int col = 0;
-        for (;;) {
-            const Token token = part_.Next();
-            if (token == Token::Done || (token == Token::End && part_.Is("row"))) return;
-            if (token != Token::Start) continue;
-            if (!part_.Is("c")) {
-                part_.SkipElement();
-                continue;
-            }
-            const auto a = part_.Attributes<3>({"r", "t", "s"});
-            col = a[0].empty() ? col + 1 : ColumnOf(a[0]);
-            if (col < 1 || col > MaxColumns(kFormat)) throw Damaged(QStringLiteral("bad cell"));
-            if (!want(col)) {
-                part_.SkipElement();
-                continue;
-            }
-            int style = 0;
-            std::from_chars(a[2].data(), a[2].data() + a[2].size(), style);
-            take(col, ReadCell(a[1], style));
-        }
-    }
-
-private:
-    // Reads one <c> element up to its end tag.
-    Cell ReadCell(const std::string& type, int style) {
-        std::string value;
-        QString inlineText;
-        bool inValue = false;
-        for (int depth = 1; depth > 0;) {
-            const Token token = part_.Next();
-            if (token == Token::Done) break;
-            if (token == Token::Start) {
-                if (part_.Is("is")) {
-                    inlineText = ReadStringItem(part_);
-                    continue;
-                }
-                ++depth;
-                inValue = part_.Is("v");
-            } else if (token == Token::End) {
-                --depth;
-                inValue = false;
-            } else if (inValue) {
-                value += part_.Text();
-                if (value.size() > size_t(kMaxTextChars) * 4)
-                    throw Damaged(QStringLiteral("text too long"));
-            }
-        }
-        const std::string_view trimmed = Trimmed(value);
-        if (type == "s") {
-            qint64 i = -1;
-            const auto [end, ec] =
-                std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), i);
-            if (ec != std::errc() || end != trimmed.data() + trimmed.size() || i < 0 ||
-                i >= book_.strings.Size())
-                throw Damaged(QStringLiteral("shared string index past the table"));
-            return {book_.strings.At(i), false};
-        }
-        if (type == "inlineStr") return {inlineText, false};
-        if (value.empty()) return {};
-        if (type == "b")
-            return {trimmed == "1" ? QStringLiteral("TRUE") : QStringLiteral("FALSE"), false};
-        if (type == "str" || type == "e") return {Unescape(Utf8(value)), false};
-        if (type == "d") return {IsoDateText(Utf8(value)), false};
-        double number = 0;
-        const auto [end, ec] =
-            std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), number);
-        if (ec != std::errc() || end != trimmed.data() + trimmed.size())
-            return {Utf8(value), false};
-        const bool date =
-            style >= 0 && size_t(style) < book_.dateStyle.size() && book_.dateStyle[size_t(style)];
-        return FormattedNumber(number, date, book_.system1904);
-    }
-
-    static std::string_view Trimmed(std::string_view text) {
-        while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
-            text.remove_prefix(1);
-        while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
-            text.remove_suffix(1);
-        return text;
-    }
-
-    const Book& book_;
-    Package zip_;
-    Part part_;
-    int row_ = 0;
-};
-
-class XlsxCursor final : public RowCursor {
-public:
-    XlsxCursor(const Book& book, qsizetype sheet, const std::vector<int>& cols)
-        : stream_(book, sheet), cols_(cols), cells_(cols.size()) {}
-
-    const std::vector<Cell>& Read(int row) override {
-        for (const int col : cols_) CheckAddress(kFormat, row, col);
-        for (Cell& cell : cells_) cell = {};
-        for (;;) {
-            if (next_ == 0) next_ = stream_.NextRow();
-            if (next_ == 0) next_ = INT_MAX;  // past the last row
-            if (next_ > row) break;
-            // Rows before the one asked for are passed over, cells of unwanted columns too.
-            const bool asked = next_ == row;
-            stream_.ReadCells(
-                [&](int col) {
-                    return asked && std::find(cols_.begin(), cols_.end(), col) != cols_.end();
-                },
-                [&](int col, const Cell& cell) {
-                    for (size_t i = 0; i < cols_.size(); ++i)
-                        if (cols_[i] == col) cells_[i] = cell;
-                });
-            next_ = 0;
-            if (asked) break;
-        }
-        return cells_;
-    }
-
-private:
-    SheetStream stream_;
-    std::vector<int> cols_;
-    std::vector<Cell> cells_;
-    int next_ = 0;  // the row whose start tag was read and whose cells were not, 0 when none
-};
 
 class XlsxReader final : public WorkbookReader {
 public:
@@ -556,13 +327,12 @@ private:
     void ReadCorner(int rows) const {
         corner_.clear();
         cornerRows_ = 0;
-        SheetStream stream(book_, selected_);
-        for (int row = stream.NextRow(); row > 0 && row <= rows; row = stream.NextRow())
-            stream.ReadCells([](int) { return true; },
-                             [&](int col, const Cell& cell) {
-                                 if (!cell.text.isEmpty())
-                                     corner_.insert(quint64(row) << 16 | quint64(col), cell.text);
-                             });
+        SheetStream stream(book_, selected_, [](int) { return true; });
+        SheetRow row;
+        while (stream.Next(&row) && row.number <= rows)
+            for (const auto& [col, cell] : row.cells)
+                if (!cell.text.isEmpty())
+                    corner_.insert(quint64(row.number) << 16 | quint64(col), cell.text);
         cornerRows_ = rows;
     }
 
