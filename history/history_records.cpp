@@ -92,8 +92,11 @@ bool FillHistory(const AppContext& ctx, TextGrid& grid, const VoucherFields& vou
             QSqlQuery q(db.Connection());
             q.setForwardOnly(true);
             q.prepare(
-                u"SELECT Dat, Ctl, Con FROM 记录 WHERE Dat<>? AND (Ctl BETWEEN 2 AND 17 OR Ctl=27)"_s);
+                u"SELECT Dat, Ctl, Con FROM 记录 WHERE Dat<>? AND (Ctl BETWEEN ? AND ? OR Ctl=?)"_s);
             q.addBindValue(KeptDat());
+            q.addBindValue(kFirstField);
+            q.addBindValue(kLastVoucherField);
+            q.addBindValue(kRemarksField);
             ok = q.exec();
             if (ok) {
                 // One grid row per stored timestamp; a voucher's rows normally come together.
