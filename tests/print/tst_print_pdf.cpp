@@ -286,7 +286,7 @@ void TestPrintPdf::pdfFileReplacedOnlyWhenComplete() {
     };
 
     const FieldTexts texts = FilledVoucher();
-    const VoucherPage page = BuildVoucherPage(store::DesignSettings(), texts, kPicHeight);
+    const VoucherPage page = PageOf(store::DesignSettings(), texts);
     QtPrinter printer;
     printer.Printer()->setOutputFormat(QPrinter::PdfFormat);
     printer.Printer()->setOutputFileName(target);
