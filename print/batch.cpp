@@ -3,7 +3,7 @@
 #include "common/progress.h"
 #include "print/check.h"
 #include "print/layout.h"
-#include "store/records.h"
+#include "store/record_store.h"
 
 namespace tf::print {
 

@@ -3,7 +3,7 @@
 #include "common/prompt.h"
 #include "print/check.h"
 #include "print/settings.h"
-#include "store/records.h"
+#include "store/record_store.h"
 
 namespace tf::print {
 

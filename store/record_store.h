@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -43,6 +44,7 @@ QDate DayFromText(const QString& text);
 // The key of a stored timestamp text; nothing for a text that is not exactly of the stored form
 // with a valid date and time.
 std::optional<RecordKey> KeyOfDat(QStringView dat);
+std::optional<RecordKey> KeyOfDat(QByteArrayView utf8);
 // The stored timestamp text of a key.
 QString DatOfKey(RecordKey key);
 // The key of a moment by its date and time of day as shown (whole seconds), and back.
@@ -157,11 +159,18 @@ public:
 // set, otherwise the local file Par.mdb.
 std::unique_ptr<RecordStore> OpenRecordStore(const AppContext& ctx);
 
-// The same operations for callers that only store: the kept text, a print record, a batch.
-// Each tells the clerk what was not kept and why when it fails.
+// The store in use for one step, for callers that only keep the voucher text or store print
+// records. Each store tells the clerk what was not kept and why when it fails.
+//
+// Stores the texts of fields 2..33: at the reserved timestamp as the kept voucher text,
+// otherwise as a print record under `when` or the next second no record holds
+// (StoreTextsBatch). True when stored.
 bool StoreTexts(const AppContext& ctx, const QDateTime& when, const FieldTexts& texts);
+// Stores the vouchers as print records in one transaction (RecordStore::StoreVouchers) and
+// returns their timestamps, oldest first, or none when nothing was stored.
 QList<QDateTime> StoreTextsBatch(const AppContext& ctx, const QDateTime& now,
                                  const QList<FieldTexts>& vouchers);
-void LoadCurrentText(const AppContext& ctx, const QDateTime& when, FieldTexts& texts);
+// Puts the kept voucher text into the fields that have one.
+void LoadCurrentText(const AppContext& ctx, FieldTexts& texts);
 
 }  // namespace tf::store

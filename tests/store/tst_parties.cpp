@@ -3,7 +3,7 @@
 
 #include "store/database.h"
 #include "store/parties.h"
-#include "store/records.h"
+#include "store/record_store.h"
 #include "support/test_env.h"
 
 using namespace tf;
@@ -240,6 +240,8 @@ void TestParties::nameWithSeveralAccounts() {
 void TestParties::largeBuildShowsProgress() {
     TestEnv env;
     env.CreateDatabase();
+    // A file kept from before the table existed.
+    QVERIFY(test::Exec(env.ctx, u"DROP TABLE 输入提示"_s));
     // 200,001 imported records with a name each, over 100 days.
     QVERIFY(test::Exec(env.ctx,
                        u"WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i+1 FROM n "
@@ -256,6 +258,7 @@ void TestParties::largeBuildShowsProgress() {
 void TestParties::failedBuildIsTold() {
     TestEnv env;
     env.CreateDatabase();
+    QVERIFY(test::Exec(env.ctx, u"DROP TABLE 输入提示"_s));
     QVERIFY(test::Exec(env.ctx, u"ALTER TABLE 记录 RENAME TO 旧记录"_s));
     QVERIFY(!EnsurePartyTable(env.ctx));
     QCOMPARE(env.prompt.shown.size(), 1);
