@@ -10,7 +10,7 @@ void LeaveField(FieldTexts& texts, int i, const QString& sign, bool* highDigitsC
         texts[kAmountField] = NormaliseAmount(texts[kAmountField], sign, highDigitsCut);
         texts[kCapitalField] = CapitalAmount(texts[kAmountField], sign, sign, sign);
     }
-    if (i <= kLastVoucherField && i != kCapitalField) texts[i + 16] = texts[i];
+    if (const int stub = StubCopyOf(i)) texts[stub] = texts[i];
 }
 
 }  // namespace tf::amount

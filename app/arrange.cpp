@@ -77,10 +77,10 @@ FieldPlacement DesignPlacement() {
     return p;
 }
 
-void ApplyLayoutGeometry(const store::FieldFormats& formats, double k, double stubWidthMm,
-                         bool stubShown, FieldPlacement& placement) {
+void ApplyLayoutGeometry(const FieldFormats& formats, double k, double stubWidthMm, bool stubShown,
+                         FieldPlacement& placement) {
     for (int i = kFirstField; i <= kLastField; ++i) {
-        const store::FieldFormat& f = formats[i];
+        const FieldFormat& f = formats[i];
         PlacedField& p = placement[i];
 
         const double newLeft = k * f.X;
@@ -106,12 +106,12 @@ void ApplyLayoutGeometry(const store::FieldFormats& formats, double k, double st
 }
 
 void CaptureLayoutGeometry(const FieldPlacement& placement, double formHeightMm, double picHeight,
-                           double stubWidthMm, bool stubShown, store::FieldFormats& formats) {
+                           double stubWidthMm, bool stubShown, FieldFormats& formats) {
     if (!(picHeight > 0)) return;
     const double m = formHeightMm / picHeight;
     for (int i = kFirstField; i <= kLastField; ++i) {
         const TwipsRect& r = placement[i].field;
-        store::FieldFormat& f = formats[i];
+        FieldFormat& f = formats[i];
         f.X = r.left * m + (stubShown ? 0 : stubWidthMm);
         f.Y = r.top * m;
         f.W = r.width * m;

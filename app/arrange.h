@@ -2,8 +2,8 @@
 
 #include <optional>
 
+#include "common/field_format.h"
 #include "common/fields.h"
-#include "store/formats.h"
 
 // The arithmetic of the main window's arrangement, kept free of widgets so that it can be
 // checked exactly. All lengths are twips unless a name says mm.
@@ -82,12 +82,12 @@ FieldPlacement DesignPlacement();
 // Places every field from its millimetres with k twips per mm. With the stub hidden every
 // field and caption moves left by S mm. Captions keep their offset to their field, except a
 // caption right of its field, which follows the field's right edge.
-void ApplyLayoutGeometry(const store::FieldFormats& formats, double twipsPerMm, double stubWidthMm,
+void ApplyLayoutGeometry(const FieldFormats& formats, double twipsPerMm, double stubWidthMm,
                          bool stubShown, FieldPlacement& placement);
 
 // The inverse: the millimetres of every field's position and size. Fonts, colours and
 // Selected are left alone.
 void CaptureLayoutGeometry(const FieldPlacement& placement, double formHeightMm, double picHeight,
-                           double stubWidthMm, bool stubShown, store::FieldFormats& formats);
+                           double stubWidthMm, bool stubShown, FieldFormats& formats);
 
 }  // namespace tf

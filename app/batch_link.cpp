@@ -31,9 +31,8 @@ void BatchPrint(AppContext& ctx, MF& mainWindow, history::OldRec& window, bool p
     batch.reserve(rows.size());
     for (const int r : rows) {
         print::BatchVoucher v;
-        v.texts = history::RecordTexts(grid, r, current, sign);
         v.page = base;
-        for (int i = kFirstField; i <= kLastField; ++i) v.page.fields[i].text = v.texts[i];
+        v.page.texts = history::RecordTexts(grid, r, current, sign);
         v.number = grid.Text(r, 1).toInt();
         batch.append(v);
     }

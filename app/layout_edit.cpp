@@ -21,7 +21,7 @@ void ForSelected(const Selection& selected, int field, F f) {
 
 }  // namespace
 
-Selection SelectionOf(const store::FieldFormats& formats) {
+Selection SelectionOf(const FieldFormats& formats) {
     Selection s;
     for (int i = kFirstField; i <= kLastField; ++i) s[i] = formats[i].Selected;
     return s;

@@ -3,9 +3,9 @@
 #include <QtGlobal>
 
 #include "app/arrange.h"
+#include "common/field_format.h"
 #include "common/fields.h"
 #include "common/rounding.h"
-#include "store/formats.h"
 
 // The rules of editing the layout on screen, on the twips table of the fields. Kept free of
 // widgets so that they can be checked exactly; the main window applies them and re-places
@@ -26,7 +26,7 @@ constexpr double kMinFontSize = 1;
 
 // Which fields are selected, from the Selected flags of the layout.
 using Selection = FieldTable<bool>;
-Selection SelectionOf(const store::FieldFormats& formats);
+Selection SelectionOf(const FieldFormats& formats);
 
 // True when the field touches or overlaps the rectangle (edges count); the corners may come
 // in any order.

@@ -14,7 +14,6 @@
 #include "app/help_page.h"
 #include "app/history_link.h"
 #include "app/overflow_hint.h"
-#include "app/screen_page.h"
 #include "common/prompt.h"
 #include "print/collate_form.h"
 #include "print/preview.h"
@@ -66,18 +65,20 @@ void MF::Form_Load() {
 
     ui_.sst->setCurrentIndex(0);
 
-    // Today's date overrides whatever the stored texts held.
+    // Today's date overrides whatever the stored texts held, on the voucher and the stub.
     const QDate today = ctx_.now().date();
-    T(2)->setText(QString::number(today.year()));
-    T(18)->setText(T(2)->text());
-    T(3)->setText(QString::number(today.month()));
-    T(19)->setText(T(3)->text());
-    T(4)->setText(QString::number(today.day()));
-    T(20)->setText(T(4)->text());
+    const std::pair<FieldRole, int> date[] = {{FieldRole::Year, today.year()},
+                                              {FieldRole::Month, today.month()},
+                                              {FieldRole::Day, today.day()}};
+    for (const auto& [role, value] : date) {
+        const int field = FieldOf(role);
+        T(field)->setText(QString::number(value));
+        T(StubCopyOf(field))->setText(T(field)->text());
+    }
 
     ArrangeWindow();
     ContentChanged = true;
-    T(5)->setFocus();
+    T(FieldOf(FieldRole::DrawerName))->setFocus();
 }
 
 void MF::Form_Unload() {
@@ -116,17 +117,32 @@ void MF::closeEvent(QCloseEvent* event) {
 // Settings and texts
 
 void MF::SettingsFromWidgets() {
-    for (size_t i = 0; i < ui_.tt.size(); ++i) settings_.TT[i] = ui_.tt[i]->text();
-    for (size_t i = 0; i < ui_.chk.size(); ++i) settings_.CHK[i] = ui_.chk[i]->isChecked() ? 1 : 0;
-    for (size_t i = 0; i < ui_.op.size(); ++i) settings_.OP[i] = ui_.op[i]->isChecked();
+    VoucherLayout& v = settings_.layout;
+    // The dimension boxes are read leniently: the number a text starts with, 0 for none.
+    v.currencySign = TT(0)->text();
+    v.formWidthMm = LenientNumber(TT(1)->text());
+    v.formHeightMm = LenientNumber(TT(2)->text());
+    v.stubWidthMm = LenientNumber(TT(3)->text());
+    v.showGrid = CHK(0)->isChecked();
+    v.printStub = CHK(1)->isChecked();
+    v.centreOnFeeder = CHK(2)->isChecked();
+    v.portrait = OP(0)->isChecked();
+    v.landscape = OP(1)->isChecked();
 }
 
 void MF::WidgetsFromSettings() {
-    for (size_t i = 0; i < ui_.tt.size(); ++i) ui_.tt[i]->setText(settings_.TT[i]);
-    for (size_t i = 0; i < ui_.chk.size(); ++i) ui_.chk[i]->setChecked(settings_.CHK[i] > 0);
+    const VoucherLayout& v = settings_.layout;
+    TT(0)->setText(v.currencySign);
+    TT(1)->setText(NumberText(v.formWidthMm));
+    TT(2)->setText(NumberText(v.formHeightMm));
+    TT(3)->setText(NumberText(v.stubWidthMm));
+    CHK(0)->setChecked(v.showGrid);
+    CHK(1)->setChecked(v.printStub);
+    CHK(2)->setChecked(v.centreOnFeeder);
     // A stored format may hold both options cleared; show exactly what it holds.
     for (QRadioButton* op : ui_.op) op->setAutoExclusive(false);
-    for (size_t i = 0; i < ui_.op.size(); ++i) ui_.op[i]->setChecked(settings_.OP[i]);
+    OP(0)->setChecked(v.portrait);
+    OP(1)->setChecked(v.landscape);
     for (QRadioButton* op : ui_.op) op->setAutoExclusive(true);
 }
 
@@ -183,7 +199,7 @@ void MF::Cm_Click(int index) {
             break;
         }
         case 0:
-            print::PrintJob(ctx_, CurrentPage(), Texts(), ContentChanged, Target(), Device());
+            print::PrintJob(ctx_, CurrentPage(), ContentChanged, Target(), Device());
             break;
         case 4:
             print::PrintCalibrationMark(ctx_, Target(), Device(),
@@ -228,11 +244,13 @@ void MF::OpenHelp(const QString& fragment) {
 // Field entry
 
 void MF::T_LostFocus(int i) {
-    if (i == kAmountField && !T(12)->text().isEmpty()) {
+    if (i == kAmountField && !T(kAmountField)->text().isEmpty()) {
         bool cut = false;
         const QString sign = TT(0)->text();
-        T(12)->setText(amount::NormaliseAmount(T(12)->text(), sign, &cut));
-        T(11)->setText(amount::CapitalAmount(T(12)->text(), sign, ttPrevious_[0], TT(0)->text()));
+        QLineEdit* figures = T(kAmountField);
+        figures->setText(amount::NormaliseAmount(figures->text(), sign, &cut));
+        T(kCapitalField)
+            ->setText(amount::CapitalAmount(figures->text(), sign, ttPrevious_[0], TT(0)->text()));
         if (cut) {
             // Shown once the focus change that led here has finished, or before the dialog of
             // the button whose press left the field, whichever comes first.
@@ -240,7 +258,7 @@ void MF::T_LostFocus(int i) {
             QMetaObject::invokeMethod(this, &MF::ShowPendingWarning, Qt::QueuedConnection);
         }
     }
-    if (i <= kLastVoucherField && i != kCapitalField) T(i + 16)->setText(T(i)->text());
+    if (const int stub = StubCopyOf(i)) T(stub)->setText(T(i)->text());
 }
 
 void MF::ShowPendingWarning() {
@@ -284,11 +302,7 @@ void MF::Preview_Click() {
 
 print::VoucherPage MF::CurrentPage() {
     SettingsFromWidgets();
-    FieldTexts captions;
-    for (int i = kFirstField; i <= kLastField; ++i) captions[i] = L(i)->text();
-    return ScreenPage(settings_, placement_, Texts(), captions,
-                      arrangement_ ? arrangement_->pic.width : 0,
-                      arrangement_ ? arrangement_->pic.height : 0);
+    return print::PageOf(settings_, Texts());
 }
 
 void MF::UsePrinter(print::PrintTarget* target, print::PrintDevice* device) {

@@ -109,7 +109,7 @@ public:
     // The voucher settings and the layout in use; widgets and struct are synchronised at
     // loading and saving.
     store::VoucherSettings& Settings() { return settings_; }
-    store::FieldFormats& FieldFormats() { return settings_.fieldFormats; }
+    tf::FieldFormats& FieldFormats() { return settings_.fieldFormats; }
     void SettingsFromWidgets();
     void WidgetsFromSettings();
 

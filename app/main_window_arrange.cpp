@@ -90,7 +90,7 @@ void MF::ApplyLayout() {
                         arrangement_->stubShown, placement_);
     PlaceFieldWidgets();
     for (int i = kFirstField; i <= kLastField; ++i) {
-        const store::FieldFormat& f = settings_.fieldFormats[i];
+        const FieldFormat& f = settings_.fieldFormats[i];
         QFont font = ui_.T[i]->font();
         // An empty font name or size leaves the field's present one.
         ApplyFieldFont(f.font, font);

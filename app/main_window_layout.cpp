@@ -116,7 +116,7 @@ void MF::Pic_MouseUp(Qt::MouseButton button, double x, double y) {
     for (int i = kFirstField; i <= kLastField; ++i) {
         if (!FieldTouchesRect(placement_[i].field, DragX0, DragY0, DragX1, DragY1)) continue;
         ui_.lbl->setText(SelectedTip());
-        store::FieldFormat& f = settings_.fieldFormats[i];
+        FieldFormat& f = settings_.fieldFormats[i];
         if (!f.Selected) {
             ui_.T[i]->setProperty(
                 kTagProperty,
@@ -131,7 +131,7 @@ void MF::Pic_MouseUp(Qt::MouseButton button, double x, double y) {
 
 void MF::ClearSelection() {
     for (int i = kFirstField; i <= kLastField; ++i) {
-        store::FieldFormat& f = settings_.fieldFormats[i];
+        FieldFormat& f = settings_.fieldFormats[i];
         // A loaded format brings its own flags; a field still showing the selection colour
         // goes back to its own background all the same.
         const QString tag = ui_.T[i]->property(kTagProperty).toString();

@@ -44,16 +44,45 @@ constexpr ButtonDesign kTopButtons[] = {
 
 const QColor kGreyField(221, 221, 221);
 
-bool IsDateField(int i) {
-    return (i >= 2 && i <= 4) || (i >= 18 && i <= 20);
-}
-bool IsYearField(int i) {
-    return i == 2 || i == 18;
+bool IsMonthField(int i) {
+    return RoleOf(i) == FieldRole::Month || RoleOf(i) == FieldRole::StubMonth;
 }
 
 // Focus order of the voucher fields, then of the settings boxes.
-constexpr int kFieldTabOrder[] = {5,  6,  7,  8,  9,  10, 11, 12, 2,  3,  4,  13, 14, 15, 16, 17,
-                                  18, 19, 20, 21, 22, 23, 28, 24, 25, 26, 29, 30, 31, 32, 33, 27};
+constexpr FieldRole kFieldTabOrder[] = {
+    FieldRole::DrawerName,
+    FieldRole::DrawerAccount,
+    FieldRole::DrawerBank,
+    FieldRole::PayeeName,
+    FieldRole::PayeeAccount,
+    FieldRole::PayeeBank,
+    FieldRole::CapitalAmount,
+    FieldRole::Amount,
+    FieldRole::Year,
+    FieldRole::Month,
+    FieldRole::Day,
+    FieldRole::BillKind,
+    FieldRole::BillCount,
+    FieldRole::BillNumbers,
+    FieldRole::Checker,
+    FieldRole::BookKeeper,
+    FieldRole::StubYear,
+    FieldRole::StubMonth,
+    FieldRole::StubDay,
+    FieldRole::StubDrawerName,
+    FieldRole::StubDrawerAccount,
+    FieldRole::StubDrawerBank,
+    FieldRole::StubAmount,
+    FieldRole::StubPayeeName,
+    FieldRole::StubPayeeAccount,
+    FieldRole::StubPayeeBank,
+    FieldRole::StubBillKind,
+    FieldRole::StubBillCount,
+    FieldRole::StubBillNumbers,
+    FieldRole::StubChecker,
+    FieldRole::StubBookKeeper,
+    FieldRole::StubRemarks,
+};
 constexpr int kSettingsTabOrder[] = {2, 1, 0, 3};
 
 QFont SimSun(double points, bool bold = false, bool underline = false) {
@@ -72,17 +101,6 @@ void SetTextColour(QWidget* w, const QColor& c) {
 }
 
 }  // namespace
-
-QString FieldCaption(int i) {
-    static const char16_t* const captions[] = {
-        u"年",         u"月",         u"日",         u"出票人全称", u"出票人账号", u"出票人银行",
-        u"收款人全称", u"收款人账号", u"收款人银行", u"大写金额",   u"小写金额",   u"票据种类",
-        u"票据张数",   u"票据号码",   u"复核",       u"记账",       u"年",         u"月",
-        u"日",         u"出票人全称", u"出票人账号", u"出票人银行", u"收款人全称", u"收款人账号",
-        u"收款人银行", u"备注",       u"小写金额",   u"票据种类",   u"票据张数",   u"票据号码",
-        u"复核",       u"记账"};
-    return QString::fromUtf16(captions[i - kFirstField]);
-}
 
 void MainWindowUi::SetupUi(QWidget* form) {
     SetupPicture(form);
@@ -163,9 +181,9 @@ void MainWindowUi::SetupPicture(QWidget* form) {
         edit->setProperty(kKindProperty, QStringLiteral("T"));
         edit->setProperty(kIndexProperty, i);
         if (IsDateField(i)) {
-            edit->setText(QString::fromUtf16(IsYearField(i)        ? u"2007"
-                                             : (i == 3 || i == 19) ? u"1"
-                                                                   : u"12"));
+            edit->setText(QString::fromUtf16(IsYearField(i)    ? u"2007"
+                                             : IsMonthField(i) ? u"1"
+                                                               : u"12"));
             edit->setMaxLength(IsYearField(i) ? 4 : 2);
         }
         if (IsDateField(i) || i == kCapitalField) {
@@ -317,7 +335,7 @@ void MainWindowUi::SetupSettingsTab(QWidget* page) {
 
 void MainWindowUi::SetupTabOrder() {
     QList<QWidget*> chain;
-    for (int i : kFieldTabOrder) chain << T[i];
+    for (const FieldRole role : kFieldTabOrder) chain << T[role];
     for (int i : kSettingsTabOrder) chain << tt[static_cast<size_t>(i)];
     for (qsizetype n = 1; n < chain.size(); ++n) QWidget::setTabOrder(chain[n - 1], chain[n]);
 }

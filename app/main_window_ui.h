@@ -49,9 +49,6 @@ constexpr double kContactWidth = 1215;  // Cm(9)
 inline constexpr char kKindProperty[] = "tfKind";
 inline constexpr char kIndexProperty[] = "tfIndex";
 
-// The caption label of field i.
-QString FieldCaption(int i);
-
 struct MainWindowUi {
     FieldTable<QLineEdit*> T{};
     FieldTable<QLabel*> L{};

@@ -34,7 +34,7 @@ OverflowHint::~OverflowHint() = default;
 void OverflowHint::Update() {
     QList<print::FieldProblem> problems;
     const print::VoucherPage page = mf_.CurrentPage();
-    if (const auto setup = print::ReadPageSetup(ctx_, page.curFormat)) {
+    if (const auto setup = print::ReadPageSetup(ctx_, page.format)) {
         print::LaidOutPage laid;
         if (print::LayoutVoucher(page, *setup, *device_, laid)) problems = print::CheckPage(laid);
     }

@@ -24,7 +24,6 @@
 #include "print/qt_printer.h"
 #include "store/database.h"
 #include "store/default_format.h"
-#include "support/voucher_page.h"
 
 using namespace tf;
 using namespace Qt::StringLiterals;
@@ -88,7 +87,7 @@ int main(int argc, char** argv) {
 
     QList<print::VoucherPage> pages;
     for (int n = 0; n < count; ++n)
-        pages.append(test::BuildVoucherPage(store::DesignSettings(), Voucher(n), 4455));
+        pages.append(print::PageOf(store::DesignSettings(), Voucher(n)));
 
     // A first page loads the fonts, so neither figure pays for it.
     {

@@ -35,6 +35,9 @@ struct AppContext {
     std::shared_ptr<DataFileState> dataFile = std::make_shared<DataFileState>();
     // Opens the record store in use; unset: the local file (store::OpenRecordStore).
     std::function<std::unique_ptr<store::RecordStore>(const AppContext&)> openRecordStore;
+    // How often the page setup (the format's spacing and the printer offsets) was read, by
+    // every copy together: once a print job, however many pages it has.
+    std::shared_ptr<int> pageSetupReads = std::make_shared<int>(0);
 
     // Who asks the user and who shows progress. Until one is set (or after it is set to
     // null) a do-nothing one stands in, so callers never check: questions are answered No

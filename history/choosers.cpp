@@ -135,8 +135,11 @@ WorkbookAndSheet ChooseWorkbookAndSheet(const AppContext& ctx, int mode,
     const QString path = ChooseOpenWorkbook(ctx);
     if (!IsWorkbookName(path)) return choice;
     choice.path = path;
+    // A workbook that cannot be read is refused with its cause, without a list.
+    const std::optional<QStringList> names = ReadSheetNames(ctx, path, open);
+    if (!names) return choice;
     // Closing the window by its close box chooses no sheet, like "取  消".
-    auto* sheets = new Sheets(ReadSheetNames(path, open), choice.sheet);
+    auto* sheets = new Sheets(*names, choice.sheet);
     sheets->Mode = QString::number(mode);
     sheets->show();
     WaitWhileFormOpen(SheetsCaption());

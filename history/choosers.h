@@ -60,7 +60,7 @@ struct WorkbookAndSheet {
 };
 
 // The file dialog, then the worksheet chooser over the chosen workbook; waits until both
-// are closed. A workbook that cannot be read lists no sheets.
+// are closed. A workbook that cannot be read is refused with the cause, choosing no sheet.
 WorkbookAndSheet ChooseWorkbookAndSheet(const AppContext& ctx, int mode,
                                         const WorkbookOpener& open);
 

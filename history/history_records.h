@@ -18,7 +18,7 @@ constexpr int kHistoryCols = 19;
 constexpr int kHistoryFixedRows = 2;
 constexpr int kHistoryFixedCols = 2;
 // The field shown in the last column.
-using store::kRemarksField;
+using tf::kRemarksField;
 
 // The main window's voucher as far as the history reads and fills it.
 class VoucherFields {

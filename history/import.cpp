@@ -43,6 +43,10 @@ QString ImportErrorText(int number) {
             return u"文件类型不对，请选择Excel文档！"_s;
         case workbook::kOutOfRange:
             return u"输入表格列号超界，请重新输入！"_s;
+        case workbook::kDamaged:
+            return u"文件已损坏，无法读取"_s;
+        case workbook::kEncrypted:
+            return u"文件已加密，请先在电子表格程序中取消密码"_s;
         default:
             return u"未知错误，错误号："_s + QString::number(number) + u"\u3000请检查输入值！"_s;
     }
@@ -57,19 +61,31 @@ QString ImportDoneText(qint32 firstRow, qint32 lastRow) {
            u"行!"_s;
 }
 
+QString InexactCellsText(const QList<std::pair<qint64, int>>& cells) {
+    constexpr qsizetype kListed = 10;
+    QString text;
+    for (qsizetype i = 0; i < std::min(cells.size(), kListed); ++i)
+        text += u"\n第"_s + QString::number(cells[i].first) + u"行"_s +
+                workbook::ColumnLetters(cells[i].second) +
+                u"列的数字超过15位，可能已不准确，请在表格中设为文本格式"_s;
+    if (cells.size() > kListed)
+        text +=
+            u"\n……另有"_s + QString::number(cells.size() - kListed) + u"个单元格的数字超过15位"_s;
+    return text;
+}
+
 namespace {
 
 void Tell(const AppContext& ctx, const QString& text) {
     ctx.UserPrompt().Message(text);
 }
 
-// A cell of the worksheet; addresses the sheet cannot have fail here as well, whatever the
-// reader would make of them.
-QString ReadCell(const workbook::WorkbookReader& reader, qint64 row, int col) {
-    if (row < 1 || row > INT_MAX || col < 1)
-        throw WorkbookError(workbook::kOutOfRange,
-                            u"R%1C%2"_s.arg(QString::number(row), QString::number(col)));
-    return reader.CellText(static_cast<int>(row), col);
+// A row of the worksheet; rows the sheet cannot have fail here as well, whatever the reader
+// would make of them.
+const std::vector<workbook::Cell>& ReadRow(workbook::RowCursor& rows, qint64 row) {
+    if (row < 1 || row > INT_MAX)
+        throw WorkbookError(workbook::kOutOfRange, u"row %1"_s.arg(QString::number(row)));
+    return rows.Read(static_cast<int>(row));
 }
 
 // The fields of the history grid's columns read from the worksheet (row 0 maps the columns).
@@ -174,13 +190,19 @@ int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& r
         progress.ShowProgress(ImportProgressTitle(), total, start);
         progressShown = true;
 
+        std::vector<int> cols;  // the worksheet column of grid columns 2, 3 …
+        for (int j = 2; j < grid.Cols() && j - 1 < kMappedColumns; ++j)
+            cols.push_back(request.columnMap[static_cast<size_t>(j - 1)]);
+        const std::unique_ptr<workbook::RowCursor> rows = reader->Rows(cols);
+        QList<std::pair<qint64, int>> inexact;
         qint64 skipped = 0;
         for (qint64 i = first; i <= last; ++i) {
             const int r = grid.AddRow();
-            for (int j = 2; j < grid.Cols() && j - 1 < kMappedColumns; ++j) {
-                const int col = request.columnMap[static_cast<size_t>(j - 1)];
+            const std::vector<workbook::Cell>& cells = ReadRow(*rows, i);
+            for (size_t k = 0; k < cells.size(); ++k) {
                 // Blanks around a text would print in front of the field and shift it.
-                grid.SetText(r, j, ReadCell(*reader, i, col).trimmed());
+                grid.SetText(r, static_cast<int>(k) + 2, cells[k].text.trimmed());
+                if (cells[k].inexact) inexact.append({i, cols[k]});
             }
             progress.StepProgress(1, u"pages"_s);
             // A row without any text is no voucher.
@@ -201,7 +223,7 @@ int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& r
         closeProgress();
         Tell(ctx, ImportDoneText(request.firstRow,
                                  last >= first ? request.lastRow : request.firstRow - 1) +
-                      SkippedRowsText(skipped));
+                      SkippedRowsText(skipped) + InexactCellsText(inexact));
         return 0;
     } catch (const WorkbookError& e) {
         closeProgress();
@@ -211,11 +233,13 @@ int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& r
     }
 }
 
-QStringList ReadSheetNames(const QString& path, const WorkbookOpener& open) {
+std::optional<QStringList> ReadSheetNames(const AppContext& ctx, const QString& path,
+                                          const WorkbookOpener& open) {
     try {
         return open(path)->SheetNames();
-    } catch (const WorkbookError&) {
-        return {};
+    } catch (const WorkbookError& e) {
+        Tell(ctx, ImportErrorText(e.Number()));
+        return std::nullopt;
     }
 }
 
@@ -235,8 +259,15 @@ int DisplayXls(const AppContext& ctx, TextGrid& grid, const QString& path, const
     try {
         std::unique_ptr<workbook::WorkbookReader> reader = open(path);
         reader->SelectSheet(sheet);
-        for (int k = 1; k <= kRows; ++k)
-            for (int l = 1; l <= kCols; ++l) grid.SetText(k, l, reader->CellText(k, l));
+        std::vector<int> cols(kCols);
+        for (int l = 1; l <= kCols; ++l) cols[static_cast<size_t>(l - 1)] = l;
+        // The cursor reads the sheet only as far as the sample's last row.
+        const std::unique_ptr<workbook::RowCursor> rows = reader->Rows(cols);
+        for (int k = 1; k <= kRows; ++k) {
+            const std::vector<workbook::Cell>& cells = rows->Read(k);
+            for (int l = 1; l <= kCols; ++l)
+                grid.SetText(k, l, cells[static_cast<size_t>(l - 1)].text);
+        }
         return 0;
     } catch (const WorkbookError& e) {
         Tell(ctx, ImportErrorText(e.Number()));

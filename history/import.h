@@ -5,6 +5,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "common/app_context.h"
 #include "history/text_grid.h"
@@ -55,6 +56,10 @@ QString SkippedRowsText(qint64 skipped);
 // clerk chose to stop.
 QString LockedQuestionText(const QString& path);
 QString ImportStoppedText();
+// What the closing notice adds for imported numbers of more than 15 digits, which may differ
+// from what was typed: one line per cell (worksheet row, column), the first ten of them; ""
+// when there is none.
+QString InexactCellsText(const QList<std::pair<qint64, int>>& cells);
 
 // Reads the rows of the request into the history grid (row 0 maps its columns to field
 // numbers) and stores each as a group of records under its own free midnight date: yesterday
@@ -68,8 +73,9 @@ QString ImportStoppedText();
 int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& request,
                    const WorkbookOpener& open);
 
-// The names of the workbook's sheets, or none when it cannot be read.
-QStringList ReadSheetNames(const QString& path, const WorkbookOpener& open);
+// The names of the workbook's sheets; nothing when it cannot be read, after telling why.
+std::optional<QStringList> ReadSheetNames(const AppContext& ctx, const QString& path,
+                                          const WorkbookOpener& open);
 
 // Fills the sample grid: rows 1 … 10 by columns A … T of the sheet, with row numbers and
 // column letters in the fixed row and column. On a failure the sample keeps what was read, the

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QList>
-#include <functional>
 #include <optional>
 
 #include "common/app_context.h"
@@ -16,25 +15,20 @@
 namespace tf::print {
 
 struct BatchVoucher {
-    VoucherPage page;
-    FieldTexts texts;  // kept as the print record
+    VoucherPage page;  // its texts are kept as the print record
     int number = 0;    // the record's number in the list, for messages
 };
 
-// Runs on every laid-out page before its fields are drawn (a preview marks it up); false
-// fails the print.
-using PageHook = std::function<bool(LaidOutPage&)>;
-
 // Prints the pages one after another into one document, reporting each page to the
-// progress seam. Spacing and offsets are those of the first page's format; every page shares
-// its paper and orientation. Skipped and Failed as for a single voucher.
+// progress seam. Spacing and offsets are those of the first page's format, read once; every
+// page shares its paper and orientation. Skipped and Failed as for a single voucher.
 PageResult PrintPages(const AppContext& ctx, const QList<VoucherPage>& pages, PrintDevice& printer,
                       const PageHook& hook = {});
 
-// The batch job: the check of every page, the printer dialog once, the pages, then the
-// question "是否保存打印记录？" and on Yes every voucher stored as its own print record, under
-// the free seconds up to now, in one transaction. nullopt when the clerk stopped at the
-// check or cancelled the dialog.
+// The batch job: every page laid out once and checked, the printer dialog once, the same
+// pages printed, then the question "是否保存打印记录？" and on Yes every voucher stored as its
+// own print record, under the free seconds up to now, in one transaction. nullopt when the
+// clerk stopped at the check or cancelled the dialog.
 std::optional<PageResult> PrintBatch(const AppContext& ctx, const QList<BatchVoucher>& batch,
                                      PrintTarget& target, PrintDevice& printer);
 

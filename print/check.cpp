@@ -3,13 +3,11 @@
 #include <algorithm>
 
 #include "common/prompt.h"
-#include "print/page.h"
 
 namespace tf::print {
 
 namespace {
 
-constexpr int kAmountBoxes = 11;
 // Half a twip: the layout works in fractions, the paper in whole device dots.
 constexpr double kTolerance = 0.5;
 
@@ -55,9 +53,8 @@ QList<int> OverflowingFields(const QList<FieldProblem>& problems) {
 }
 
 QString DescribeProblem(const FieldProblem& problem) {
-    QString name =
-        problem.caption.isEmpty() ? QStringLiteral("第%1栏").arg(problem.field) : problem.caption;
-    if (problem.field > kLastVoucherField) name = QStringLiteral("票根") + name;
+    const QString name =
+        IsStubField(problem.field) ? QStringLiteral("票根") + problem.caption : problem.caption;
     switch (problem.kind) {
         case Overflow::Height:
             return name + QStringLiteral("：文字超出栏高");
@@ -74,19 +71,14 @@ QString OverflowQuestion(const QStringList& lines) {
            QStringLiteral("\n\n是否仍然打印？");
 }
 
-bool ConfirmFit(const AppContext& ctx, const QList<VoucherPage>& pages, PrintDevice& measure,
-                const QList<int>& numbers) {
+bool ConfirmFit(const AppContext& ctx, const LaidOutJob& job, const QList<int>& numbers) {
     // A long batch lists its first problems and counts the rest.
     constexpr qsizetype kMaxLines = 20;
-    if (pages.isEmpty()) return true;
-    const std::optional<PageSetup> setup = ReadPageSetup(ctx, pages.constFirst().curFormat);
-    if (!setup) return true;
     QStringList lines;
     qsizetype found = 0;
-    for (qsizetype p = 0; p < pages.size(); ++p) {
-        LaidOutPage laid;
-        if (!LayoutVoucher(pages[p], *setup, measure, laid)) continue;
-        for (const FieldProblem& problem : CheckPage(laid)) {
+    for (qsizetype p = 0; p < job.pages.size(); ++p) {
+        if (!job.pages[p]) continue;
+        for (const FieldProblem& problem : CheckPage(*job.pages[p])) {
             ++found;
             if (lines.size() >= kMaxLines) continue;
             const QString prefix =

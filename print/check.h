@@ -37,11 +37,9 @@ QString DescribeProblem(const FieldProblem& problem);
 // described problems. True to print anyway.
 QString OverflowQuestion(const QStringList& lines);
 
-// Lays every page out with the printer's font metrics and checks it. When something is
-// found asks once, listing the fields (with the record numbers for a batch: numbers[i]
-// belongs to pages[i]); true to print. Nothing found, or nothing to lay out with: true,
-// without a question.
-bool ConfirmFit(const AppContext& ctx, const QList<VoucherPage>& pages, PrintDevice& measure,
-                const QList<int>& numbers = {});
+// Checks every page of the job. When something is found asks once, listing the fields
+// (with the record numbers for a batch: numbers[i] belongs to the job's page i); true to print.
+// Nothing found, or nothing laid out: true, without a question.
+bool ConfirmFit(const AppContext& ctx, const LaidOutJob& job, const QList<int>& numbers = {});
 
 }  // namespace tf::print

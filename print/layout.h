@@ -8,20 +8,24 @@
 
 #include "common/app_context.h"
 #include "common/fields.h"
+#include "print/page.h"
 #include "print/printer.h"
 #include "print/settings.h"
 
 // A voucher page laid out before it is drawn: every character where the printer will put
 // it, measured with the printer's own font metrics, and every field's box on the paper. The
-// page is drawn from this list, and checked from it before anything is printed.
+// page is checked from this list before anything is printed, and then drawn from it.
 
 namespace tf::print {
 
-struct VoucherPage;
+// The amount in figures is printed into this many equal boxes.
+constexpr int kAmountBoxes = 11;
 
-// One printed text cell: its top-left corner and extent in twips on the paper.
+// One printed text cell: its characters in its field's text, its top-left corner and its
+// extent in twips on the paper.
 struct PlacedRun {
-    QString text;
+    qint32 from = 0;
+    qint32 length = 0;
     double x = 0;
     double y = 0;
     double width = 0;
@@ -31,6 +35,7 @@ struct PlacedRun {
 struct PlacedField {
     int field = 0;
     QString caption;
+    QString text;  // what the runs print: the field's text, the amount without "." and ","
     FieldFont font;
     QRectF box;  // the field's box on the paper, twips
     bool amount = false;
@@ -55,28 +60,29 @@ struct PageSetup {
 };
 
 // Reads the spacing of the named format and the offsets; nullopt when the spacing cannot be
-// read.
+// read. A print job calls this once, whatever the number of its pages.
 std::optional<PageSetup> ReadPageSetup(const AppContext& ctx, const QString& format);
 
+// The paper and the orientation a voucher is printed on.
+Paper PaperOf(const VoucherLayout& layout);
+Orientation OrientationOf(const VoucherLayout& layout);
+
 // Lays the voucher out as the printer will print it, measuring with `measure` (which gets
-// each field's font set). False when a font is refused or the page has no usable scale.
+// each field's font set). False when a font is refused or the form's size gives no scale.
 bool LayoutVoucher(const VoucherPage& page, const PageSetup& setup, PrintDevice& measure,
                    LaidOutPage& out);
 
-// The runs of one field, measured with `measure` in its current font.
-// Characters one after another from (x, y), each where the previous ended plus sp twips.
-void LaySpaced(PrintDevice& measure, const QString& text, double x, double y, double sp,
-               QList<PlacedRun>& runs);
-// Lines no wider than limit twips from (x, y) downwards, each the height of "钟" below the
-// previous; every line takes at least one character.
-void LayWrapped(PrintDevice& measure, const QString& text, double x, double y, double limit,
-                double sp, QList<PlacedRun>& runs);
-// An amount in the 11 equal boxes of a field widthMm wide from x: the last character in the
-// rightmost box, each centred in its box, "." and "," left out. Returns the character count.
-int LayAmountInBoxes(PrintDevice& measure, const QString& text, double x, double y, double widthMm,
-                     QList<PlacedRun>& runs);
-// Prints runs at their places.
-bool DrawRuns(const QList<PlacedRun>& runs, PrintDevice& printer);
+// The pages of one print job, laid out once: the check before printing reads them, and the
+// printing draws them.
+struct LaidOutJob {
+    bool ready = false;  // the page setup was read; without it nothing is printed
+    // Of the first page; every page of a job shares them.
+    Paper paper = Paper::A4;
+    Orientation orientation = Orientation::Portrait;
+    QList<std::optional<LaidOutPage>> pages;  // nullopt: the page could not be laid out
+};
+LaidOutJob LayoutJob(const std::optional<PageSetup>& setup, const QList<VoucherPage>& pages,
+                     PrintDevice& measure);
 
 // Draws every placed field on the printer; false when the printer fails.
 bool DrawFields(const LaidOutPage& page, PrintDevice& printer);

@@ -1,17 +1,18 @@
 #pragma once
 
+#include <QList>
 #include <QString>
-#include <array>
+#include <functional>
 
 #include "common/app_context.h"
-#include "common/field_font.h"
+#include "common/field_format.h"
 #include "common/fields.h"
+#include "common/voucher_layout.h"
 #include "print/printer.h"
 #include "store/formats.h"
 
 // One voucher page: every field at its format position, shifted by the printer offsets,
-// in its font and character spacing. The page is computed from the voucher as the main
-// window shows it, so what is printed follows the screen.
+// in its font and character spacing.
 
 namespace tf::print {
 
@@ -20,32 +21,18 @@ inline double MmToTwips(double mm) {
     return mm * 0.03937 * 1440;
 }
 
-// One field as the main window shows it.
-struct FieldOnScreen {
-    double left = 0;  // twips inside the voucher picture
-    double top = 0;
-    double width = 0;
-    double height = 0;
-    QString text;
-    QString caption;  // the caption label L(i); "小写金额" prints the text into digit boxes
-    FieldFont font;
-};
-
-// The main window's voucher: fields, the picture's size in twips, the settings boxes TT,
-// the options CHK and OP and the name of the format in use.
+// A voucher as printing takes it: the texts, the voucher's layout and every field's layout
+// in millimetres as the format in use holds them, and that format's name (its character
+// spacing applies).
 struct VoucherPage {
-    FieldTable<FieldOnScreen> fields;
-    double picWidth = 0;
-    double picHeight = 0;
-    std::array<QString, 4> TT;
-    std::array<int, 3> CHK{};
-    std::array<bool, 2> OP{true, false};
-    QString curFormat;
+    FieldTexts texts;
+    VoucherLayout layout;
+    FieldFormats fields;
+    QString format;
 };
 
-inline QString AmountCaption() {
-    return QStringLiteral("小写金额");
-}
+// The page of the texts in the format the settings hold.
+VoucherPage PageOf(const store::VoucherSettings& settings, const FieldTexts& texts);
 
 enum class PageResult {
     Printed,  // the page was ended and sent
@@ -53,22 +40,22 @@ enum class PageResult {
     Failed,   // the printer failed; "打印出错！" was shown and the page was thrown away
 };
 
-// Prints one character after another from (x, y), each starting where the previous one
-// ended plus sp twips.
-bool PrintSpaced(PrintDevice& printer, const QString& text, double x, double y, double sp);
+struct LaidOutPage;
+struct LaidOutJob;
 
-// Prints a text in lines no wider than limit twips, from (x, y) downwards, each line the
-// height of "钟" below the previous. Every line takes at least one character.
-bool PrintWrapped(PrintDevice& printer, const QString& text, double x, double y, double limit,
-                  double sp);
+// Runs on every laid-out page before its fields are drawn (a preview marks it up); false
+// fails the print.
+using PageHook = std::function<bool(LaidOutPage&)>;
 
-// Prints an amount into the 11 equal boxes of a field widthMm wide starting at x twips: the
-// last character in the rightmost box, each centred in its box; "." and "," are left out.
-bool PrintAmountInBoxes(PrintDevice& printer, const QString& text, double x, double y,
-                        double widthMm);
+// Prints the pages of a job laid out before into one document, one page each, on the job's
+// paper and orientation: Skipped when the job has no page setup or the paper cannot be set,
+// Failed (and "打印出错！" shown) when a page could not be laid out or the printer fails. With
+// showProgress every page is reported to the progress seam.
+PageResult PrintLaidOut(const AppContext& ctx, const LaidOutJob& job, PrintDevice& printer,
+                        const PageHook& hook = {}, bool showProgress = false);
 
-// Prints every field of the voucher page and ends the document. Spacing comes from the
-// format in use, offsets from the settings store, both read afresh.
+// Prints one voucher on one page and ends the document: the spacing of the page's format and
+// the offsets are read once, the page laid out with the printer's metrics and drawn.
 PageResult PrintVoucher(const AppContext& ctx, const VoucherPage& page, PrintDevice& printer);
 
 }  // namespace tf::print

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <memory>
 
-#include "print/batch.h"
 #include "print/check.h"
 #include "print/layout.h"
 #include "print/qt_printer.h"
@@ -40,28 +39,35 @@ bool IsPreviewing(QPrinter* printer) {
     return engine && engine->type() == QPaintEngine::Picture;
 }
 
+// A preview of the pages with a page setup read before; every redraw lays them out afresh
+// with the preview printer's metrics.
+QPrintPreviewDialog* CreatePreview(const AppContext& ctx, const std::optional<PageSetup>& setup,
+                                   const QList<VoucherPage>& pages, QWidget* parent) {
+    auto* dialog = new QPrintPreviewDialog(parent);
+    dialog->setObjectName(QStringLiteral("PrintPreview"));
+    dialog->setWindowTitle(QStringLiteral("打印预览"));
+    QObject::connect(dialog, &QPrintPreviewDialog::paintRequested, dialog,
+                     [ctx, setup, pages](QPrinter* printer) {
+                         QtPrinter device(printer);
+                         const LaidOutJob job = LayoutJob(setup, pages, device);
+                         // The preview's own print button prints the pages without marks:
+                         // only the preview draws through a picture engine. Drawing is quick
+                         // here; no progress window is shown.
+                         if (IsPreviewing(printer))
+                             PrintLaidOut(ctx, job, device,
+                                          [&](LaidOutPage& laid) { return MarkUp(laid, device); });
+                         else
+                             PrintLaidOut(ctx, job, device);
+                     });
+    return dialog;
+}
+
 }  // namespace
 
 QPrintPreviewDialog* CreatePrintPreview(const AppContext& ctx, const QList<VoucherPage>& pages,
                                         QWidget* parent) {
-    auto* dialog = new QPrintPreviewDialog(parent);
-    dialog->setObjectName(QStringLiteral("PrintPreview"));
-    dialog->setWindowTitle(QStringLiteral("打印预览"));
-    // Drawing a preview is quick; the progress window is for paper.
-    AppContext quiet = ctx;
-    quiet.SetProgress(nullptr);
-    QObject::connect(dialog, &QPrintPreviewDialog::paintRequested, dialog,
-                     [quiet, pages](QPrinter* printer) {
-                         QtPrinter device(printer);
-                         // The preview's own print button prints the pages without marks:
-                         // only the preview draws through a picture engine.
-                         if (IsPreviewing(printer))
-                             PrintPages(quiet, pages, device,
-                                        [&](LaidOutPage& laid) { return MarkUp(laid, device); });
-                         else
-                             PrintPages(quiet, pages, device);
-                     });
-    return dialog;
+    if (pages.isEmpty()) return CreatePreview(ctx, std::nullopt, pages, parent);
+    return CreatePreview(ctx, ReadPageSetup(ctx, pages.constFirst().format), pages, parent);
 }
 
 QPrintPreviewDialog* CreatePrintPreview(const AppContext& ctx, const VoucherPage& page,
@@ -69,9 +75,9 @@ QPrintPreviewDialog* CreatePrintPreview(const AppContext& ctx, const VoucherPage
     return CreatePrintPreview(ctx, QList<VoucherPage>{page}, parent);
 }
 
-void ZoomToForm(QPrintPreviewDialog* dialog, const AppContext& ctx, const VoucherPage& page) {
+void ZoomToForm(QPrintPreviewDialog* dialog, const std::optional<PageSetup>& setup,
+                const VoucherPage& page) {
     auto* preview = dialog->findChild<QPrintPreviewWidget*>();
-    const std::optional<PageSetup> setup = ReadPageSetup(ctx, page.curFormat);
     if (!preview || !setup) return;
     QPrinter measuring(QPrinter::HighResolution);
     measuring.setOutputFormat(QPrinter::PdfFormat);
@@ -99,13 +105,14 @@ void ZoomToForm(QPrintPreviewDialog* dialog, const AppContext& ctx, const Vouche
 void ShowPrintPreview(const AppContext& ctx, const QList<VoucherPage>& pages, QWidget* parent,
                       const QList<int>& numbers) {
     if (pages.isEmpty()) return;
+    const std::optional<PageSetup> setup = ReadPageSetup(ctx, pages.constFirst().format);
     {
         QPrinter measuring(QPrinter::HighResolution);
         measuring.setOutputFormat(QPrinter::PdfFormat);
         QtPrinter device(&measuring);
-        if (!ConfirmFit(ctx, pages, device, numbers)) return;
+        if (!ConfirmFit(ctx, LayoutJob(setup, pages, device), numbers)) return;
     }
-    std::unique_ptr<QPrintPreviewDialog> dialog(CreatePrintPreview(ctx, pages, parent));
+    std::unique_ptr<QPrintPreviewDialog> dialog(CreatePreview(ctx, setup, pages, parent));
     if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         dialog->resize(area.width() * 4 / 5, area.height() * 9 / 10);
@@ -114,7 +121,7 @@ void ShowPrintPreview(const AppContext& ctx, const QList<VoucherPage>& pages, QW
     // Zoomed once the dialog has laid out its view.
     const VoucherPage first = pages.constFirst();
     QMetaObject::invokeMethod(
-        dialog.get(), [d = dialog.get(), ctx, first] { ZoomToForm(d, ctx, first); },
+        dialog.get(), [d = dialog.get(), setup, first] { ZoomToForm(d, setup, first); },
         Qt::QueuedConnection);
     dialog->exec();
 }

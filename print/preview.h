@@ -4,6 +4,7 @@
 #include <QPrintPreviewDialog>
 
 #include "common/app_context.h"
+#include "print/layout.h"
 #include "print/page.h"
 
 namespace tf::print {
@@ -25,6 +26,7 @@ void ShowPrintPreview(const AppContext& ctx, const QList<VoucherPage>& pages,
 void ShowPrintPreview(const AppContext& ctx, const VoucherPage& page, QWidget* parent = nullptr);
 
 // Zooms an open preview so that the form fills its width and scrolls to it.
-void ZoomToForm(QPrintPreviewDialog* dialog, const AppContext& ctx, const VoucherPage& page);
+void ZoomToForm(QPrintPreviewDialog* dialog, const std::optional<PageSetup>& setup,
+                const VoucherPage& page);
 
 }  // namespace tf::print

@@ -2,18 +2,19 @@
 
 #include "common/prompt.h"
 #include "print/check.h"
+#include "print/layout.h"
 #include "print/settings.h"
 #include "store/record_store.h"
 
 namespace tf::print {
 
 std::optional<PageResult> PrintJob(const AppContext& ctx, const VoucherPage& page,
-                                   const FieldTexts& texts, bool& contentChanged,
-                                   PrintTarget& target, PrintDevice& printer) {
-    if (!ConfirmFit(ctx, {page}, printer) || !ctx.UserPrompt().ChoosePrinter(target))
-        return std::nullopt;
+                                   bool& contentChanged, PrintTarget& target,
+                                   PrintDevice& printer) {
+    const LaidOutJob job = LayoutJob(ReadPageSetup(ctx, page.format), {page}, printer);
+    if (!ConfirmFit(ctx, job) || !ctx.UserPrompt().ChoosePrinter(target)) return std::nullopt;
 
-    const PageResult result = PrintVoucher(ctx, page, printer);
+    const PageResult result = PrintLaidOut(ctx, job, printer);
 
     // Asked after every page, printed or not, as long as a field changed since last time.
     if (contentChanged) {
@@ -22,7 +23,7 @@ std::optional<PageResult> PrintJob(const AppContext& ctx, const VoucherPage& pag
             const QDateTime when = store::RecordTime(ctx.now());
             // A record that was not kept (the clerk has been told why) is offered again
             // after the next print.
-            if (!store::StoreTexts(ctx, when, texts)) contentChanged = true;
+            if (!store::StoreTexts(ctx, when, page.texts)) contentChanged = true;
         }
     }
     return result;

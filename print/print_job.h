@@ -10,16 +10,16 @@
 
 namespace tf::print {
 
-// The print job behind "打      印": the printer dialog on target, then the page on printer
-// (usually the same object), after the check of the page (a text that will not fit asks
-// whether to print anyway), then, when a field changed since the last record question,
-// the question "是否保存打印记录？" and on Yes the texts stored as a print record under the
-// current time (or the next second no record holds). A cancelled dialog ends the job with nothing
-// printed and contentChanged kept; a record that could not be stored leaves contentChanged set, so
-// it is offered again. Returns what became of the page; nullopt when the dialog was cancelled.
+// The print job behind "打      印": the page laid out once and checked (a text that will not
+// fit asks whether to print anyway), the printer dialog on target, then the same page on
+// printer (usually the same object), then, when a field changed since the last record
+// question, the question "是否保存打印记录？" and on Yes the page's texts stored as a print
+// record under the current time (or the next second no record holds). A cancelled dialog ends
+// the job with nothing printed and contentChanged kept; a record that could not be stored
+// leaves contentChanged set, so it is offered again. Returns what became of the page; nullopt
+// when the dialog was cancelled.
 std::optional<PageResult> PrintJob(const AppContext& ctx, const VoucherPage& page,
-                                   const FieldTexts& texts, bool& contentChanged,
-                                   PrintTarget& target, PrintDevice& printer);
+                                   bool& contentChanged, PrintTarget& target, PrintDevice& printer);
 
 // The calibration print behind "校准  打印机": asks whether to print; on Yes and a chosen
 // printer puts a black 1 cm square 1 cm from the corner of an A4 sheet. Then, whatever

@@ -3,13 +3,13 @@
 # Usage: scripts/deps.sh run|test|fuzz|package|deb-check
 set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite
-      libxlsxwriter-dev libfreexl-dev libminizip-dev libgsf-1-dev libsqlite3-dev fonts-noto-cjk
+      libxlsxwriter-dev libminizip-dev libgsf-1-dev libxml2-dev libsqlite3-dev fonts-noto-cjk
       qt6-translations-l10n)
 # The pinyin initials table is generated from the Unihan readings (bzip2-compressed).
 pkgs+=(unicode-data libbz2-dev)
 if [ "${1:-run}" = test ]; then
   pkgs+=(poppler-utils python3-xlwt python3-xlrd python3-openpyxl python3-xlsxwriter xvfb xauth
-        xdotool imagemagick clang-format sqlite3 libsqlite3-dev)
+        xdotool imagemagick clang-format sqlite3 libsqlite3-dev libxml2-utils libreoffice-calc-nogui)
 fi
 if [ "${1:-run}" = fuzz ]; then
   pkgs+=(clang-14)

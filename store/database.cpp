@@ -434,32 +434,7 @@ void Database::Rollback() {
 void Database::EnsureTables() {
     // A file that cannot be written is used as it stands.
     if (!OpenDatabase() || readOnly_) return;
-    if (!TableExists(FormatsTable())) {
-        Begin();
-        bool ok = ExecuteSql(QStringLiteral(
-            "CREATE TABLE 参数 (Name TEXT, Ctl INTEGER, X DOUBLE, Y DOUBLE, W DOUBLE, H DOUBLE, "
-            "Color INTEGER, fName TEXT, fSize REAL, fBold BOOLEAN, fItalic BOOLEAN, "
-            "fUnderline BOOLEAN, fStrikethru BOOLEAN)"));
-        const VoucherSettings s = DesignSettings();
-        const QString insert = QStringLiteral(
-            "INSERT INTO 参数 (Name, Ctl, X, Y, W, H, Color, fName, fSize, fBold, fItalic, "
-            "fUnderline, fStrikethru) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)");
-        ok = ok &&
-             ExecuteSql(insert, {DefaultFormatName(), -1, s.TT[1].toDouble(), s.TT[2].toDouble(),
-                                 s.TT[3].toDouble(), s.CHK[0], s.CHK[1], s.TT[0], QVariant(),
-                                 s.OP[0], s.OP[1], s.CHK[2] == 1, QVariant()});
-        for (int i = kFirstField; ok && i <= kLastField; ++i) {
-            const FieldFormat& f = s.fieldFormats[i];
-            const FieldFont& font = f.font;
-            ok = ExecuteSql(insert,
-                            {DefaultFormatName(), i, f.X, f.Y, f.W, f.H, font.color, font.family,
-                             font.size, font.bold, font.italic, font.underline, font.strikeout});
-        }
-        if (ok)
-            Commit();
-        else
-            Rollback();
-    }
+    if (!TableExists(FormatsTable())) CreateFormatsTable(*this, DesignSettings());
     if (!TableExists(RecordsTable()))
         ExecuteSql(QStringLiteral("CREATE TABLE 记录 (Dat TEXT, Ctl INTEGER, Con TEXT)"));
     if (!TableExists(SpacingTable())) ExecuteSql(CreateSpacingTableSql());

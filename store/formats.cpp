@@ -85,6 +85,71 @@ void ApplyFieldRow(const Recordset& rs, FieldFormat& f) {
     Take(rs.Value(QStringLiteral("fStrikethru")), f.font.strikeout, IsTrue);
 }
 
+// The voucher row (Ctl -1) keeps the voucher's layout in the columns of a field row: the
+// currency sign in fName, the form's width, height and stub width in X, Y and W, the grid
+// and stub options in H and Color (0 or 1), the orientation options in fBold and fItalic and
+// the feeder option in fUnderline. Its options are set when the row is applied, at the end
+// of a load; an absent row clears them.
+struct VoucherOptions {
+    bool showGrid = false;
+    bool printStub = false;
+    bool centreOnFeeder = false;
+};
+
+VoucherOptions ApplyVoucherRow(const Recordset& rs, VoucherLayout& layout) {
+    auto toDouble = [](const QVariant& v) { return v.toDouble(); };
+    Take(rs.Value(QStringLiteral("fName")), layout.currencySign,
+         [](const QVariant& v) { return v.toString(); });
+    Take(rs.Value(QStringLiteral("X")), layout.formWidthMm, toDouble);
+    Take(rs.Value(QStringLiteral("Y")), layout.formHeightMm, toDouble);
+    Take(rs.Value(QStringLiteral("W")), layout.stubWidthMm, toDouble);
+    Take(rs.Value(QStringLiteral("fBold")), layout.portrait, IsTrue);
+    Take(rs.Value(QStringLiteral("fItalic")), layout.landscape, IsTrue);
+    return {rs.Value(QStringLiteral("H")).toDouble() > 0,
+            rs.Value(QStringLiteral("Color")).toDouble() > 0,
+            IsTrue(rs.Value(QStringLiteral("fUnderline")))};
+}
+
+void SetVoucherRow(Recordset& rs, const QString& name, const VoucherLayout& layout) {
+    rs.SetValue(QStringLiteral("Name"), name);
+    rs.SetValue(QStringLiteral("Ctl"), -1);
+    rs.SetValue(QStringLiteral("fName"), layout.currencySign);
+    rs.SetValue(QStringLiteral("X"), layout.formWidthMm);
+    rs.SetValue(QStringLiteral("Y"), layout.formHeightMm);
+    rs.SetValue(QStringLiteral("W"), layout.stubWidthMm);
+    rs.SetValue(QStringLiteral("H"), layout.showGrid ? 1 : 0);
+    rs.SetValue(QStringLiteral("Color"), layout.printStub ? 1 : 0);
+    rs.SetValue(QStringLiteral("fBold"), layout.portrait);
+    rs.SetValue(QStringLiteral("fItalic"), layout.landscape);
+    rs.SetValue(QStringLiteral("fUnderline"), layout.centreOnFeeder);
+}
+
+void SetFieldRow(Recordset& rs, const QString& name, int field, const FieldFormat& f) {
+    rs.SetValue(QStringLiteral("Name"), name);
+    rs.SetValue(QStringLiteral("Ctl"), field);
+    rs.SetValue(QStringLiteral("X"), f.X);
+    rs.SetValue(QStringLiteral("Y"), f.Y);
+    rs.SetValue(QStringLiteral("W"), f.W);
+    rs.SetValue(QStringLiteral("H"), f.H);
+    rs.SetValue(QStringLiteral("Color"), f.font.color);
+    rs.SetValue(QStringLiteral("fName"), f.font.family);
+    rs.SetValue(QStringLiteral("fSize"), f.font.size);
+    rs.SetValue(QStringLiteral("fBold"), f.font.bold);
+    rs.SetValue(QStringLiteral("fItalic"), f.font.italic);
+    rs.SetValue(QStringLiteral("fUnderline"), f.font.underline);
+    rs.SetValue(QStringLiteral("fStrikethru"), f.font.strikeout);
+}
+
+// Adds the 32 field rows of a format to an open set of its field rows.
+bool AddFieldRows(Recordset& rs, const QString& name, const FieldFormats& formats) {
+    for (int i = kFirstField; i <= kLastField; ++i) {
+        rs.AddNew();
+        SetFieldRow(rs, name, i, formats[i]);
+        if (!rs.Update()) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 void LoadFormat(const AppContext& ctx, QString& name, VoucherSettings& s,
@@ -95,26 +160,17 @@ void LoadFormat(const AppContext& ctx, QString& name, VoucherSettings& s,
     }
     // One connection for the whole load: a failure is reported once, not once per query.
     Database db(ctx);
-    std::array<int, 3> checks{0, 0, 0};
-    if (auto rs = db.OpenRecordset(VoucherRowQuery(name)); rs && rs->RecordCount() > 0) {
-        Take(rs->Value(QStringLiteral("fName")), s.TT[0],
-             [](const QVariant& v) { return v.toString(); });
-        auto asText = [](const QVariant& v) { return NumberText(v.toDouble()); };
-        Take(rs->Value(QStringLiteral("X")), s.TT[1], asText);
-        Take(rs->Value(QStringLiteral("Y")), s.TT[2], asText);
-        Take(rs->Value(QStringLiteral("W")), s.TT[3], asText);
-        Take(rs->Value(QStringLiteral("fBold")), s.OP[0], IsTrue);
-        Take(rs->Value(QStringLiteral("fItalic")), s.OP[1], IsTrue);
-        checks[0] = rs->Value(QStringLiteral("H")).toDouble() > 0 ? 1 : 0;
-        checks[1] = rs->Value(QStringLiteral("Color")).toDouble() > 0 ? 1 : 0;
-        checks[2] = IsTrue(rs->Value(QStringLiteral("fUnderline"))) ? 1 : 0;
-    }
+    VoucherOptions options;
+    if (auto rs = db.OpenRecordset(VoucherRowQuery(name)); rs && rs->RecordCount() > 0)
+        options = ApplyVoucherRow(*rs, s.layout);
     for (int i = kFirstField; i <= kLastField; ++i) {
         s.fieldFormats[i].Selected = false;
         if (auto rs = db.OpenRecordset(FieldRowQuery(name, i)); rs && rs->RecordCount() > 0)
             ApplyFieldRow(*rs, s.fieldFormats[i]);
     }
-    s.CHK = checks;
+    s.layout.showGrid = options.showGrid;
+    s.layout.printStub = options.printStub;
+    s.layout.centreOnFeeder = options.centreOnFeeder;
     if (hooks.formatApplied) hooks.formatApplied();
     s.CurFormat = name;
 }
@@ -147,17 +203,7 @@ bool SaveFormat(const AppContext& ctx, QString& name, VoucherSettings& s) {
     auto voucher = db.OpenRecordset(VoucherRowQuery(name));
     if (!voucher) return fail();
     if (voucher->RecordCount() == 0) voucher->AddNew();
-    voucher->SetValue(QStringLiteral("Name"), name);
-    voucher->SetValue(QStringLiteral("Ctl"), -1);
-    voucher->SetValue(QStringLiteral("fName"), s.TT[0]);
-    voucher->SetValue(QStringLiteral("X"), LenientNumber(s.TT[1]));
-    voucher->SetValue(QStringLiteral("Y"), LenientNumber(s.TT[2]));
-    voucher->SetValue(QStringLiteral("W"), LenientNumber(s.TT[3]));
-    voucher->SetValue(QStringLiteral("H"), s.CHK[0]);
-    voucher->SetValue(QStringLiteral("Color"), s.CHK[1]);
-    voucher->SetValue(QStringLiteral("fBold"), s.OP[0]);
-    voucher->SetValue(QStringLiteral("fItalic"), s.OP[1]);
-    voucher->SetValue(QStringLiteral("fUnderline"), s.CHK[2] == 1);
+    SetVoucherRow(*voucher, name, s.layout);
     if (!voucher->Update()) return fail();
 
     auto fields = db.OpenRecordset(FieldRowsQuery(name));
@@ -166,24 +212,7 @@ bool SaveFormat(const AppContext& ctx, QString& name, VoucherSettings& s) {
         fields->MoveFirst();
         if (!fields->Delete()) return fail();
     }
-    for (int i = kFirstField; i <= kLastField; ++i) {
-        const FieldFormat& f = s.fieldFormats[i];
-        fields->AddNew();
-        fields->SetValue(QStringLiteral("Name"), name);
-        fields->SetValue(QStringLiteral("Ctl"), i);
-        fields->SetValue(QStringLiteral("X"), f.X);
-        fields->SetValue(QStringLiteral("Y"), f.Y);
-        fields->SetValue(QStringLiteral("W"), f.W);
-        fields->SetValue(QStringLiteral("H"), f.H);
-        fields->SetValue(QStringLiteral("Color"), f.font.color);
-        fields->SetValue(QStringLiteral("fName"), f.font.family);
-        fields->SetValue(QStringLiteral("fSize"), f.font.size);
-        fields->SetValue(QStringLiteral("fBold"), f.font.bold);
-        fields->SetValue(QStringLiteral("fItalic"), f.font.italic);
-        fields->SetValue(QStringLiteral("fUnderline"), f.font.underline);
-        fields->SetValue(QStringLiteral("fStrikethru"), f.font.strikeout);
-        if (!fields->Update()) return fail();
-    }
+    if (!AddFieldRows(*fields, name, s.fieldFormats)) return fail();
     if (!CopySpacing(db, s.CurFormat, name) || !db.Commit()) return fail();
 
     s.CurFormat = name;
@@ -227,6 +256,27 @@ QStringList FormatNames(const AppContext& ctx) {
     }
     db.ReportFailure(OpenErrorText(statement));
     return names;
+}
+
+bool CreateFormatsTable(Database& db, const VoucherSettings& defaults) {
+    const QString name = DefaultFormatName();
+    if (!db.Begin()) return false;
+    bool ok = db.ExecuteSql(QStringLiteral(
+        "CREATE TABLE 参数 (Name TEXT, Ctl INTEGER, X DOUBLE, Y DOUBLE, W DOUBLE, H DOUBLE, "
+        "Color INTEGER, fName TEXT, fSize REAL, fBold BOOLEAN, fItalic BOOLEAN, "
+        "fUnderline BOOLEAN, fStrikethru BOOLEAN)"));
+    if (ok) {
+        auto rows = db.OpenRecordset(AllRowsQuery(name));
+        ok = rows != nullptr;
+        if (ok) {
+            rows->AddNew();
+            SetVoucherRow(*rows, name, defaults.layout);
+            ok = rows->Update() && AddFieldRows(*rows, name, defaults.fieldFormats);
+        }
+    }
+    if (ok && db.Commit()) return true;
+    db.Rollback();
+    return false;
 }
 
 }  // namespace tf::store

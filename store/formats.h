@@ -1,12 +1,11 @@
 #pragma once
 
 #include <QString>
-#include <array>
 #include <functional>
 
 #include "common/app_context.h"
-#include "common/field_font.h"
-#include "common/fields.h"
+#include "common/field_format.h"
+#include "common/voucher_layout.h"
 
 namespace tf::store {
 
@@ -14,31 +13,10 @@ inline QString DefaultFormatName() {
     return QStringLiteral("默认格式");
 }
 
-// One field's layout: millimetres from the top-left corner of the whole form (stub
-// included), and its font with the text colour.
-struct FieldFormat {
-    double X = 0;
-    double Y = 0;
-    double W = 0;
-    double H = 0;
-    // Until a format is read a field has no font size, and the screen keeps the field's own.
-    FieldFont font{.size = 0};
-    bool Selected = false;  // selected in the layout editor; never stored
-    friend bool operator==(const FieldFormat&, const FieldFormat&) = default;
-};
-
-using FieldFormats = FieldTable<FieldFormat>;
-
-// The voucher settings a format carries besides its field layout, and the format in use.
-// The main window owns one of these.
+// The format in use as the main window holds it: the voucher's layout, every field's
+// layout and the format's name.
 struct VoucherSettings {
-    // TT[0] currency symbol, TT[1] form width, TT[2] form height, TT[3] stub width (mm).
-    std::array<QString, 4> TT{QStringLiteral("￥"), QStringLiteral("220"), QStringLiteral("85"),
-                              QStringLiteral("65")};
-    // CHK[0] show grid, CHK[1] print with stub, CHK[2] feeder closes in on the centre; 0 or 1.
-    std::array<int, 3> CHK{1, 1, 0};
-    // OP[0] "横向打印", OP[1] "纵向打印".
-    std::array<bool, 2> OP{true, false};
+    VoucherLayout layout;
     QString CurFormat = DefaultFormatName();
     FieldFormats fieldFormats;
 };
@@ -65,5 +43,10 @@ bool DeleteFormat(const AppContext& ctx, QString& name, const VoucherSettings& s
 
 // The names of all stored formats in the database's text order.
 QStringList FormatNames(const AppContext& ctx);
+
+class Database;
+// Creates the formats table holding the format "默认格式" made from the settings, in one
+// transaction. False when anything failed (nothing is then created).
+bool CreateFormatsTable(Database& db, const VoucherSettings& defaults);
 
 }  // namespace tf::store

@@ -52,7 +52,7 @@ RecordKey KeyOfTime(const QDateTime& when);
 QDateTime TimeOfKey(RecordKey key);
 
 // The fields the history list shows, in its column order: the voucher items and the remarks.
-inline constexpr int kRemarksField = 27;
+using tf::kRemarksField;
 inline constexpr std::array<int, 17> kShownFields{
     2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, kRemarksField};
 bool IsShownField(int field);

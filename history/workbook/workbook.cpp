@@ -42,24 +42,58 @@ namespace {
 
 // The first bytes tell the two kinds apart: an OLE2 compound file or a zip package. A file
 // named .xls that is really an .xlsx (or the other way round) is read by what it is.
-std::optional<FileFormat> SniffFormat(const QString& path) {
+enum class Signature { Unreadable, CompoundFile, Zip, Other };
+
+Signature SniffSignature(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    if (!file.open(QIODevice::ReadOnly)) return Signature::Unreadable;
     const QByteArray head = file.read(8);
-    if (head.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")) return FileFormat::Xls;
-    if (head.startsWith("PK\x03\x04")) return FileFormat::Xlsx;
-    return std::nullopt;
+    if (head.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")) return Signature::CompoundFile;
+    if (head.startsWith("PK\x03\x04")) return Signature::Zip;
+    return Signature::Other;
 }
 
 }  // namespace
 
 std::unique_ptr<WorkbookReader> OpenWorkbook(const QString& path) {
     const QFileInfo info(path);
-    if (path.isEmpty() || !info.isFile() || !info.isReadable())
-        throw WorkbookError(kCannotOpen, QStringLiteral("cannot open %1").arg(path));
-    FileFormat format = FormatOfPath(path);
-    if (const auto sniffed = SniffFormat(path)) format = *sniffed;
-    return format == FileFormat::Xls ? detail::OpenXls(path) : detail::OpenXlsx(path);
+    const Signature signature =
+        path.isEmpty() || !info.isFile() ? Signature::Unreadable : SniffSignature(path);
+    switch (signature) {
+        case Signature::Unreadable:
+            throw WorkbookError(kCannotOpen, QStringLiteral("cannot open %1").arg(path));
+        case Signature::CompoundFile:
+            return detail::OpenXls(path);
+        case Signature::Zip:
+            return detail::OpenXlsx(path);
+        case Signature::Other:
+            break;
+    }
+    throw WorkbookError(kNotWorkbook, QStringLiteral("%1 is not a workbook").arg(path));
+}
+
+namespace {
+
+// Reads each row's cells through CellText, for readers that have nothing better.
+class CellTextCursor final : public RowCursor {
+public:
+    CellTextCursor(const WorkbookReader& reader, const std::vector<int>& cols)
+        : reader_(reader), cols_(cols), cells_(cols.size()) {}
+    const std::vector<Cell>& Read(int row) override {
+        for (size_t i = 0; i < cols_.size(); ++i) cells_[i].text = reader_.CellText(row, cols_[i]);
+        return cells_;
+    }
+
+private:
+    const WorkbookReader& reader_;
+    std::vector<int> cols_;
+    std::vector<Cell> cells_;
+};
+
+}  // namespace
+
+std::unique_ptr<RowCursor> WorkbookReader::Rows(const std::vector<int>& cols) const {
+    return std::make_unique<CellTextCursor>(*this, cols);
 }
 
 std::unique_ptr<WorkbookWriter> CreateWorkbook(const QString& path) {
@@ -68,20 +102,6 @@ std::unique_ptr<WorkbookWriter> CreateWorkbook(const QString& path) {
 }
 
 namespace detail {
-
-QString NumberText(double value) {
-    if (!std::isfinite(value)) return QString::number(value);
-    if (value == std::trunc(value) && std::fabs(value) < 1e15)
-        return QString::number(static_cast<qint64>(value));
-    // Past 15 digits a double no longer holds every digit: the exponent form says so, where
-    // plain digits would pass for an account number with its last digits lost.
-    char buffer[64];
-    const auto result =
-        std::fabs(value) >= 1e15
-            ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific)
-            : std::to_chars(buffer, buffer + sizeof buffer, value);
-    return QString::fromLatin1(buffer, result.ptr - buffer);
-}
 
 qsizetype FindSheet(const QStringList& names, const QString& name) {
     const qsizetype exact = names.indexOf(name);

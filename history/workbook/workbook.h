@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <exception>
 #include <memory>
+#include <vector>
 
 // Reading and writing spreadsheet workbooks, .xls (BIFF8) and .xlsx, behind one interface.
 // Failures are WorkbookError exceptions carrying the numbers the import tells apart.
@@ -15,6 +16,9 @@ enum ErrorNumber : int {
     kNoSuchSheet = 9,    // no worksheet of that name
     kNotWorkbook = 438,  // the file is not a workbook
     kOutOfRange = 1004,  // a cell address out of range
+    // Numbers of our own, beyond those of the spreadsheet interface:
+    kDamaged = 2001,    // a workbook whose content is damaged or cut short
+    kEncrypted = 2002,  // a workbook protected by a password
 };
 
 class WorkbookError : public std::exception {
@@ -49,6 +53,26 @@ struct CellRange {
     int lastCol = 1;
 };
 
+// One cell as a reader gives it. Numbers come back in plain decimal form, never with an
+// exponent, whole ones without a fraction; a date-formatted number as yyyy-MM-dd (with
+// " hh:mm:ss" when it has a time of day, the time alone below one day), booleans as
+// TRUE/FALSE, formula cells as their stored result.
+struct Cell {
+    QString text;
+    // A number of more than 15 significant digits: no workbook keeps it exactly, so its last
+    // digits may differ from what was typed.
+    bool inexact = false;
+};
+
+// The rows of a sheet, read in ascending order, each in the columns the cursor was made for.
+class RowCursor {
+public:
+    virtual ~RowCursor() = default;
+    // The cells of the row, one per column, empty ones with "". Rows are asked for in
+    // ascending order. kOutOfRange for a row or column the format cannot have.
+    virtual const std::vector<Cell>& Read(int row) = 0;
+};
+
 class WorkbookReader {
 public:
     virtual ~WorkbookReader() = default;
@@ -56,14 +80,18 @@ public:
     virtual QStringList SheetNames() const = 0;
     // Makes the named worksheet the one cells are read from; kNoSuchSheet when there is none.
     virtual void SelectSheet(const QString& name) = 0;
-    // The text of a cell of the selected sheet, "" when empty. Numbers come back in their
-    // shortest decimal form (whole numbers of up to 15 digits without exponent), formula cells
-    // as their stored value. kOutOfRange for row or column 0 or past the format's last.
+    // The text of a cell of the selected sheet (see Cell), "" when empty. kOutOfRange for row
+    // or column 0 or past the format's last.
     virtual QString CellText(int row, int col) const = 0;
+    // A cursor over the rows of the selected sheet that reads the given columns. It reads the
+    // sheet as it goes: memory does not grow with the rows passed. A reader gives the same
+    // texts through CellText and a cursor; this one asks CellText.
+    virtual std::unique_ptr<RowCursor> Rows(const std::vector<int>& cols) const;
 };
 
 // Opens a workbook for reading. kCannotOpen when the file cannot be read, kNotWorkbook when
-// its content is not a workbook of its kind.
+// it is no workbook, kDamaged when it is one that cannot be read, kEncrypted when it needs a
+// password. Reading a sheet can fail with kDamaged as well.
 std::unique_ptr<WorkbookReader> OpenWorkbook(const QString& path);
 
 class WorkbookWriter {

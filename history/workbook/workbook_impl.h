@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "history/workbook/workbook.h"
@@ -17,15 +18,43 @@ std::unique_ptr<WorkbookReader> OpenXlsx(const QString& path);
 std::unique_ptr<WorkbookWriter> CreateXls(const QString& path);
 std::unique_ptr<WorkbookWriter> CreateXlsx(const QString& path);
 
-// Checks that the records of an .xls file's workbook stream stay within the limits FreeXL
-// relies on without checking, and writes that stream into a new compound file at `copy`.
-// False when the file is no workbook or its records say more than they hold, or the copy
-// cannot be written.
-bool CopyCheckedXls(const QString& path, const QString& copy);
+// A number as a cell gives it: the shortest decimal that reads back to the same double, in
+// plain form (no exponent, whole numbers without a fraction), inexact past 15 significant
+// digits (trailing zeros of a whole number count: they stand for digits that were lost).
+Cell NumberCell(double value);
 
-// A number as a cell shows it: whole numbers of up to 15 digits as plain digits, every other
-// value in the shortest decimal form that reads back to the same double.
-QString NumberText(double value);
+// A date-formatted number: yyyy-MM-dd, with " hh:mm:ss" when it has a time of day, or the
+// time alone for a value below one day; rounded to the second. Day 1 is 1900-01-01, or
+// 1904-01-02 in the 1904 system; day 60 of the 1900 system is the 1900-02-29 spreadsheets
+// count. Nothing for a negative value or one past 9999-12-31.
+std::optional<QString> DateText(double value, bool system1904);
+
+// The cell of a number under its number format: a date or a number.
+Cell FormattedNumber(double value, bool dateFormat, bool system1904);
+
+// Whether a number format shows a date or time: a built-in one of the date and time numbers
+// (14–22, 45–47, and the East Asian 27–36 and 50–58), or a format code with more year, month,
+// day, hour or second letters than digit places outside quotes, escapes and brackets.
+bool IsBuiltInDateFormat(int id);
+bool IsDateFormatCode(QStringView code);
+
+// The text of a cell error code of the binary format (0x07 "#DIV/0!" …).
+QString ErrorText(int code);
+
+// Texts kept once for the whole workbook, numbered in order: one buffer of characters and
+// the end of each text, instead of a string object per text.
+class TextTable {
+public:
+    void Add(QStringView text);
+    qsizetype Size() const { return static_cast<qsizetype>(ends_.size()); }
+    qint64 Chars() const { return chars_.size(); }
+    QString At(qsizetype i) const;
+    void Squeeze() { chars_.squeeze(); }
+
+private:
+    QString chars_;
+    std::vector<qsizetype> ends_;
+};
 
 // The index of the sheet of that name, the exact spelling first, then any case as a spreadsheet
 // compares sheet names; -1 when there is none.

@@ -1,118 +1,144 @@
-// The .xlsx reader: the zip package through minizip, each part parsed as it is inflated by
-// QXmlStreamReader, so no part is held whole in memory. Sizes are bounded against hostile
-// files: every part inflates to at most kMaxPartSize bytes whatever its header claims, and a
-// workbook keeps at most kMaxStrings shared strings, kMaxCells cells of a sheet and kMaxChars
-// characters of text in both together (some 300 MB at most).
+// The .xlsx reader: the zip package through minizip, each part parsed by libxml2 as it is
+// inflated, so no part is held whole (QXmlStreamReader took three times as long as libxml2 on
+// a sheet); the small parts through its reader interface, the sheets through its SAX parser
+// (xlsx_sheet.cpp). What is kept for the whole workbook is the shared
+// string table (one buffer of characters) and the date formats of the cell styles; a sheet is
+// read as a stream, its rows delivered one at a time, and reading a corner of it stops past
+// the corner. Sizes are bounded against hostile files: a part inflates to at most
+// kMaxPartSize bytes whatever its header claims, the shared strings hold at most kMaxStrings
+// texts and kMaxChars characters, and one text at most kMaxTextChars characters.
 
+#include <libxml/xmlreader.h>
 #include <unzip.h>
 
-#include <QFile>
 #include <QHash>
-#include <QXmlStreamReader>
+#include <array>
+#include <cstring>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "history/workbook/workbook_impl.h"
+#include "history/workbook/xlsx_sheet.h"
 
 namespace tf::workbook::detail {
 namespace {
 
+using namespace xlsx;
+
 constexpr FileFormat kFormat = FileFormat::Xlsx;
-constexpr qint64 kMaxPartSize = 512LL * 1024 * 1024;
-constexpr qsizetype kMaxStrings = 4 * 1024 * 1024;
-constexpr qsizetype kMaxCells = 4 * 1024 * 1024;
-constexpr qint64 kMaxChars = 64 * 1024 * 1024;
+constexpr qsizetype kMaxStrings = 16 * 1024 * 1024;
+constexpr qint64 kMaxChars = 128 * 1024 * 1024;
 constexpr int kMaxSheets = 4096;
 
-WorkbookError Damaged(const QString& path, const QString& what) {
-    return WorkbookError(kNotWorkbook, QStringLiteral("%1: %2").arg(path, what));
-}
+enum class Token { Start, End, Text, Done };
 
-// Excel writes characters XML cannot carry as _xHHHH_ (and a literal "_x" of that form as
-// _x005F_x).
-QString Unescape(const QString& text) {
-    if (!text.contains(u"_x")) return text;
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (IsXmlEscapeAt(text, i)) {
-            out.append(QChar(QStringView(text).mid(i + 2, 4).toUShort(nullptr, 16)));
-            i += 6;
-            continue;
-        }
-        out.append(text[i]);
-    }
-    return out;
-}
-
-// "B12" → row 12, column 2; false for anything else or an address past the format's limits.
-bool ParseAddress(QStringView ref, int* row, int* col) {
-    qsizetype i = 0;
-    int c = 0, r = 0;
-    for (; i < ref.size() && ref[i].isLetter() && ref[i].unicode() < 128; ++i) {
-        c = c * 26 + (ref[i].toUpper().unicode() - u'A' + 1);
-        if (c > MaxColumns(kFormat)) return false;
-    }
-    if (i == 0 || i == ref.size()) return false;
-    for (; i < ref.size(); ++i) {
-        if (!ref[i].isDigit()) return false;
-        r = r * 10 + ref[i].digitValue();
-        if (r > MaxRows(kFormat)) return false;
-    }
-    if (r < 1) return false;
-    *row = r;
-    *col = c;
-    return true;
-}
-
-// One part of the package, inflated piece by piece into an XML stream reader.
+// One part of the package, inflated piece by piece into libxml2's streaming reader. An empty
+// element gives its start and then its end, as any other.
 class Part {
 public:
     Part(unzFile zip, const QString& name) : zip_(zip) {
         const QByteArray n = name.toUtf8();
         if (unzLocateFile(zip_, n.constData(), 2) != UNZ_OK) return;  // 2: any case
-        if (unzOpenCurrentFile(zip_) != UNZ_OK) return;
+        if (unzOpenCurrentFile(zip_) != UNZ_OK) throw Damaged(QStringLiteral("unreadable part"));
         open_ = true;
+        // No network, no messages on stderr; entities are not expanded.
+        reader_ = xmlReaderForIO(
+            &Part::Read, nullptr, this, nullptr, nullptr,
+            XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT);
+        if (!reader_) throw Damaged(QStringLiteral("no XML reader"));
     }
     ~Part() {
+        if (reader_) xmlFreeTextReader(reader_);
         if (open_) unzCloseCurrentFile(zip_);
     }
     Part(const Part&) = delete;
     Part& operator=(const Part&) = delete;
 
     bool Exists() const { return open_; }
-    // The next token; Invalid at a parse error, a read error or past the size limit.
-    QXmlStreamReader::TokenType Next() {
+    bool Done() const { return token_ == Token::Done; }
+
+    // The next token; kDamaged at a parse error, a read error or past the size limit.
+    Token Next() {
+        if (!reader_) throw Damaged(QStringLiteral("missing part"));
+        if (pendingEnd_) {
+            pendingEnd_ = false;
+            return token_ = Token::End;
+        }
         for (;;) {
-            const auto token = xml.readNext();
-            if (token != QXmlStreamReader::Invalid ||
-                xml.error() != QXmlStreamReader::PrematureEndOfDocumentError || atEnd_)
-                return token;
-            if (!Feed()) return QXmlStreamReader::Invalid;
+            const int rc = xmlTextReaderRead(reader_);
+            if (rc < 0 || failed_) throw Damaged(QStringLiteral("damaged part"));
+            if (rc == 0) return token_ = Token::Done;
+            switch (xmlTextReaderNodeType(reader_)) {
+                case XML_READER_TYPE_ELEMENT:
+                    pendingEnd_ = xmlTextReaderIsEmptyElement(reader_) == 1;
+                    return token_ = Token::Start;
+                case XML_READER_TYPE_END_ELEMENT:
+                    return token_ = Token::End;
+                case XML_READER_TYPE_TEXT:
+                case XML_READER_TYPE_CDATA:
+                case XML_READER_TYPE_WHITESPACE:
+                case XML_READER_TYPE_SIGNIFICANT_WHITESPACE:
+                    return token_ = Token::Text;
+                default:
+                    break;
+            }
         }
     }
-    bool Failed() const { return failed_ || (xml.hasError() && !Done()); }
-    bool Done() const { return xml.tokenType() == QXmlStreamReader::EndDocument; }
 
-    QXmlStreamReader xml;
+    // The local name of the current element.
+    bool Is(const char* name) const {
+        const xmlChar* local = xmlTextReaderConstLocalName(reader_);
+        return local && std::strcmp(reinterpret_cast<const char*>(local), name) == 0;
+    }
+    // The text of the current text token, valid until the next token.
+    std::string_view Text() const { return View(xmlTextReaderConstValue(reader_)); }
+
+    // The values of the current element's attributes of these local names, "" for a missing one.
+    template <size_t N>
+    std::array<std::string, N> Attributes(const std::array<const char*, N>& names) {
+        std::array<std::string, N> values;
+        for (int more = xmlTextReaderMoveToFirstAttribute(reader_); more == 1;
+             more = xmlTextReaderMoveToNextAttribute(reader_)) {
+            const std::string_view local = View(xmlTextReaderConstLocalName(reader_));
+            for (size_t i = 0; i < N; ++i)
+                if (local == names[i]) values[i] = View(xmlTextReaderConstValue(reader_));
+        }
+        xmlTextReaderMoveToElement(reader_);
+        return values;
+    }
+    QString Attribute(const char* name) { return Utf8(Attributes<1>({name})[0]); }
+
+    // Reads up to the end tag of the element just started.
+    void SkipElement() {
+        for (int depth = 1; depth > 0;) {
+            const Token token = Next();
+            if (token == Token::Start) ++depth;
+            if (token == Token::End) --depth;
+            if (token == Token::Done) return;
+        }
+    }
 
 private:
-    bool Feed() {
-        if (!open_) return false;
-        char buffer[1 << 16];
-        const int n = unzReadCurrentFile(zip_, buffer, sizeof buffer);
-        if (n < 0 || (read_ += n) > kMaxPartSize) {
-            failed_ = true;
-            return false;
+    static std::string_view View(const xmlChar* text) {
+        return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
+    }
+    static int Read(void* context, char* buffer, int length) {
+        auto* self = static_cast<Part*>(context);
+        const int n = unzReadCurrentFile(self->zip_, buffer, length);
+        if (n < 0 || (self->read_ += n) > kMaxPartSize) {
+            self->failed_ = true;
+            return -1;
         }
-        if (n == 0) atEnd_ = true;
-        xml.addData(QByteArray(buffer, n));
-        return true;
+        return n;
     }
 
     unzFile zip_;
+    xmlTextReaderPtr reader_ = nullptr;
     bool open_ = false;
-    bool atEnd_ = false;
     bool failed_ = false;
+    bool pendingEnd_ = false;
+    Token token_ = Token::Start;
     qint64 read_ = 0;
 };
 
@@ -124,27 +150,26 @@ QString ReadStringItem(Part& part) {
     bool inText = false;
     while (depth > 0) {
         switch (part.Next()) {
-            case QXmlStreamReader::StartElement:
+            case Token::Start:
                 ++depth;
-                if (part.xml.name() == u"rPh") ++phonetic;
-                inText = part.xml.name() == u"t" && phonetic == 0;
+                if (part.Is("rPh")) ++phonetic;
+                inText = part.Is("t") && phonetic == 0;
                 break;
-            case QXmlStreamReader::EndElement:
+            case Token::End:
                 --depth;
-                if (part.xml.name() == u"rPh") --phonetic;
+                if (part.Is("rPh")) --phonetic;
                 inText = false;
                 break;
-            case QXmlStreamReader::Characters:
-                if (inText) text += part.xml.text();
+            case Token::Text:
+                if (inText) text += Utf8(part.Text());
+                if (text.size() > kMaxTextChars) throw Damaged(QStringLiteral("text too long"));
                 break;
-            case QXmlStreamReader::Invalid:
-            case QXmlStreamReader::EndDocument:
-                return Unescape(text);
-            default:
+            case Token::Done:
+                depth = 0;
                 break;
         }
     }
-    return Unescape(text);
+    return Unescape(std::move(text));
 }
 
 QString ResolveTarget(const QString& base, const QString& target) {
@@ -171,194 +196,158 @@ std::vector<Relationship> ReadRelationships(unzFile zip, const QString& partName
     const QString file = partName.mid(slash + 1);
     Part part(zip, (folder.isEmpty() ? QString() : folder + u'/') + u"_rels/" + file + u".rels");
     std::vector<Relationship> rels;
-    while (part.Exists() && !part.Failed()) {
-        const auto token = part.Next();
-        if (token == QXmlStreamReader::Invalid || token == QXmlStreamReader::EndDocument) break;
-        if (token != QXmlStreamReader::StartElement || part.xml.name() != u"Relationship") continue;
-        const auto a = part.xml.attributes();
-        const QString mode = a.value(QLatin1StringView("TargetMode")).toString();
-        if (mode == u"External") continue;
-        rels.push_back({a.value(QLatin1StringView("Id")).toString(),
-                        a.value(QLatin1StringView("Type")).toString(),
-                        ResolveTarget(folder, a.value(QLatin1StringView("Target")).toString())});
-        if (rels.size() > size_t(kMaxSheets) * 4) break;
+    while (part.Exists() && !part.Done()) {
+        if (part.Next() != Token::Start || !part.Is("Relationship")) continue;
+        const auto a = part.Attributes<4>({"TargetMode", "Id", "Type", "Target"});
+        if (a[0] == "External") continue;
+        rels.push_back({Utf8(a[1]), Utf8(a[2]), ResolveTarget(folder, Utf8(a[3]))});
+        if (rels.size() > size_t(kMaxSheets) * 4) throw Damaged(QStringLiteral("too many parts"));
     }
     return rels;
 }
 
+void ReadStrings(unzFile zip, Book& book) {
+    if (book.stringsPart.isEmpty()) return;
+    Part part(zip, book.stringsPart);
+    while (part.Exists() && !part.Done()) {
+        if (part.Next() != Token::Start || !part.Is("si")) continue;
+        book.strings.Add(ReadStringItem(part));
+        if (book.strings.Size() > kMaxStrings || book.strings.Chars() > kMaxChars)
+            throw Damaged(QStringLiteral("too many shared strings"));
+    }
+    book.strings.Squeeze();
+}
+
+void ReadStyles(unzFile zip, Book& book) {
+    if (book.stylesPart.isEmpty()) return;
+    Part part(zip, book.stylesPart);
+    QHash<int, bool> custom;
+    enum { Other, NumFmts, CellXfs } section = Other;  // the top-level element being read
+    int depth = 0;
+    while (part.Exists() && !part.Done()) {
+        const Token token = part.Next();
+        if (token == Token::End && --depth == 1) section = Other;
+        if (token != Token::Start) continue;
+        ++depth;
+        if (depth == 2)
+            section = part.Is("numFmts") ? NumFmts : part.Is("cellXfs") ? CellXfs : Other;
+        if (depth != 3) continue;
+        const auto a = part.Attributes<2>({"numFmtId", "formatCode"});
+        const int id = Utf8(a[0]).toInt();
+        if (section == NumFmts && part.Is("numFmt")) {
+            custom.insert(id, IsDateFormatCode(Utf8(a[1])));
+        } else if (section == CellXfs && part.Is("xf")) {
+            book.dateStyle.push_back(custom.contains(id) ? custom.value(id)
+                                                         : IsBuiltInDateFormat(id));
+            if (book.dateStyle.size() > 1 << 20) throw Damaged(QStringLiteral("too many styles"));
+        }
+    }
+}
+
 class XlsxReader final : public WorkbookReader {
 public:
-    XlsxReader(const QString& path, unzFile zip) : path_(path), zip_(zip) {
+    explicit XlsxReader(const QString& path) : zip_(path) {
+        book_.path = path;
         QString workbookPart = QStringLiteral("xl/workbook.xml");
-        for (const Relationship& r : ReadRelationships(zip_, QString()))
+        for (const Relationship& r : ReadRelationships(zip_.get(), QString()))
             if (r.type.endsWith(u"/officeDocument")) workbookPart = r.target;
-        const std::vector<Relationship> rels = ReadRelationships(zip_, workbookPart);
-        for (const Relationship& r : rels)
-            if (r.type.endsWith(u"/sharedStrings")) stringsPart_ = r.target;
-
-        Part part(zip_, workbookPart);
-        if (!part.Exists()) throw Damaged(path_, QStringLiteral("no workbook part"));
+        const std::vector<Relationship> rels = ReadRelationships(zip_.get(), workbookPart);
+        for (const Relationship& r : rels) {
+            if (r.type.endsWith(u"/sharedStrings")) book_.stringsPart = r.target;
+            if (r.type.endsWith(u"/styles")) book_.stylesPart = r.target;
+        }
+        Part part(zip_.get(), workbookPart);
+        if (!part.Exists())
+            throw WorkbookError(kNotWorkbook, QStringLiteral("%1 has no workbook part").arg(path));
         while (!part.Done()) {
-            const auto token = part.Next();
-            if (token == QXmlStreamReader::Invalid)
-                throw Damaged(path_, QStringLiteral("damaged workbook part"));
-            if (token != QXmlStreamReader::StartElement || part.xml.name() != u"sheet") continue;
-            QString id;
-            for (const auto& attribute : part.xml.attributes())
-                if (attribute.name() == u"id") id = attribute.value().toString();
-            QString target;
+            if (part.Next() != Token::Start) continue;
+            if (part.Is("workbookPr")) {
+                const QString v = part.Attribute("date1904");
+                book_.system1904 = v == u"1" || v == u"true";
+            }
+            if (!part.Is("sheet")) continue;
+            // r:id, by its local name whatever the prefix.
+            const auto a = part.Attributes<2>({"id", "name"});
+            const QString id = Utf8(a[0]);
+            const Relationship* target = nullptr;
             for (const Relationship& r : rels)
-                if (r.id == id) target = r.target;
-            names_.append(part.xml.attributes().value(QLatin1StringView("name")).toString());
-            parts_.append(target);
-            if (names_.size() > kMaxSheets) throw Damaged(path_, QStringLiteral("too many sheets"));
+                if (r.id == id) target = &r;
+            book_.names.append(Utf8(a[1]));
+            book_.parts.append(target ? target->target : QString());
+            book_.worksheet.push_back(target && !target->type.endsWith(u"/chartsheet"));
+            if (book_.names.size() > kMaxSheets) throw Damaged(QStringLiteral("too many sheets"));
         }
     }
 
-    ~XlsxReader() override { unzClose(zip_); }
-
-    QStringList SheetNames() const override { return names_; }
+    QStringList SheetNames() const override { return book_.names; }
 
     void SelectSheet(const QString& name) override {
-        const qsizetype index = FindSheet(names_, name);
-        if (index < 0) throw WorkbookError(kNoSuchSheet, QStringLiteral("no sheet %1").arg(name));
-        Load(index);
+        const qsizetype index = FindSheet(book_.names, name);
+        if (index < 0 || !book_.worksheet[size_t(index)])
+            throw WorkbookError(kNoSuchSheet, QStringLiteral("no worksheet %1").arg(name));
+        LoadShared();
+        selected_ = index;
+        corner_.clear();
+        cornerRows_ = 0;
     }
 
     QString CellText(int row, int col) const override {
         CheckAddress(kFormat, row, col);
-        if (selected_ < 0 && !names_.isEmpty()) Load(0);
-        return cells_.value(Key(row, col));
+        if (!EnsureSelected()) return {};
+        if (row > cornerRows_) ReadCorner(std::max({row, 2 * cornerRows_, 32}));
+        return corner_.value(quint64(row) << 16 | quint64(col));
+    }
+
+    std::unique_ptr<RowCursor> Rows(const std::vector<int>& cols) const override {
+        if (!EnsureSelected()) return WorkbookReader::Rows(cols);
+        return std::make_unique<XlsxCursor>(book_, selected_, cols);
     }
 
 private:
-    static quint64 Key(int row, int col) { return quint64(row) << 16 | quint64(col); }
-
-    void LoadStrings() const {
-        stringsLoaded_ = true;
-        if (stringsPart_.isEmpty()) return;
-        Part part(zip_, stringsPart_);
-        if (!part.Exists()) return;
-        while (!part.Done()) {
-            const auto token = part.Next();
-            if (token == QXmlStreamReader::Invalid)
-                throw Damaged(path_, QStringLiteral("damaged shared strings"));
-            if (token != QXmlStreamReader::StartElement || part.xml.name() != u"si") continue;
-            strings_.append(ReadStringItem(part));
-            stringChars_ += strings_.last().size();
-            if (strings_.size() > kMaxStrings || stringChars_ > kMaxChars)
-                throw Damaged(path_, QStringLiteral("too many shared strings"));
-        }
+    void LoadShared() const {
+        if (sharedLoaded_) return;
+        ReadStrings(zip_.get(), book_);
+        ReadStyles(zip_.get(), book_);
+        sharedLoaded_ = true;
     }
 
-    void Load(qsizetype index) const {
-        if (!stringsLoaded_) LoadStrings();
-        cells_.clear();
-        cellChars_ = 0;
-        selected_ = -1;
-        Part part(zip_, parts_[index]);
-        if (!part.Exists()) throw Damaged(path_, QStringLiteral("missing sheet part"));
-        int row = 0, col = 0;
-        while (!part.Done()) {
-            const auto token = part.Next();
-            if (token == QXmlStreamReader::Invalid)
-                throw Damaged(path_, QStringLiteral("damaged sheet"));
-            if (token != QXmlStreamReader::StartElement) continue;
-            const auto name = part.xml.name();
-            if (name == u"row") {
-                bool ok = false;
-                const int r = part.xml.attributes().value(QLatin1StringView("r")).toInt(&ok);
-                row = ok ? r : row + 1;
-                col = 0;
-            } else if (name == u"c") {
-                ReadCell(part, &row, &col);
-                if (cells_.size() > kMaxCells)
-                    throw Damaged(path_, QStringLiteral("too many cells"));
-            }
+    // The first worksheet when none was selected; false when the workbook has none.
+    bool EnsureSelected() const {
+        if (selected_ >= 0) return true;
+        for (size_t i = 0; i < book_.worksheet.size(); ++i) {
+            if (!book_.worksheet[i]) continue;
+            LoadShared();
+            selected_ = qsizetype(i);
+            return true;
         }
-        selected_ = index;
+        return false;
     }
 
-    // Reads one <c> element up to its end tag and keeps its text.
-    void ReadCell(Part& part, int* row, int* col) const {
-        const auto a = part.xml.attributes();
-        const QStringView ref = a.value(QLatin1StringView("r"));
-        int r = *row, c = *col + 1;
-        const bool placed = ref.isEmpty() ? true : ParseAddress(ref, &r, &c);
-        const QString type = a.value(QLatin1StringView("t")).toString();
-        QString value, inline_;
-        int depth = 1;
-        bool inValue = false;
-        while (depth > 0) {
-            const auto token = part.Next();
-            if (token == QXmlStreamReader::Invalid || token == QXmlStreamReader::EndDocument)
-                return;
-            if (token == QXmlStreamReader::StartElement) {
-                if (part.xml.name() == u"is") {
-                    inline_ = ReadStringItem(part);
-                    continue;
-                }
-                ++depth;
-                inValue = part.xml.name() == u"v";
-            } else if (token == QXmlStreamReader::EndElement) {
-                --depth;
-                inValue = false;
-            } else if (token == QXmlStreamReader::Characters && inValue) {
-                value += part.xml.text();
-            }
-        }
-        *row = r;
-        *col = c;
-        if (!placed || r < 1 || c < 1 || r > MaxRows(kFormat) || c > MaxColumns(kFormat)) return;
-        QString text;
-        if (type == u"s") {
-            bool ok = false;
-            const qsizetype i = value.trimmed().toLongLong(&ok);
-            if (ok && i >= 0 && i < strings_.size()) text = strings_[i];
-        } else if (type == u"inlineStr") {
-            text = inline_;
-        } else if (type == u"b") {
-            text = value.trimmed() == u"1" ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
-            if (value.isEmpty()) text.clear();
-        } else if (type == u"str" || type == u"e" || type == u"d") {
-            text = Unescape(value);
-        } else if (!value.isEmpty()) {
-            bool ok = false;
-            const double number = value.trimmed().toDouble(&ok);
-            text = ok ? NumberText(number) : value;
-        }
-        if (text.isEmpty()) return;
-        // Shared strings are shared, not copied: only texts of the cell's own count.
-        if (type != u"s") cellChars_ += text.size();
-        if (cellChars_ + stringChars_ > kMaxChars)
-            throw Damaged(path_, QStringLiteral("too much text"));
-        cells_.insert(Key(r, c), text);
+    // Keeps the texts of the rows up to `rows`, reading the sheet only that far.
+    void ReadCorner(int rows) const {
+        corner_.clear();
+        cornerRows_ = 0;
+        SheetStream stream(book_, selected_, [](int) { return true; });
+        SheetRow row;
+        while (stream.Next(&row) && row.number <= rows)
+            for (const auto& [col, cell] : row.cells)
+                if (!cell.text.isEmpty())
+                    corner_.insert(quint64(row.number) << 16 | quint64(col), cell.text);
+        cornerRows_ = rows;
     }
 
-    QString path_;
-    unzFile zip_;
-    QStringList names_;
-    QStringList parts_;
-    QString stringsPart_;
-    mutable QStringList strings_;
-    mutable bool stringsLoaded_ = false;
-    mutable qint64 stringChars_ = 0;
-    mutable qint64 cellChars_ = 0;
-    mutable QHash<quint64, QString> cells_;
+    Package zip_;
+    mutable Book book_;
+    mutable bool sharedLoaded_ = false;
     mutable qsizetype selected_ = -1;
+    mutable QHash<quint64, QString> corner_;
+    mutable int cornerRows_ = 0;
 };
 
 }  // namespace
 
 std::unique_ptr<WorkbookReader> OpenXlsx(const QString& path) {
-    unzFile zip = unzOpen64(QFile::encodeName(path).constData());
-    if (!zip) throw Damaged(path, QStringLiteral("not a zip package"));
-    try {
-        return std::make_unique<XlsxReader>(path, zip);
-    } catch (...) {
-        unzClose(zip);
-        throw;
-    }
+    return std::make_unique<XlsxReader>(path);
 }
 
 }  // namespace tf::workbook::detail

@@ -163,7 +163,7 @@ private slots:
     }
 
     void applyLayoutShiftsFieldsByStub() {
-        const store::FieldFormats formats = store::DesignFieldFormats();
+        const FieldFormats formats = store::DesignFieldFormats();
         const double k = 4455.0 / 85;
         FieldPlacement shown = DesignPlacement();
         FieldPlacement hidden = DesignPlacement();
@@ -188,7 +188,7 @@ private slots:
     }
 
     void applyLayoutDateCaptionFollowsRightEdge() {
-        store::FieldFormats formats = store::DesignFieldFormats();
+        FieldFormats formats = store::DesignFieldFormats();
         formats[2].W *= 2;  // year field twice as wide
         formats[5].W *= 2;  // a caption left of its field stays
         const double k = 60;
@@ -209,10 +209,10 @@ private slots:
     void captureAfterApply() {
         QFETCH(bool, stub);
         QFETCH(double, picHeight);
-        const store::FieldFormats formats = store::DesignFieldFormats();
+        const FieldFormats formats = store::DesignFieldFormats();
         FieldPlacement p = DesignPlacement();
         ApplyLayoutGeometry(formats, picHeight / 85, 65, stub, p);
-        store::FieldFormats back = formats;
+        FieldFormats back = formats;
         for (int i = kFirstField; i <= kLastField; ++i)
             back[i].X = back[i].Y = back[i].W = back[i].H = -1;
         CaptureLayoutGeometry(p, 85, picHeight, 65, stub, back);

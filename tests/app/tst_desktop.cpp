@@ -183,7 +183,7 @@ private slots:
 
         QCOMPARE(opened, face);
         QCOMPARE(openedSize, 9.0);
-        const store::FieldFormat& f = w->FieldFormats()[6];
+        const FieldFormat& f = w->FieldFormats()[6];
         QCOMPARE(f.font.family, saved);
         QCOMPARE(f.font.size, change == Change::SizeTo14 ? 14.0f : 9.0f);
         QCOMPARE(f.font.bold, change == Change::Bold);

@@ -292,7 +292,7 @@ private slots:
         w->FieldFormats()[22].Selected = true;  // selected by other means: acts as well
         const FieldPlacement before = w->Placement();
         const double size15 = w->T(15)->font().pointSizeF();
-        const store::FieldFormat format15 = w->FieldFormats()[15];
+        const FieldFormat format15 = w->FieldFormats()[15];
         // Typed into a field: the field keeps the key and the selected fields act on it.
         QLineEdit* typing = w->T(5);
         typing->setFocus();
@@ -320,7 +320,7 @@ private slots:
         const bool arrow = key != Qt::Key_Home;
         const bool capture = arrow && (mods == Qt::NoModifier || mods == Qt::ShiftModifier ||
                                        mods == Qt::ControlModifier);
-        const store::FieldFormat& f = w->FieldFormats()[15];
+        const FieldFormat& f = w->FieldFormats()[15];
         QVERIFY(std::abs(f.X - w->Placement()[15].field.left * mmPerTwip) < 1e-9 || !capture);
         if (capture) {
             QVERIFY(std::abs(f.W - w->Placement()[15].field.width * mmPerTwip) < 1e-9);
@@ -427,13 +427,13 @@ private slots:
         env.CreateDatabase();
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
-        const store::FieldFormat original = w->FieldFormats()[7];
+        const FieldFormat original = w->FieldFormats()[7];
         SelectField(*w, 7);
         QWidget* typing = w->T(5);
         for (int n = 0; n < 3; ++n) QTest::keyClick(typing, Qt::Key_Right);
         QTest::keyClick(typing, Qt::Key_Down, Qt::ShiftModifier);
         QTest::keyClick(typing, Qt::Key_Right, Qt::ControlModifier);
-        const store::FieldFormat edited = w->FieldFormats()[7];
+        const FieldFormat edited = w->FieldFormats()[7];
         const double mmPerTwip = 85 / w->Arrangement()->pic.height;
         QVERIFY(std::abs(edited.X - original.X - 30 * mmPerTwip) < 0.5 * mmPerTwip);
         QVERIFY(std::abs(edited.H - original.H - 10 * mmPerTwip) < 0.5 * mmPerTwip);
@@ -515,7 +515,7 @@ private slots:
         });
         QTest::mousePress(w->T(6), Qt::RightButton, {}, QPoint(5, 5));
         QCOMPARE(env.prompt.lastFontPreset.family, QStringLiteral("宋体"));
-        const store::FieldFormat& f = w->FieldFormats()[6];
+        const FieldFormat& f = w->FieldFormats()[6];
         QCOMPARE(f.font.family, QStringLiteral("黑体"));
         QCOMPARE(f.font.size, 16.0f);
         QVERIFY(f.font.bold && f.font.italic && f.font.underline && !f.font.strikeout);

@@ -164,7 +164,7 @@ private slots:
             QCOMPARE(box->text(), QStringLiteral("220.5"));
         }
         store::VoucherSettings s = store::DesignSettings();
-        s.TT[1] = QStringLiteral("220.5");
+        s.layout.formWidthMm = 220.5;
         w.Settings() = s;
         w.WidgetsFromSettings();
         QCOMPARE(w.TT(1)->text(), QStringLiteral("220.5"));
@@ -375,7 +375,7 @@ private slots:
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
-        const store::FieldFormats before = w->FieldFormats();
+        const FieldFormats before = w->FieldFormats();
         // Type 25 as the height, press Left (arrow keys also act on the layout), then Tab:
         // the box goes back to 85 and the layout must stay as it was.
         w->TT(2)->setFocus(Qt::TabFocusReason);
@@ -390,8 +390,8 @@ private slots:
         QCOMPARE(w->TT(2)->text(), QStringLiteral("85"));
         w->CHK_Click(1);  // the next re-arrangement
         for (int i = kFirstField; i <= kLastField; ++i) {
-            const store::FieldFormat& a = before[i];
-            const store::FieldFormat& b = w->FieldFormats()[i];
+            const FieldFormat& a = before[i];
+            const FieldFormat& b = w->FieldFormats()[i];
             QVERIFY2(std::abs(a.X - b.X) < 1e-6 && std::abs(a.Y - b.Y) < 1e-6 &&
                          std::abs(a.W - b.W) < 1e-6 && std::abs(a.H - b.H) < 1e-6,
                      qPrintable(QStringLiteral("field %1: %2 became %3").arg(i).arg(a.W).arg(b.W)));
@@ -428,14 +428,14 @@ private slots:
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
-        const store::FieldFormats loaded = w->FieldFormats();
+        const FieldFormats loaded = w->FieldFormats();
         for (bool stub : {true, false}) {
             w->CHK(1)->setChecked(stub);
             w->CHK_Click(1);
             w->CaptureLayout();
             for (int i = kFirstField; i <= kLastField; ++i) {
-                const store::FieldFormat& a = w->FieldFormats()[i];
-                const store::FieldFormat& b = loaded[i];
+                const FieldFormat& a = w->FieldFormats()[i];
+                const FieldFormat& b = loaded[i];
                 QVERIFY(std::abs(a.X - b.X) < 1e-9 && std::abs(a.Y - b.Y) < 1e-9);
                 QVERIFY(std::abs(a.W - b.W) < 1e-9 && std::abs(a.H - b.H) < 1e-9);
                 QCOMPARE(a.font.family, b.font.family);
@@ -450,7 +450,7 @@ private slots:
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
-        store::FieldFormat& f = w->FieldFormats()[8];
+        FieldFormat& f = w->FieldFormats()[8];
         f.font = FieldFont{
             .family = QStringLiteral("黑体"), .size = 12, .bold = true, .color = 0x0000FF};
         w->ArrangeWindow();

@@ -1,6 +1,10 @@
 """Writes import.xls with xlwt and import.xlsx with openpyxl into the folder given: a sheet
 "清单" laid out as the history export (header in row 1, records from row 2, columns A … R)
-with numbers, a 19-digit account kept as text and blanks around texts, and a sheet "空表"."""
+with numbers, a 19-digit account kept as text and blanks around texts, and a sheet "空表".
+values.xls and values.xlsx hold the same header and two rows of dates, booleans, accounts
+stored as numbers and a text of 12,327 wide characters; encrypted.xls is import.xls marked as
+saved with a password."""
+import datetime
 import os
 import sys
 
@@ -44,5 +48,43 @@ def write_xlsx():
     book.save(os.path.join(folder, "import.xlsx"))
 
 
+VALUES = [
+    [1, datetime.datetime(2026, 12, 5), "x", None, "Ω" * 12327, 6222021234567890123, True],
+    [2, datetime.datetime(2026, 12, 7, 15, 30), None, None, "李四", 6217000010001234567, False],
+]
+
+
+def write_values():
+    book = xlwt.Workbook(encoding="utf-8")
+    sheet = book.add_sheet("清单")
+    date = xlwt.easyxf(num_format_str="yyyy-mm-dd")
+    for c, text in enumerate(HEADER):
+        sheet.write(0, c, text)
+    for r, row in enumerate(VALUES, start=1):
+        for c, value in enumerate(row):
+            if isinstance(value, datetime.datetime):
+                sheet.write(r, c, value, date)
+            elif value is not None:
+                sheet.write(r, c, value)
+    book.save(os.path.join(folder, "values.xls"))
+    book = openpyxl.Workbook()
+    sheet = book.active
+    sheet.title = "清单"
+    sheet.append(HEADER)
+    for row in VALUES:
+        sheet.append(row)
+    book.save(os.path.join(folder, "values.xlsx"))
+
+
+def write_encrypted():
+    data = bytearray(open(os.path.join(folder, "import.xls"), "rb").read())
+    at = data.find(b"\x42\x00\x02\x00")  # CODEPAGE becomes FILEPASS
+    assert at > 0
+    data[at:at + 2] = b"\x2f\x00"
+    open(os.path.join(folder, "encrypted.xls"), "wb").write(data)
+
+
 write_xls()
 write_xlsx()
+write_values()
+write_encrypted()

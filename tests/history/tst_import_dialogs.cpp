@@ -71,7 +71,7 @@ private slots:
     void fileChoice_data();
     void fileChoice();
     void markMovesTogglesAndChoosesNothingWhenCleared();
-    void unreadableWorkbookListsNoSheets();
+    void unreadableWorkbookIsRefusedWithItsCause();
     void columnDialogDefaultsAndEdits();
     void cancelledColumnDialogChoosesNothing();
     void importedRowPrintsAgainFromTheHistoryWindow();
@@ -143,20 +143,17 @@ void TestImportDialogs::markMovesTogglesAndChoosesNothingWhenCleared() {
     QCOMPARE(choice.sheet, QString());
 }
 
-void TestImportDialogs::unreadableWorkbookListsNoSheets() {
+void TestImportDialogs::unreadableWorkbookIsRefusedWithItsCause() {
     TestEnv env;
     env.prompt.files.enqueue(QStringLiteral("/d/book.xls"));
-    int rows = -1;
-    WhenShown<Sheets>(QStringLiteral("Sheets"), [&rows](Sheets* s) {
-        rows = s->Grid().Rows();
-        s->IMG(0)->click();
-    });
     FakeWorkbook book = ThreeSheets();
-    book.openError = 438;
+    book.openError = workbook::kEncrypted;
+    // No sheet list: it would wait for a choice that never comes.
     const WorkbookAndSheet choice = ChooseWorkbookAndSheet(env.ctx, 1, FakeOpener(book));
-    QCOMPARE(rows, 1);
+    QVERIFY(Shown<Sheets>(QStringLiteral("Sheets")) == nullptr);
     QCOMPARE(choice.sheet, QString());
-    QCOMPARE(env.prompt.Messages(), QStringList{});
+    QCOMPARE(env.prompt.Messages(),
+             QStringList{QStringLiteral("文件已加密，请先在电子表格程序中取消密码")});
 }
 
 void TestImportDialogs::columnDialogDefaultsAndEdits() {

@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include "print/batch.h"
 #include "print/check.h"
 #include "print/layout.h"
 #include "print/page.h"
@@ -9,7 +10,6 @@
 #include "store/record_store.h"
 #include "support/recording_printer.h"
 #include "support/test_env.h"
-#include "support/voucher_page.h"
 
 using namespace tf;
 using namespace tf::print;
@@ -22,13 +22,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr double kPicHeight = 4455;
-
 QList<FieldProblem> Check(const AppContext& ctx, const FieldTexts& texts) {
     RecordingPrinter measure;
-    const VoucherPage page = BuildVoucherPage(store::DesignSettings(), texts, kPicHeight);
+    const VoucherPage page = PageOf(store::DesignSettings(), texts);
     LaidOutPage laid;
-    const auto setup = ReadPageSetup(ctx, page.curFormat);
+    const auto setup = ReadPageSetup(ctx, page.format);
     if (!setup || !LayoutVoucher(page, *setup, measure, laid)) return {{-1, {}, {}}};
     return CheckPage(laid);
 }
@@ -41,6 +39,8 @@ private slots:
     void findsWhatWillNotFit_data();
     void findsWhatWillNotFit();
     void printJobAsksBeforeTheDialog();
+    void jobReadsPageSetupOnce_data();
+    void jobReadsPageSetupOnce();
     void batchRecordsTakeFreeSeconds();
 };
 
@@ -98,14 +98,13 @@ void TestCheck::printJobAsksBeforeTheDialog() {
     FieldTexts texts;
     texts[5] = u"北京市朝阳区建国门外大街华信国际贸易有限责任公司总部"_s;
     texts[12] = u"￥123456789.01"_s;
-    VoucherPage page = BuildVoucherPage(store::DesignSettings(), texts, kPicHeight);
-    page.fields[5].caption = u"出票人全称"_s;
+    const VoucherPage page = PageOf(store::DesignSettings(), texts);
     RecordingPrinter printer;
     bool changed = true;
 
     // No: no printer dialog, nothing printed, nothing asked after.
     env.prompt.yesNo.enqueue(false);
-    QCOMPARE(PrintJob(env.ctx, page, texts, changed, printer, printer), std::nullopt);
+    QCOMPARE(PrintJob(env.ctx, page, changed, printer, printer), std::nullopt);
     QCOMPARE(env.prompt.Questions(),
              QStringList{u"以下内容打印时放不下：\n出票人全称：文字超出栏高\n小写金额：超过11位"
                          u"\n\n是否仍然打印？"_s});
@@ -118,8 +117,37 @@ void TestCheck::printJobAsksBeforeTheDialog() {
     env.prompt.yesNo.enqueue(true);
     env.prompt.printers.enqueue(true);
     env.prompt.yesNo.enqueue(false);
-    QCOMPARE(PrintJob(env.ctx, page, texts, changed, printer, printer), PageResult::Printed);
+    QCOMPARE(PrintJob(env.ctx, page, changed, printer, printer), PageResult::Printed);
     QCOMPARE(printer.endDocs, 1);
+}
+
+void TestCheck::jobReadsPageSetupOnce_data() {
+    QTest::addColumn<int>("vouchers");
+    QTest::newRow("one voucher") << 1;
+    QTest::newRow("a batch of three") << 3;
+}
+
+void TestCheck::jobReadsPageSetupOnce() {
+    QFETCH(int, vouchers);
+    TestEnv env;
+    env.CreateDatabase();
+    FieldTexts texts;
+    texts[5] = u"北京市朝阳区建国门外大街华信国际贸易有限责任公司总部"_s;  // checked, asked
+    const VoucherPage page = PageOf(store::DesignSettings(), texts);
+    RecordingPrinter printer;
+    env.prompt.yesNo.enqueue(true);
+    env.prompt.printers.enqueue(true);
+    if (vouchers == 1) {
+        bool changed = false;
+        QCOMPARE(PrintJob(env.ctx, page, changed, printer, printer), PageResult::Printed);
+    } else {
+        QList<BatchVoucher> batch;
+        for (int n = 1; n <= vouchers; ++n) batch.append({page, n});
+        QCOMPARE(PrintBatch(env.ctx, batch, printer, printer), PageResult::Printed);
+    }
+    QCOMPARE(printer.endDocs, 1);
+    QCOMPARE(env.prompt.Questions().size(), vouchers == 1 ? 1 : 2);  // the check; the record
+    QCOMPARE(*env.ctx.pageSetupReads, 1);
 }
 
 void TestCheck::batchRecordsTakeFreeSeconds() {

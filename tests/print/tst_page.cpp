@@ -7,19 +7,14 @@
 #include "store/default_format.h"
 #include "support/recording_printer.h"
 #include "support/test_env.h"
-#include "support/voucher_page.h"
 
 using namespace tf;
 using namespace tf::print;
-using tf::test::BuildVoucherPage;
 using tf::test::RecordingPrinter;
 using tf::test::TestEnv;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The voucher window's picture at its design height.
-constexpr double kPicHeight = 4455;
 
 // A distinct first character per field, so each field's runs can be found again.
 QString Mark(int field) {
@@ -66,12 +61,12 @@ private slots:
     void mmToTwips();
     void roundHalfEven_data();
     void roundHalfEven();
-    void builtPageFollowsScreenArrangement();
     void fieldPositions_data();
     void fieldPositions();
     void amountInBoxes_data();
     void amountInBoxes();
-    void amountFieldUsesBoxesNotLines();
+    void amountInFiguresUsesBoxes_data();
+    void amountInFiguresUsesBoxes();
     void wrapping_data();
     void wrapping();
     void spacingAddsAfterEachCharacter();
@@ -110,23 +105,6 @@ void TestPage::roundHalfEven() {
     QFETCH(double, value);
     QFETCH(double, rounded);
     QCOMPARE(RoundHalfEven(value), rounded);
-}
-
-void TestPage::builtPageFollowsScreenArrangement() {
-    store::VoucherSettings s = store::DesignSettings();
-    VoucherPage shown = BuildVoucherPage(s, MarkedTexts(), 8500);  // k = 100 twips per mm
-    QCOMPARE(shown.picWidth, 22000.0);
-    QVERIFY(Near(shown.fields[5].left, s.fieldFormats[5].X * 100));
-    QVERIFY(Near(shown.fields[5].width, s.fieldFormats[5].W * 100));
-    QCOMPARE(shown.fields[12].caption, QStringLiteral("小写金额"));
-    QCOMPARE(shown.fields[28].caption, QStringLiteral("小写金额"));
-    QCOMPARE(shown.fields[11].caption, QString());
-
-    s.CHK[1] = 0;
-    VoucherPage hidden = BuildVoucherPage(s, MarkedTexts(), 8500);
-    QCOMPARE(hidden.picWidth, 15500.0);  // (220 − 65) mm
-    QVERIFY(Near(hidden.fields[5].left, (s.fieldFormats[5].X - 65) * 100));
-    QVERIFY(hidden.fields[21].left < 0);  // the stub lies left of the picture
 }
 
 void TestPage::fieldPositions_data() {
@@ -202,13 +180,14 @@ void TestPage::fieldPositions() {
     env.CreateDatabase();
     SetMargins(env.ctx, marginX, marginY);
     store::VoucherSettings s = store::DesignSettings();
-    s.CHK[1] = stubShown ? 1 : 0;
-    s.CHK[2] = centred ? 1 : 0;
-    s.OP = {!landscape, landscape};
-    s.TT[2] = height;
-    const VoucherPage page = BuildVoucherPage(s, MarkedTexts(), kPicHeight);
-    // The screen is scaled with the typed height, printing converts back with the rounded
-    // one: positions stretch by rounded ÷ typed.
+    s.layout.printStub = stubShown;
+    s.layout.centreOnFeeder = centred;
+    s.layout.portrait = !landscape;
+    s.layout.landscape = landscape;
+    s.layout.formHeightMm = height.toDouble();
+    const VoucherPage page = PageOf(s, MarkedTexts());
+    // Printing takes the height as whole millimetres, and the fields scale with it: positions
+    // stretch by rounded ÷ stored.
     const double kBack = std::nearbyint(height.toDouble()) / height.toDouble();
 
     RecordingPrinter rec;
@@ -225,7 +204,7 @@ void TestPage::fieldPositions() {
         if (i == 12 || i == 28) continue;  // boxes, see amountInBoxes
         const auto* run = RunOf(rec, Mark(i));
         QVERIFY2(run, qPrintable(QStringLiteral("field %1 not printed").arg(i)));
-        const store::FieldFormat& f = s.fieldFormats[i];
+        const FieldFormat& f = s.fieldFormats[i];
         const double x = MmToTwips((f.X - shiftMm) * kBack + dxMm);
         const double y = MmToTwips(f.Y * kBack + dyMm);
         QVERIFY2(
@@ -264,12 +243,12 @@ void TestPage::amountInBoxes() {
     store::VoucherSettings s = store::DesignSettings();
     FieldTexts texts;
     texts[12] = text;
-    const VoucherPage page = BuildVoucherPage(s, texts, kPicHeight);
+    const VoucherPage page = PageOf(s, texts);
     RecordingPrinter rec;
     QCOMPARE(PrintVoucher(env.ctx, page, rec), PageResult::Printed);
 
     QCOMPARE(rec.runs.size(), fromRight.size());
-    const store::FieldFormat& f = s.fieldFormats[12];
+    const FieldFormat& f = s.fieldFormats[12];
     const double right = MmToTwips(f.X) + MmToTwips(f.W);
     const double box = MmToTwips(f.W / 11);
     for (int n = 0; n < fromRight.size(); ++n) {
@@ -287,21 +266,35 @@ void TestPage::amountInBoxes() {
     }
 }
 
-void TestPage::amountFieldUsesBoxesNotLines() {
-    // The caption decides, not the field number: a field captioned "小写金额" gets boxes.
+void TestPage::amountInFiguresUsesBoxes_data() {
+    QTest::addColumn<int>("field");
+    QTest::addColumn<bool>("boxes");
+    QTest::newRow("amount in figures") << 12 << true;
+    QTest::newRow("the stub's amount in figures") << 28 << true;
+    QTest::newRow("amount in capitals") << 11 << false;
+    QTest::newRow("kind of bill") << 13 << false;
+}
+
+void TestPage::amountInFiguresUsesBoxes() {
+    // The field's role decides: only the amount in figures and its stub copy get boxes.
+    QFETCH(int, field);
+    QFETCH(bool, boxes);
     TestEnv env;
     env.CreateDatabase();
     store::VoucherSettings s = store::DesignSettings();
     FieldTexts texts;
-    texts[13] = QStringLiteral("12");
-    VoucherPage page = BuildVoucherPage(s, texts, kPicHeight);
-    page.fields[13].caption = AmountCaption();
+    texts[field] = QStringLiteral("12");
     RecordingPrinter rec;
-    PrintVoucher(env.ctx, page, rec);
+    QCOMPARE(PrintVoucher(env.ctx, PageOf(s, texts), rec), PageResult::Printed);
     QCOMPARE(rec.runs.size(), 2);
-    QCOMPARE(rec.runs[0].text, QStringLiteral("2"));
-    // Neighbouring boxes, one box width apart (box edges are rounded to whole twips).
-    QVERIFY(Near(rec.runs[0].x - rec.runs[1].x, MmToTwips(s.fieldFormats[13].W / 11), 1));
+    if (boxes) {
+        QCOMPARE(rec.runs[0].text, QStringLiteral("2"));
+        // Neighbouring boxes, one box width apart (box edges are rounded to whole twips).
+        QVERIFY(Near(rec.runs[0].x - rec.runs[1].x, MmToTwips(s.fieldFormats[field].W / 11), 1));
+    } else {
+        QCOMPARE(rec.runs[0].text, QStringLiteral("1"));
+        QVERIFY(Near(rec.runs[1].x - rec.runs[0].x, RecordingPrinter::CharWidth(u'1', 9)));
+    }
 }
 
 void TestPage::wrapping_data() {
@@ -337,7 +330,7 @@ void TestPage::wrapping() {
     s.fieldFormats[5].W = fieldWidthMm;
     FieldTexts texts;
     texts[5] = text;
-    const VoucherPage page = BuildVoucherPage(s, texts, 8500);
+    const VoucherPage page = PageOf(s, texts);
     RecordingPrinter rec;
     QCOMPARE(PrintVoucher(env.ctx, page, rec), PageResult::Printed);
 
@@ -368,7 +361,7 @@ void TestPage::spacingAddsAfterEachCharacter() {
     FieldTexts texts;
     texts[5] = QStringLiteral("北a京市朝");
     RecordingPrinter rec;
-    PrintVoucher(env.ctx, BuildVoucherPage(s, texts, 8500), rec);
+    PrintVoucher(env.ctx, PageOf(s, texts), rec);
     QCOMPARE(rec.runs.size(), 5);
     const double left = MmToTwips(s.fieldFormats[5].X);
     const double sp = MmToTwips(2);
@@ -387,11 +380,10 @@ void TestPage::stubHiddenPrintsVoucherFieldsOnly() {
     TestEnv env;
     env.CreateDatabase();
     store::VoucherSettings s = store::DesignSettings();
-    s.CHK[1] = 0;
+    s.layout.printStub = false;
     const FieldTexts texts = MarkedTexts();
     RecordingPrinter rec;
-    QCOMPARE(PrintVoucher(env.ctx, BuildVoucherPage(s, texts, kPicHeight), rec),
-             PageResult::Printed);
+    QCOMPARE(PrintVoucher(env.ctx, PageOf(s, texts), rec), PageResult::Printed);
     for (int i = kFirstField; i <= kLastField; ++i) {
         if (i == 12 || i == 28) continue;
         QCOMPARE(RunOf(rec, Mark(i)) != nullptr, i <= kLastVoucherField);
@@ -407,8 +399,7 @@ void TestPage::emptyFieldPrintsNothing() {
     TestEnv env;
     env.CreateDatabase();
     RecordingPrinter rec;
-    QCOMPARE(PrintVoucher(env.ctx,
-                          BuildVoucherPage(store::DesignSettings(), FieldTexts{}, kPicHeight), rec),
+    QCOMPARE(PrintVoucher(env.ctx, PageOf(store::DesignSettings(), FieldTexts{}), rec),
              PageResult::Printed);
     QVERIFY(rec.runs.isEmpty());
     QCOMPARE(rec.endDocs, 1);
@@ -418,7 +409,7 @@ void TestPage::fontsFollowFields() {
     TestEnv env;
     env.CreateDatabase();
     store::VoucherSettings s = store::DesignSettings();
-    store::FieldFormat& f = s.fieldFormats[7];
+    FieldFormat& f = s.fieldFormats[7];
     f.font = FieldFont{.family = QStringLiteral("黑体"),
                        .size = 12,
                        .bold = true,
@@ -428,7 +419,7 @@ void TestPage::fontsFollowFields() {
     texts[7] = QStringLiteral("工商银行");
     texts[8] = QStringLiteral("x");
     RecordingPrinter rec;
-    PrintVoucher(env.ctx, BuildVoucherPage(s, texts, kPicHeight), rec);
+    PrintVoucher(env.ctx, PageOf(s, texts), rec);
     const auto* run = RunOf(rec, u"工"_s);
     QVERIFY(run);
     QCOMPARE(run->font, f.font);
@@ -468,13 +459,13 @@ void TestPage::printerFailures() {
     FieldTexts texts;
     texts[5] = QStringLiteral("某某公司");
     texts[21] = QStringLiteral("某某公司");
-    VoucherPage page = BuildVoucherPage(s, texts, kPicHeight);
+    VoucherPage page = PageOf(s, texts);
     RecordingPrinter rec;
     if (failure == u"a3") rec.refuseA3 = true;
     if (failure == u"a4") rec.refuseA4 = true;
     if (failure == u"orientation") rec.refuseOrientation = true;
     if (failure == u"output") rec.failAfterRuns = 3;
-    if (failure == u"height") page.TT[2] = QStringLiteral("0");
+    if (failure == u"height") page.layout.formHeightMm = 0;
 
     QCOMPARE(int(PrintVoucher(env.ctx, page, rec)), result);
     QCOMPARE(env.prompt.Messages(), message ? QStringList{u"打印出错！"_s} : QStringList{});
@@ -489,12 +480,12 @@ void TestPage::cancelledDialogPrintsNothingAndKeepsChange() {
     TestEnv env;
     env.CreateDatabase();
     const FieldTexts texts = MarkedTexts();
-    const VoucherPage page = BuildVoucherPage(store::DesignSettings(), texts, kPicHeight);
+    const VoucherPage page = PageOf(store::DesignSettings(), texts);
     RecordingPrinter rec;
     bool changed = true;
 
     env.prompt.printers.enqueue(false);
-    QCOMPARE(PrintJob(env.ctx, page, texts, changed, rec, rec), std::nullopt);
+    QCOMPARE(PrintJob(env.ctx, page, changed, rec, rec), std::nullopt);
     // The check before the dialog only measured texts in the fields' fonts.
     QVERIFY(rec.calls.filter(QRegularExpression(u"^(?!font )"_s)).isEmpty());
     QVERIFY(rec.runs.isEmpty());
@@ -505,7 +496,7 @@ void TestPage::cancelledDialogPrintsNothingAndKeepsChange() {
     env.prompt.printers.enqueue(true);
     env.prompt.yesNo.enqueue(true);
     env.clock = QDateTime(QDate(2026, 3, 7), QTime(9, 30, 15, 678));
-    QCOMPARE(PrintJob(env.ctx, page, texts, changed, rec, rec), PageResult::Printed);
+    QCOMPARE(PrintJob(env.ctx, page, changed, rec, rec), PageResult::Printed);
     QVERIFY(!changed);
     QCOMPARE(env.prompt.Questions(), QStringList{u"是否保存打印记录？"_s});
     QCOMPARE(env.prompt.shown.last().title, QString());  // the program's title
@@ -520,13 +511,13 @@ void TestPage::recordQuestionOncePerChange() {
     TestEnv env;
     env.CreateDatabase();
     const FieldTexts texts = MarkedTexts();
-    const VoucherPage page = BuildVoucherPage(store::DesignSettings(), texts, kPicHeight);
+    const VoucherPage page = PageOf(store::DesignSettings(), texts);
     bool changed = true;
     for (int n = 0; n < 2; ++n) {
         RecordingPrinter rec;
         env.prompt.printers.enqueue(true);
         if (n == 0) env.prompt.yesNo.enqueue(false);
-        QCOMPARE(PrintJob(env.ctx, page, texts, changed, rec, rec), PageResult::Printed);
+        QCOMPARE(PrintJob(env.ctx, page, changed, rec, rec), PageResult::Printed);
         QCOMPARE(rec.endDocs, 1);
     }
     QCOMPARE(env.prompt.Questions().size(), 1);
@@ -538,7 +529,7 @@ void TestPage::recordQuestionOncePerChange() {
     broken.refuseOrientation = true;
     env.prompt.printers.enqueue(true);
     env.prompt.yesNo.enqueue(false);
-    QCOMPARE(PrintJob(env.ctx, page, texts, changed, broken, broken), PageResult::Failed);
+    QCOMPARE(PrintJob(env.ctx, page, changed, broken, broken), PageResult::Failed);
     QCOMPARE(env.prompt.Questions().size(), 2);
     QCOMPARE(env.prompt.Messages(), QStringList{u"打印出错！"_s});
     QVERIFY(!changed);
@@ -552,8 +543,7 @@ void TestPage::recordDeclinedStoresNothing() {
     RecordingPrinter rec;
     env.prompt.printers.enqueue(true);
     env.prompt.yesNo.enqueue(false);
-    PrintJob(env.ctx, BuildVoucherPage(store::DesignSettings(), texts, kPicHeight), texts, changed,
-             rec, rec);
+    PrintJob(env.ctx, PageOf(store::DesignSettings(), texts), changed, rec, rec);
     QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录")).toInt(), 0);
 }
 
@@ -567,8 +557,7 @@ void TestPage::recordNotKeptIsOfferedAgain() {
     RecordingPrinter rec;
     env.prompt.printers.enqueue(true);
     env.prompt.yesNo.enqueue(true);
-    QCOMPARE(PrintJob(env.ctx, BuildVoucherPage(store::DesignSettings(), texts, kPicHeight), texts,
-                      changed, rec, rec),
+    QCOMPARE(PrintJob(env.ctx, PageOf(store::DesignSettings(), texts), changed, rec, rec),
              PageResult::Printed);
     QCOMPARE(env.prompt.Messages().size(), 1);
     QVERIFY(env.prompt.Messages().first().startsWith(u"打印记录没有保存！\n"_s));

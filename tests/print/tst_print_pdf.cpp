@@ -15,11 +15,9 @@
 #include "store/default_format.h"
 #include "support/recording_printer.h"
 #include "support/test_env.h"
-#include "support/voucher_page.h"
 
 using namespace tf;
 using namespace tf::print;
-using tf::test::BuildVoucherPage;
 using tf::test::RecordingPrinter;
 using tf::test::TestEnv;
 using namespace Qt::StringLiterals;
@@ -29,7 +27,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr double kPicHeight = 4455;
 constexpr double kTolerancePt = 0.2 * 72 / 25.4;  // 0.2 mm
 
 struct Word {
@@ -163,13 +160,14 @@ void TestPrintPdf::voucherOnPdf() {
     QVERIFY(WriteSetting(env.ctx, SettingsApp(), CollateSection(), u"X"_s, u"12"_s));
     QVERIFY(WriteSetting(env.ctx, SettingsApp(), CollateSection(), u"Y"_s, u"11"_s));
     store::VoucherSettings s = store::DesignSettings();
-    s.CHK[1] = stubShown ? 1 : 0;
-    s.CHK[2] = centred ? 1 : 0;
-    s.OP = {!landscape, landscape};
+    s.layout.printStub = stubShown;
+    s.layout.centreOnFeeder = centred;
+    s.layout.portrait = !landscape;
+    s.layout.landscape = landscape;
     s.fieldFormats[11].font.family = u"黑体"_s;
     s.fieldFormats[11].font.size = 12;
     const FieldTexts texts = FilledVoucher();
-    const VoucherPage page = BuildVoucherPage(s, texts, kPicHeight);
+    const VoucherPage page = PageOf(s, texts);
 
     const QString pdf =
         out_.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_') + u".pdf"_s);
@@ -178,7 +176,7 @@ void TestPrintPdf::voucherOnPdf() {
     printer.Printer()->setOutputFileName(pdf);
     bool changed = false;
     env.prompt.printers.enqueue(true);
-    QCOMPARE(PrintJob(env.ctx, page, texts, changed, printer, printer), PageResult::Printed);
+    QCOMPARE(PrintJob(env.ctx, page, changed, printer, printer), PageResult::Printed);
     QVERIFY(env.prompt.Messages().isEmpty());
 
     PdfPage read;
@@ -204,7 +202,7 @@ void TestPrintPdf::voucherOnPdf() {
         if (texts[i].isEmpty()) continue;
         if (i == 12 || i == 28) continue;  // one word per box, checked below
         QVERIFY2(allText.contains(texts[i]), qPrintable(u"not extractable: "_s + texts[i]));
-        const store::FieldFormat& f = s.fieldFormats[i];
+        const FieldFormat& f = s.fieldFormats[i];
         const double x = TwipsToPt(MmToTwips(f.X - shiftMm + dxMm));
         const double y = TwipsToPt(MmToTwips(f.Y + dyMm));
         // The word that begins nearest to where the field's first character belongs.
@@ -217,7 +215,7 @@ void TestPrintPdf::voucherOnPdf() {
     }
 
     // The amount's last digit is centred in the rightmost of the 11 boxes.
-    const store::FieldFormat& a = s.fieldFormats[12];
+    const FieldFormat& a = s.fieldFormats[12];
     const double boxCentre =
         TwipsToPt(MmToTwips(a.X - shiftMm + dxMm + a.W) - MmToTwips(a.W / 11) / 2);
     const double top = TwipsToPt(MmToTwips(a.Y + dyMm));
@@ -240,8 +238,7 @@ void TestPrintPdf::unwritableOutputIsAPrintError() {
     bool changed = true;
     env.prompt.printers.enqueue(true);
     env.prompt.yesNo.enqueue(false);
-    QCOMPARE(PrintJob(env.ctx, BuildVoucherPage(store::DesignSettings(), texts, kPicHeight), texts,
-                      changed, printer, printer),
+    QCOMPARE(PrintJob(env.ctx, PageOf(store::DesignSettings(), texts), changed, printer, printer),
              PageResult::Failed);
     QCOMPARE(env.prompt.Messages(), QStringList{u"打印出错！"_s});
     QCOMPARE(env.prompt.Questions(), QStringList{u"是否保存打印记录？"_s});
@@ -250,8 +247,7 @@ void TestPrintPdf::unwritableOutputIsAPrintError() {
     const QString pdf = out_.filePath(u"second.pdf"_s);
     printer.Printer()->setOutputFileName(pdf);
     env.prompt.printers.enqueue(true);
-    QCOMPARE(PrintJob(env.ctx, BuildVoucherPage(store::DesignSettings(), texts, kPicHeight), texts,
-                      changed, printer, printer),
+    QCOMPARE(PrintJob(env.ctx, PageOf(store::DesignSettings(), texts), changed, printer, printer),
              PageResult::Printed);
     PdfPage read;
     QString error;
@@ -290,7 +286,7 @@ void TestPrintPdf::pdfFileReplacedOnlyWhenComplete() {
     };
 
     const FieldTexts texts = FilledVoucher();
-    const VoucherPage page = BuildVoucherPage(store::DesignSettings(), texts, kPicHeight);
+    const VoucherPage page = PageOf(store::DesignSettings(), texts);
     QtPrinter printer;
     printer.Printer()->setOutputFormat(QPrinter::PdfFormat);
     printer.Printer()->setOutputFileName(target);
@@ -353,8 +349,9 @@ void TestPrintPdf::previewDrawsThroughPrintVoucher() {
     TestEnv env;
     env.CreateDatabase();
     store::VoucherSettings s = store::DesignSettings();
-    s.OP = {false, true};
-    VoucherPage page = BuildVoucherPage(s, FilledVoucher(), kPicHeight);
+    s.layout.portrait = false;
+    s.layout.landscape = true;
+    VoucherPage page = PageOf(s, FilledVoucher());
     std::unique_ptr<QPrintPreviewDialog> dialog(CreatePrintPreview(env.ctx, page));
     auto* preview = dialog->findChild<QPrintPreviewWidget*>();
     QVERIFY(preview);
@@ -364,7 +361,7 @@ void TestPrintPdf::previewDrawsThroughPrintVoucher() {
     QVERIFY(env.prompt.Messages().isEmpty());
 
     // A voucher the print job refuses is refused in the preview too.
-    page.TT[2] = u"0"_s;
+    page.layout.formHeightMm = 0;
     std::unique_ptr<QPrintPreviewDialog> broken(CreatePrintPreview(env.ctx, page));
     broken->findChild<QPrintPreviewWidget*>()->updatePreview();
     QCOMPARE(env.prompt.Messages(), QStringList{u"打印出错！"_s});
@@ -388,9 +385,7 @@ void TestPrintPdf::onlySimplifiedChineseFaces() {
     printer.Printer()->setOutputFileName(pdf);
     bool changed = false;
     env.prompt.printers.enqueue(true);
-    QCOMPARE(
-        PrintJob(env.ctx, BuildVoucherPage(s, texts, kPicHeight), texts, changed, printer, printer),
-        PageResult::Printed);
+    QCOMPARE(PrintJob(env.ctx, PageOf(s, texts), changed, printer, printer), PageResult::Printed);
 
     QProcess p;
     p.start(u"pdffonts"_s, {pdf});

@@ -237,16 +237,18 @@ void TestDatabase::oneMessagePerAction() {
         f.write(QByteArray(2048, 'z'));
     }
     VoucherSettings s;
-    s.TT[1] = QStringLiteral("210");
-    s.CHK = {1, 1, 1};
+    s.layout.formWidthMm = 210;
+    s.layout.showGrid = s.layout.printStub = s.layout.centreOnFeeder = true;
     int applied = 0;
     QString name = DefaultFormatName();
     LoadFormat(env.ctx, name, s, {{}, [&] { ++applied; }});
     QCOMPARE(env.prompt.Messages().size(), 1);
     // The load still ends as usual: checks cleared, window re-arranged, name in use.
     QCOMPARE(applied, 1);
-    QCOMPARE(s.CHK, (std::array<int, 3>{0, 0, 0}));
-    QCOMPARE(s.TT[1], QStringLiteral("210"));
+    QCOMPARE(s.layout.showGrid, false);
+    QCOMPARE(s.layout.printStub, false);
+    QCOMPARE(s.layout.centreOnFeeder, false);
+    QCOMPARE(s.layout.formWidthMm, 210.0);
     QCOMPARE(s.CurFormat, DefaultFormatName());
 }
 

@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include "amount/number.h"
 #include "store/database.h"
 #include "store/default_format.h"
 #include "store/formats.h"
@@ -15,10 +16,15 @@ namespace {
 // A layout that differs from the default in every value.
 VoucherSettings Edited() {
     VoucherSettings s = DesignSettings();
-    s.TT = {QStringLiteral("$"), QStringLiteral("230"), QStringLiteral("90.5"),
-            QStringLiteral("70")};
-    s.CHK = {0, 0, 1};
-    s.OP = {false, true};
+    s.layout = VoucherLayout{.currencySign = QStringLiteral("$"),
+                             .formWidthMm = 230,
+                             .formHeightMm = 90.5,
+                             .stubWidthMm = 70,
+                             .showGrid = false,
+                             .printStub = false,
+                             .centreOnFeeder = true,
+                             .portrait = false,
+                             .landscape = true};
     for (int i = kFirstField; i <= kLastField; ++i) {
         FieldFormat& f = s.fieldFormats[i];
         f.X = i * 1.25;
@@ -88,13 +94,11 @@ void TestFormats::roundTripKeepsEveryValue() {
                                            ++applied;
                                            // The hook sees the loaded checks but not yet the new
                                            // name.
-                                           QCOMPARE(loaded.CHK, saved.CHK);
+                                           QCOMPARE(loaded.layout, saved.layout);
                                            QCOMPARE(loaded.CurFormat, DefaultFormatName());
                                        }});
     QCOMPARE(applied, 1);
-    QCOMPARE(loaded.TT, saved.TT);
-    QCOMPARE(loaded.CHK, saved.CHK);
-    QCOMPARE(loaded.OP, saved.OP);
+    QCOMPARE(loaded.layout, saved.layout);
     QCOMPARE(loaded.CurFormat, name);
     for (int i = kFirstField; i <= kLastField; ++i)
         QVERIFY2(loaded.fieldFormats[i] == saved.fieldFormats[i], qPrintable(QString::number(i)));
@@ -124,30 +128,37 @@ void TestFormats::dimensionsComeBackAsTheirLeadingNumber() {
     TestEnv env;
     env.CreateDatabase();
     VoucherSettings s;
-    s.TT[1] = s.TT[2] = s.TT[3] = typed;
+    // The window reads a dimension box leniently and shows the number it holds.
+    s.layout.formWidthMm = s.layout.formHeightMm = s.layout.stubWidthMm = LenientNumber(typed);
     QString name = QStringLiteral("尺寸");
     QVERIFY(SaveFormat(env.ctx, name, s));
     VoucherSettings back;
     LoadFormat(env.ctx, name, back, NoChooser());
-    QCOMPARE(back.TT[1], loaded);
-    QCOMPARE(back.TT[2], loaded);
-    QCOMPARE(back.TT[3], loaded);
+    QCOMPARE(NumberText(back.layout.formWidthMm), loaded);
+    QCOMPARE(NumberText(back.layout.formHeightMm), loaded);
+    QCOMPARE(NumberText(back.layout.stubWidthMm), loaded);
 }
 
 void TestFormats::loadingUnknownNameKeepsLayoutAndClearsChecks() {
     TestEnv env;
     env.CreateDatabase();
     VoucherSettings s = Edited();
-    s.CHK = {1, 1, 1};
+    s.layout.showGrid = s.layout.printStub = s.layout.centreOnFeeder = true;
     s.fieldFormats[9].Selected = true;
     const VoucherSettings before = s;
     int applied = 0;
     QString name = QStringLiteral("没有的格式");
     LoadFormat(env.ctx, name, s, {{}, [&] { ++applied; }});
     QCOMPARE(applied, 1);
-    QCOMPARE(s.TT, before.TT);
-    QCOMPARE(s.OP, before.OP);
-    QCOMPARE(s.CHK, (std::array<int, 3>{0, 0, 0}));
+    QCOMPARE(s.layout.currencySign, before.layout.currencySign);
+    QCOMPARE(s.layout.formWidthMm, before.layout.formWidthMm);
+    QCOMPARE(s.layout.formHeightMm, before.layout.formHeightMm);
+    QCOMPARE(s.layout.stubWidthMm, before.layout.stubWidthMm);
+    QCOMPARE(s.layout.portrait, before.layout.portrait);
+    QCOMPARE(s.layout.landscape, before.layout.landscape);
+    QCOMPARE(s.layout.showGrid, false);
+    QCOMPARE(s.layout.printStub, false);
+    QCOMPARE(s.layout.centreOnFeeder, false);
     QCOMPARE(s.CurFormat, name);
     QVERIFY(!s.fieldFormats[9].Selected);
     s.fieldFormats[9].Selected = true;
@@ -192,12 +203,12 @@ void TestFormats::loadWithEmptyNameUsesChooser() {
     QCOMPARE(asked, 1);
     QVERIFY(name.isEmpty());
     QCOMPARE(target.CurFormat, DefaultFormatName());  // cancelled: nothing changes
-    QCOMPARE(target.TT[1], QStringLiteral("220"));
+    QCOMPARE(target.layout.formWidthMm, 220.0);
 
     LoadFormat(env.ctx, name, target, {[&] { return other; }, [] {}});
     QCOMPARE(name, other);
     QCOMPARE(target.CurFormat, other);
-    QCOMPARE(target.TT[1], QStringLiteral("230"));
+    QCOMPARE(target.layout.formWidthMm, 230.0);
 }
 
 void TestFormats::overwriteQuestion() {
@@ -308,7 +319,7 @@ void TestFormats::awkwardNamesRoundTrip() {
     VoucherSettings back;
     QString loadName = name;
     LoadFormat(env.ctx, loadName, back, NoChooser());
-    QCOMPARE(back.TT, s.TT);
+    QCOMPARE(back.layout, s.layout);
     QVERIFY(back.fieldFormats[20] == s.fieldFormats[20]);
     QCOMPARE(FormatNames(env.ctx).count(name), 1);
 
