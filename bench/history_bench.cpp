@@ -223,7 +223,7 @@ Timing Tool(const QString& database, const QString& sql, int runs) {
 struct Cells {
     std::string text;
     std::vector<std::pair<quint32, quint32>> at;  // row, column of each text
-    std::vector<size_t> end;                       // where each text ends in `text`
+    std::vector<size_t> end;                      // where each text ends in `text`
 };
 
 // Writes the cells with libxlsxwriter in constant-memory mode, with the export's column widths,
@@ -296,7 +296,8 @@ int main(int argc, char* argv[]) {
         return Populate(ctx.DatabasePath(), args[3].toInt()) ? 0 : 1;
     }
     const int vouchers = args.size() > 1 ? args[1].toInt() : 100000;
-    ctx.dataDir = QDir(QStringLiteral(TALLYFORM_BENCH_DATA)).filePath(u"history-%1"_s.arg(vouchers));
+    ctx.dataDir =
+        QDir(QStringLiteral(TALLYFORM_BENCH_DATA)).filePath(u"history-%1"_s.arg(vouchers));
     const QString path = ctx.DatabasePath();
     QDir().mkpath(ctx.dataDir);
     if (!QFileInfo::exists(path)) {
@@ -311,9 +312,8 @@ int main(int argc, char* argv[]) {
                     static_cast<double>(timer.elapsed()) / 1000);
     }
     const double bareMb = FileMb(path);
-    Line("start: tables, record index, suggestion table", Median(1, [&] {
-             store::Database(ctx).EnsureTables();
-         }));
+    Line("start: tables, record index, suggestion table",
+         Median(1, [&] { store::Database(ctx).EnsureTables(); }));
     std::printf("Par.mdb: %d vouchers, %d rows of 记录, %.0f MB (%s)\n", vouchers,
                 vouchers * 32 + 32, FileMb(path), qPrintable(path));
     std::printf("  (the size before this run's start: %.0f MB)\n", bareMb);
@@ -331,13 +331,12 @@ int main(int argc, char* argv[]) {
     Line("ReadRecords, the 50 newest (first screen)", Median(5, [&] {
              records->ReadRecords(page(keys.size() - 50, 50), store::Fields::Shown);
          }));
-    Line("ReadRecords, the 50 oldest (jump to the end)", Median(5, [&] {
-             records->ReadRecords(page(0, 50), store::Fields::Shown);
-         }));
+    Line("ReadRecords, the 50 oldest (jump to the end)",
+         Median(5, [&] { records->ReadRecords(page(0, 50), store::Fields::Shown); }));
 
     // One field of every record, for sorting, against the tool reading the same column.
-    for (const auto& [field, what] :
-         {std::pair{14, "ReadField 14, bill count (number)"}, std::pair{5, "ReadField 5, drawer (text)"}}) {
+    for (const auto& [field, what] : {std::pair{14, "ReadField 14, bill count (number)"},
+                                      std::pair{5, "ReadField 5, drawer (text)"}}) {
         qint64 n = 0;
         const Timing ours = Median(3, [&] {
             n = 0;
@@ -351,15 +350,18 @@ int main(int argc, char* argv[]) {
     // Searches, from a text one voucher holds to one every voucher holds.
     const QString account =
         records->ReadRecords(page(keys.size() / 2, 1), store::Fields::Shown)->first().texts[6];
-    for (const auto& [text, what] : {std::pair{account.mid(3, 12), "Search, rare (12 digits of an account)"},
-                                     std::pair{Company(3 * 10 + 3), "Search, a payee's name (1 %)"},
-                                     std::pair{u"中国银行"_s, "Search, common (a bank, about 23 %)"},
-                                     std::pair{u"有限公司"_s, "Search, in every voucher"},
-                                     std::pair{u"张伟"_s, "Search, two characters (a name)"},
-                                     std::pair{u"7"_s, "Search, one digit"}}) {
+    for (const auto& [text, what] :
+         {std::pair{account.mid(3, 12), "Search, rare (12 digits of an account)"},
+          std::pair{Company(3 * 10 + 3), "Search, a payee's name (1 %)"},
+          std::pair{u"中国银行"_s, "Search, common (a bank, about 23 %)"},
+          std::pair{u"有限公司"_s, "Search, in every voucher"},
+          std::pair{u"张伟"_s, "Search, two characters (a name)"},
+          std::pair{u"7"_s, "Search, one digit"}}) {
         qsizetype found = 0;
-        Line(what, Median(3, [&] { found = records->Search(text).value_or(QList<RecordKey>{}).size(); }));
-        std::printf("  %lld vouchers hold \"%s\"\n", static_cast<long long>(found), qPrintable(text));
+        Line(what,
+             Median(3, [&] { found = records->Search(text).value_or(QList<RecordKey>{}).size(); }));
+        std::printf("  %lld vouchers hold \"%s\"\n", static_cast<long long>(found),
+                    qPrintable(text));
     }
 
     // Deleting 10 records in the middle; they are stored back (not timed) after each run.
@@ -409,9 +411,8 @@ int main(int argc, char* argv[]) {
             }
         }
     }
-    const Timing reference = Median(1, [&] {
-        WriteWithLibxlsxwriter(cells, out.filePath(u"reference.xlsx"_s), 18);
-    });
+    const Timing reference =
+        Median(1, [&] { WriteWithLibxlsxwriter(cells, out.filePath(u"reference.xlsx"_s), 18); });
     Line("Export all to .xlsx", ours, reference, "libxlsxwriter alone");
     std::printf("  %s, %.0f MB written (reference %.0f MB); memory %.0f MB before, peak %.0f MB\n",
                 exported ? "saved" : "NOT saved", FileMb(out.filePath(u"history.xlsx"_s)),

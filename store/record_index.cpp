@@ -63,11 +63,11 @@ QString RemoveRow(const QString& row) {
 }
 
 QStringList TriggerSql() {
-    return {u"CREATE TRIGGER 记录_增 AFTER INSERT ON 记录 BEGIN "_s + AddRow(u"NEW"_s) + u" END"_s,
-            u"CREATE TRIGGER 记录_删 AFTER DELETE ON 记录 BEGIN "_s + RemoveRow(u"OLD"_s) +
-                u" END"_s,
-            u"CREATE TRIGGER 记录_改 AFTER UPDATE OF Dat, Ctl, Con ON 记录 BEGIN "_s +
-                RemoveRow(u"OLD"_s) + u" "_s + AddRow(u"NEW"_s) + u" END"_s};
+    return {
+        u"CREATE TRIGGER 记录_增 AFTER INSERT ON 记录 BEGIN "_s + AddRow(u"NEW"_s) + u" END"_s,
+        u"CREATE TRIGGER 记录_删 AFTER DELETE ON 记录 BEGIN "_s + RemoveRow(u"OLD"_s) + u" END"_s,
+        u"CREATE TRIGGER 记录_改 AFTER UPDATE OF Dat, Ctl, Con ON 记录 BEGIN "_s +
+            RemoveRow(u"OLD"_s) + u" "_s + AddRow(u"NEW"_s) + u" END"_s};
 }
 
 bool Exec(Database& db, const QString& sql, const QVariantList& values = {}) {
@@ -96,9 +96,8 @@ bool FillSearchTable(Database& db, const QList<RecordKey>& keys) {
         progress.ShowProgress(u"正在整理历史记录，供快速查找 …"_s, chunks, start);
     }
     RawStatement fill(db, u"INSERT INTO 记录检索 (rowid, Con) SELECT "_s + EntrySql(u"记录"_s) +
-                              u" FROM 记录 WHERE Dat BETWEEN ? AND ? AND "_s +
-                              IsRecord(u"记录"_s) + u" AND "_s + IsShown(u"记录"_s) +
-                              u" ORDER BY Dat, Ctl"_s);
+                              u" FROM 记录 WHERE Dat BETWEEN ? AND ? AND "_s + IsRecord(u"记录"_s) +
+                              u" AND "_s + IsShown(u"记录"_s) + u" ORDER BY Dat, Ctl"_s);
     bool ok = fill.IsReady();
     for (qsizetype at = 0; ok && at < keys.size(); at += kBuildChunk) {
         const QString from = DatOfKey(keys[at]);

@@ -68,10 +68,10 @@ void SqliteRecordStore::Remember(const Database& db) {
     failure_ = db.LastFailure();
     failureDetailText_ = db.FailureText();
     // The cause in plain words naming the file; SQLite's own words only on request.
-    failureText_ = failure_ == DbFailure::None || failure_ == DbFailure::Other
-                       ? FailureMessage(DbFailure::Other,
-                                        QFileInfo(ctx_.DatabasePath()).absoluteFilePath())
-                       : failureDetailText_;
+    failureText_ =
+        failure_ == DbFailure::None || failure_ == DbFailure::Other
+            ? FailureMessage(DbFailure::Other, QFileInfo(ctx_.DatabasePath()).absoluteFilePath())
+            : failureDetailText_;
 }
 
 QString SqliteRecordStore::FailureText(bool withDetail) const {
@@ -164,9 +164,9 @@ std::optional<QList<Record>> SqliteRecordStore::ReadRecords(std::span<const Reco
     QList<Record> records;
     QString dat;
     if (db.OpenDatabase()) {
-        RawStatement group(db, u"SELECT Ctl, Con FROM 记录 WHERE Dat=?"_s +
-                                   (which == Fields::Shown ? u" AND "_s + ShownCondition()
-                                                           : QString()));
+        RawStatement group(
+            db, u"SELECT Ctl, Con FROM 记录 WHERE Dat=?"_s +
+                    (which == Fields::Shown ? u" AND "_s + ShownCondition() : QString()));
         records.reserve(static_cast<qsizetype>(keys.size()));
         bool ok = group.IsReady();
         for (size_t i = 0; ok && i < keys.size(); ++i) {
@@ -262,8 +262,8 @@ bool SqliteRecordStore::Clear() {
         PartyUpdates parties(db);
         ok = (!indexed || DropIndexTriggers(db)) &&
              Exec(db, u"DELETE FROM 记录 WHERE Dat<>?"_s, {KeptDat()}) &&
-             (!indexed || EmptyIndexAndRestoreTriggers(db)) && parties.Clear() &&
-             parties.Write() && db.Commit();
+             (!indexed || EmptyIndexAndRestoreTriggers(db)) && parties.Clear() && parties.Write() &&
+             db.Commit();
     }
     if (ok) return true;
     db.Rollback();

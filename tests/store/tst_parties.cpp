@@ -128,6 +128,7 @@ class TestParties : public QObject {
 private slots:
     void builtFromHistory();
     void followsStoreDeleteAndClear();
+    void recordStoreKeepsTheTable();
     void oftenAndLatelyUsedFirst();
     void nameWithSeveralAccounts();
     void largeBuildShowsProgress();
@@ -201,6 +202,47 @@ void TestParties::followsStoreDeleteAndClear() {
     CheckAgainstRebuild(env.ctx);
     QCOMPARE(names(u"公司"_s), QStringList{});
     QCOMPARE(test::Scalar(env.ctx, u"SELECT COUNT(*) FROM 输入提示"_s).toInt(), 0);
+}
+
+// Every write of the record store keeps the table in its own transaction: printed and
+// imported vouchers are offered, a party no record uses any more is not, a cleared history
+// offers nothing.
+void TestParties::recordStoreKeepsTheTable() {
+    TestEnv env;
+    env.CreateDatabase();
+    QVERIFY(EnsurePartyTable(env.ctx));
+    const std::unique_ptr<RecordStore> records = OpenRecordStore(env.ctx);
+    const auto offered = [&](const QString& typed) {
+        QStringList found;
+        for (const Suggestion& s : Suggest(env.ctx, kPayee, typed)) found.append(s.text);
+        found.sort();
+        return found;
+    };
+    const QDateTime now(QDate(2026, 3, 1), QTime(10, 0));
+    const QList<RecordKey> printed =
+        records->StoreVouchers(now, {Voucher(u"甲公司"_s, u"1111"_s, u"乙公司"_s, u"2222"_s),
+                                     Voucher(u"甲公司"_s, u"1111"_s, u"丙公司"_s, u"3333"_s)});
+    QCOMPARE(printed.size(), 2);
+    ImportSpec spec;
+    spec.fields = {kPayee, kPayee + 1};
+    spec.firstDay = now.date().addDays(-1);
+    const std::unique_ptr<ImportSink> sink = records->BeginImport(spec);
+    QVERIFY(sink);
+    FieldTexts row;
+    row[kPayee] = u"丁公司"_s;
+    row[kPayee + 1] = u"4444"_s;
+    QVERIFY(sink->Add(row));
+    QVERIFY(sink->Commit());
+    CheckAgainstRebuild(env.ctx);
+    QCOMPARE(offered(u"公司"_s), (QStringList{u"丁公司"_s, u"丙公司"_s, u"乙公司"_s, u"甲公司"_s}));
+
+    QVERIFY(records->Delete(QList<RecordKey>{printed[0]}));
+    CheckAgainstRebuild(env.ctx);
+    QCOMPARE(offered(u"公司"_s), (QStringList{u"丁公司"_s, u"丙公司"_s, u"甲公司"_s}));
+
+    QVERIFY(records->Clear());
+    QCOMPARE(offered(u"公司"_s), QStringList{});
+    QVERIFY(env.prompt.shown.isEmpty());
 }
 
 void TestParties::oftenAndLatelyUsedFirst() {

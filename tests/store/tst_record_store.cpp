@@ -179,7 +179,8 @@ void TestRecordStore::searchMeaning() {
 void TestRecordStore::deleteByKeysAndClearKeepTheVoucherText() {
     QVERIFY(store_->StoreCurrentText(Voucher(u"kept"_s)));
     QList<RecordKey> keys;
-    for (int i = 0; i < 5; ++i) keys.append(StoreOne(kNow.addDays(i - 5), Voucher(u"v%1"_s.arg(i))));
+    for (int i = 0; i < 5; ++i)
+        keys.append(StoreOne(kNow.addDays(i - 5), Voucher(u"v%1"_s.arg(i))));
 
     QVERIFY(store_->Delete(QList<RecordKey>{keys[1], keys[3]}));
     QCOMPARE(Keys(), (QList<RecordKey>{keys[0], keys[2], keys[4]}));

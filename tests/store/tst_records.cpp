@@ -182,8 +182,9 @@ void TestRecords::failedStoreIsTold() {
 void TestRecords::indexIsBuiltFromTheRecordsOfAnOlderFile() {
     TestEnv env;
     env.CreateDatabase();
-    for (const QString& sql : {u"DROP TRIGGER 记录_增"_s, u"DROP TRIGGER 记录_删"_s,
-                               u"DROP TRIGGER 记录_改"_s, u"DROP TABLE 记录检索"_s, u"DROP TABLE 记录键"_s})
+    for (const QString& sql :
+         {u"DROP TRIGGER 记录_增"_s, u"DROP TRIGGER 记录_删"_s, u"DROP TRIGGER 记录_改"_s,
+          u"DROP TABLE 记录检索"_s, u"DROP TABLE 记录键"_s})
         QVERIFY(test::Exec(env.ctx, sql));
     QVERIFY(StoreTexts(env.ctx, CurrentTextDate(), Sample(u"kept"_s)));
     QVERIFY(StoreTexts(env.ctx, QDateTime(QDate(2026, 3, 1), QTime(9, 0)), Sample(u"p"_s)));
