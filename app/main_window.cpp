@@ -22,7 +22,7 @@
 #include "store/database.h"
 #include "store/default_format.h"
 #include "store/format_chooser.h"
-#include "store/records.h"
+#include "store/record_store.h"
 
 // The main window's start-up and shut-down and the handlers of its buttons, options and
 // boxes. The controls are built in main_window_ui.cpp, the layout editing on the picture
@@ -60,7 +60,7 @@ void MF::Form_Load() {
     ShowCurrentFormat();
 
     FieldTexts texts = Texts();
-    store::LoadCurrentText(ctx_, store::CurrentTextDate(), texts);
+    store::LoadCurrentText(ctx_, texts);
     SetTexts(texts);
 
     ui_.sst->setCurrentIndex(0);

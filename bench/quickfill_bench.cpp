@@ -25,7 +25,7 @@
 #include "common/pinyin.h"
 #include "store/database.h"
 #include "store/parties.h"
-#include "store/records.h"
+#include "store/record_store.h"
 
 using namespace tf;
 using namespace Qt::StringLiterals;

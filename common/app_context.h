@@ -10,6 +10,10 @@ namespace tf {
 class Prompt;
 class Progress;
 
+namespace store {
+class RecordStore;
+}
+
 // What the run has learnt about Par.mdb. Every copy of a context shares one, so a damaged
 // file found by one action is left alone by all later ones.
 struct DataFileState {
@@ -29,6 +33,8 @@ struct AppContext {
     // folder, where SQLite keeps the journal of every write.
     std::function<bool(const QString& path)> canWrite = &DatabaseWritable;
     std::shared_ptr<DataFileState> dataFile = std::make_shared<DataFileState>();
+    // Opens the record store in use; unset: the local file (store::OpenRecordStore).
+    std::function<std::unique_ptr<store::RecordStore>(const AppContext&)> openRecordStore;
     // How often the page setup (the format's spacing and the printer offsets) was read, by
     // every copy together: once a print job, however many pages it has.
     std::shared_ptr<int> pageSetupReads = std::make_shared<int>(0);

@@ -43,14 +43,88 @@ QString Quoted(const QString& path) {
 // Whether the target's disk lacks room for the workbook: the free space after the failed save
 // (its partial file is gone again) below a low estimate of the file's size, the texts with
 // a few bytes of record around each cell.
-bool DiskFull(const TextGrid& grid, const QString& path) {
+bool DiskFull(qint64 estimate, const QString& path) {
     const QStorageInfo disk(QFileInfo(path).absolutePath());
-    if (!disk.isValid()) return false;
-    qint64 size = 4096;
-    for (int r = 1; r < grid.Rows(); ++r)
-        for (int c = 1; c < grid.Cols(); ++c) size += grid.Text(r, c).size() + 8;
-    return disk.bytesAvailable() < size;
+    return disk.isValid() && disk.bytesAvailable() < estimate;
 }
+
+// The worksheet an export writes, row by row from the first: a header at the top, records
+// below. Column c of a row is texts[c - 1].
+class ExportTable {
+public:
+    virtual ~ExportTable() = default;
+    virtual int LastRow() const = 0;
+    virtual int LastCol() const = 0;
+    // The rows at the top that form the header (grey and bold).
+    virtual int HeaderRows() const = 0;
+    // The width the list gives column c, twips.
+    virtual double ColumnTwips(int col) const = 0;
+    // The texts of row r, asked for in order; false when they cannot be read (the clerk has
+    // been told why).
+    virtual bool Row(int r, QStringList& texts) = 0;
+};
+
+// The grid as it stands: rows 1 … and columns 1 … (row 0 and column 0 are hidden bookkeeping).
+class GridTable : public ExportTable {
+public:
+    explicit GridTable(const TextGrid& grid) : grid_(grid) {}
+    int LastRow() const override { return grid_.Rows() - 1; }
+    int LastCol() const override { return grid_.Cols() - 1; }
+    int HeaderRows() const override { return std::max(grid_.FixedRows() - 1, 0); }
+    double ColumnTwips(int col) const override { return grid_.ColWidth(col); }
+    bool Row(int r, QStringList& texts) override {
+        texts.clear();
+        for (int c = 1; c <= LastCol(); ++c) texts.append(grid_.Text(r, c));
+        return true;
+    }
+
+private:
+    const TextGrid& grid_;
+};
+
+// Records read from the store a chunk at a time: memory stays the same for any number.
+constexpr qsizetype kExportChunk = 1000;
+
+class RecordTable : public ExportTable {
+public:
+    RecordTable(store::RecordStore& records, const QList<store::RecordKey>& keys,
+                const ExportLayout& layout)
+        : records_(records), keys_(keys), layout_(layout) {}
+    int LastRow() const override { return static_cast<int>(keys_.size()) + 1; }
+    int LastCol() const override { return static_cast<int>(store::kShownFields.size()) + 1; }
+    int HeaderRows() const override { return 1; }
+    double ColumnTwips(int col) const override { return layout_.widths.value(col - 1); }
+    bool Row(int r, QStringList& texts) override {
+        texts.clear();
+        if (r == 1) {
+            for (int c = 1; c <= LastCol(); ++c) texts.append(layout_.captions.value(c - 1));
+            return true;
+        }
+        const qsizetype at = r - 2;
+        if (at >= chunkStart_ + chunk_.size()) {
+            chunkStart_ = at;
+            const qsizetype n = std::min(kExportChunk, keys_.size() - at);
+            std::optional<QList<store::Record>> read = records_.ReadRecords(
+                {keys_.constData() + at, static_cast<size_t>(n)}, store::Fields::Shown);
+            if (!read) return false;
+            chunk_ = std::move(*read);
+        }
+        const store::Record& record = chunk_[at - chunkStart_];
+        texts.append(QString::number(r - 1));
+        for (const int field : store::kShownFields) texts.append(record.texts[field]);
+        return true;
+    }
+
+private:
+    store::RecordStore& records_;
+    const QList<store::RecordKey>& keys_;
+    const ExportLayout& layout_;
+    QList<store::Record> chunk_;
+    qsizetype chunkStart_ = 0;
+};
+
+bool ExportTableTo(const AppContext& ctx, ExportTable& table, const QString& path,
+                   const WorkbookFactory& create);
 
 }  // namespace
 
@@ -73,14 +147,29 @@ bool ExportGrid(const AppContext& ctx, const TextGrid& grid, const QString& path
 
 bool ExportGrid(const AppContext& ctx, const TextGrid& grid, const QString& path,
                 const WorkbookFactory& create) {
-    const int lastRow = grid.Rows() - 1;
-    const int lastCol = grid.Cols() - 1;
+    GridTable table(grid);
+    return ExportTableTo(ctx, table, path, create);
+}
+
+bool ExportRecords(const AppContext& ctx, store::RecordStore& records,
+                   const QList<store::RecordKey>& keys, const ExportLayout& layout,
+                   const QString& path, const WorkbookFactory& create) {
+    RecordTable table(records, keys, layout);
+    return ExportTableTo(ctx, table, path, create);
+}
+
+namespace {
+
+bool ExportTableTo(const AppContext& ctx, ExportTable& table, const QString& path,
+                   const WorkbookFactory& create) {
+    const int lastRow = table.LastRow();
+    const int lastCol = table.LastCol();
     const FileFormat format = workbook::FormatOfPath(path);
 
     // A worksheet that cannot hold every row is not written at all: a workbook with records
     // silently missing would look complete.
     if (lastRow > workbook::MaxRows(format)) {
-        const int headerRows = std::max(grid.FixedRows() - 1, 0);
+        const int headerRows = table.HeaderRows();
         const QString records = QString::number(lastRow - headerRows);
         const QString room = QString::number(workbook::MaxRows(format) - headerRows);
         if (format == FileFormat::Xls)
@@ -106,27 +195,37 @@ bool ExportGrid(const AppContext& ctx, const TextGrid& grid, const QString& path
     progress.StepProgress(1, kPages);  // the first worksheet is the one written
 
     bool saved = false;
+    qint64 estimate = 4096;
     if (book) {
         // The writer wants widths and formats declared before the cells they cover.
         if (lastCol >= 1) {
             for (int c = 1; c <= lastCol; ++c)
                 Attempt([&] {
-                    book->SetColumnWidth(c, std::floor(grid.ColWidth(c) / kTwipsPerCharacter));
+                    book->SetColumnWidth(c, std::floor(table.ColumnTwips(c) / kTwipsPerCharacter));
                 });
-            if (lastRow >= 1 && grid.FixedRows() >= 2) {
-                const CellRange header{1, 1, grid.FixedRows() - 1, lastCol};
+            if (lastRow >= 1 && table.HeaderRows() >= 1) {
+                const CellRange header{1, 1, table.HeaderRows(), lastCol};
                 Attempt([&] { book->Fill(header, kHeaderFill); });
                 Attempt([&] { book->Bold(header); });
             }
             if (lastRow >= 1)
                 Attempt([&] { book->Borders(CellRange{1, 1, lastRow, lastCol}, kThinBorder); });
         }
-        for (int r = 1; r <= lastRow; ++r) {
-            for (int c = 1; c <= lastCol; ++c) {
-                const QString& text = grid.Text(r, c);
+        QStringList texts;
+        bool read = true;
+        for (int r = 1; read && r <= lastRow; ++r) {
+            read = table.Row(r, texts);
+            for (int c = 1; read && c <= lastCol; ++c) {
+                const QString& text = texts[c - 1];
+                estimate += text.size() + 8;
                 if (!text.isEmpty()) Attempt([&] { book->WriteText(r, c, u' ' + text); });
             }
             progress.StepProgress(1, kPages);
+        }
+        // Records that could not all be read make no workbook (the clerk has been told why).
+        if (!read) {
+            progress.CloseProgress();
+            return false;
         }
         try {
             book->Save();
@@ -138,7 +237,7 @@ bool ExportGrid(const AppContext& ctx, const TextGrid& grid, const QString& path
 
     if (!saved) {
         QString text = QStringLiteral("文件") + Quoted(path);
-        if (book && DiskFull(grid, path))
+        if (book && DiskFull(estimate, path))
             text += QStringLiteral("未能保存：磁盘已满。\n请腾出磁盘空间后再试。");
         else
             text += QStringLiteral(
@@ -149,5 +248,7 @@ bool ExportGrid(const AppContext& ctx, const TextGrid& grid, const QString& path
     }
     return saved;
 }
+
+}  // namespace
 
 }  // namespace tf::history

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
 #include "history/text_grid.h"
 #include "history/workbook/workbook.h"
+#include "store/record_store.h"
 
 namespace tf {
 struct AppContext;
@@ -35,5 +38,20 @@ using WorkbookFactory =
 bool ExportGrid(const AppContext& ctx, const TextGrid& grid, const QString& path);
 bool ExportGrid(const AppContext& ctx, const TextGrid& grid, const QString& path,
                 const WorkbookFactory& create);
+
+// The header and column widths of an export of records, as the list shows them: column 1 is
+// the row number, columns 2 … hold the shown fields (store::kShownFields).
+struct ExportLayout {
+    QStringList captions;  // of columns 1 …, with a sort marker where the list shows one
+    QList<double> widths;  // of columns 1 …, twips
+};
+
+// Writes the records of the keys in their order, as ExportGrid writes the list: the header
+// row, then one row per record numbered from 1. The records are read from the store a chunk at
+// a time, so memory stays the same at any size. False when the workbook was not saved (the
+// clerk has been told why).
+bool ExportRecords(const AppContext& ctx, store::RecordStore& records,
+                   const QList<store::RecordKey>& keys, const ExportLayout& layout,
+                   const QString& path, const WorkbookFactory& create = workbook::CreateWorkbook);
 
 }  // namespace tf::history

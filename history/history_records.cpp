@@ -1,19 +1,13 @@
 #include "history/history_records.h"
 
-#include <QFileInfo>
-#include <QHash>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QStringMatcher>
 #include <algorithm>
-#include <numeric>
-#include <vector>
+#include <span>
 
 #include "amount/field_entry.h"
 #include "common/fields.h"
 #include "common/prompt.h"
-#include "store/database.h"
-#include "store/records.h"
+#include "store/record_store.h"
 
 using namespace Qt::StringLiterals;
 
@@ -22,10 +16,6 @@ namespace tf::history {
 namespace {
 
 const QString kMidnight = u" 00:00:00"_s;
-
-QString KeptDat() {
-    return store::DateText(store::CurrentTextDate());
-}
 
 void ResetGrid(TextGrid& grid, const VoucherFields& voucher) {
     grid.SetCols(kHistoryCols);
@@ -58,22 +48,32 @@ QString StoredDat(const QString& gridDateText) {
 
 namespace {
 
-// Puts the data rows in the order of their stored timestamps, newest first, and numbers
-// them. `dats` holds each data row's stored timestamp.
-void OrderNewestFirst(TextGrid& grid, std::vector<QString>& dats) {
-    const int first = grid.FixedRows();
-    std::vector<int> order(dats.size());
-    std::iota(order.begin(), order.end(), first);
-    const auto newer = [&](int a, int b) {
-        return dats[static_cast<size_t>(b - first)] < dats[static_cast<size_t>(a - first)];
-    };
-    // Records are mostly stored oldest first, so usually reversing is all it takes.
-    if (std::is_sorted(order.rbegin(), order.rend(), newer))
-        std::reverse(order.begin(), order.end());
-    else if (!std::is_sorted(order.begin(), order.end(), newer))
-        std::sort(order.begin(), order.end(), newer);
-    grid.PermuteRows(first, order);
-    for (int r = first; r < grid.Rows(); ++r) grid.SetText(r, 1, QString::number(r - 1));
+// Records read at once while the list fills.
+constexpr qsizetype kFillPage = 2000;
+
+// The grid column of a shown field.
+int ColumnOf(int field) {
+    return field == kRemarksField ? kHistoryCols - 1 : field;
+}
+
+// Lists the records of the keys, newest first. False when they cannot all be read.
+bool FillRows(store::RecordStore& records, TextGrid& grid, QList<store::RecordKey> keys) {
+    std::reverse(keys.begin(), keys.end());
+    for (qsizetype at = 0; at < keys.size(); at += kFillPage) {
+        const std::span<const store::RecordKey> page(
+            keys.constData() + at, static_cast<size_t>(std::min(kFillPage, keys.size() - at)));
+        const std::optional<QList<store::Record>> read =
+            records.ReadRecords(page, store::Fields::Shown);
+        if (!read) return false;
+        for (const store::Record& record : *read) {
+            const int row = grid.AddRow();
+            grid.SetText(row, 0, GridDateText(store::DatOfKey(record.key)));
+            grid.SetText(row, 1, QString::number(row - 1));
+            for (const int field : store::kShownFields)
+                grid.SetText(row, ColumnOf(field), record.texts[field]);
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -81,52 +81,11 @@ void OrderNewestFirst(TextGrid& grid, std::vector<QString>& dats) {
 bool FillHistory(const AppContext& ctx, TextGrid& grid, const VoucherFields& voucher,
                  const TextWidth& width) {
     ResetGrid(grid, voucher);
-    const QString shown = u"SELECT * FROM 记录 WHERE Dat<>#1973-08-18# ORDER BY Dat DESC"_s;
-    bool ok = false;
-    {
-        store::Database db(ctx);
-        if (db.OpenDatabase()) {
-            // Only the rows the list shows (the voucher items and the remarks), read in
-            // storage order: a plain scan of the table is much faster than walking the date
-            // index, and the vouchers are put in order afterwards.
-            QSqlQuery q(db.Connection());
-            q.setForwardOnly(true);
-            q.prepare(
-                u"SELECT Dat, Ctl, Con FROM 记录 WHERE Dat<>? AND (Ctl BETWEEN ? AND ? OR Ctl=?)"_s);
-            q.addBindValue(KeptDat());
-            q.addBindValue(kFirstField);
-            q.addBindValue(kLastVoucherField);
-            q.addBindValue(kRemarksField);
-            ok = q.exec();
-            if (ok) {
-                // One grid row per stored timestamp; a voucher's rows normally come together.
-                std::vector<QString> dats;
-                QHash<QString, int> rowOf;
-                QString previous;
-                int row = -1;
-                while (q.next()) {
-                    QString dat = q.value(0).toString();
-                    if (row < 0 || dat != previous) {
-                        auto it = rowOf.constFind(dat);
-                        if (it == rowOf.constEnd()) {
-                            row = grid.AddRow();
-                            grid.SetText(row, 0, GridDateText(dat));
-                            rowOf.insert(dat, row);
-                            dats.push_back(dat);
-                        } else {
-                            row = it.value();
-                        }
-                        previous = std::move(dat);
-                    }
-                    const int ctl = q.value(1).toInt();
-                    const int col = ctl == kRemarksField ? kHistoryCols - 1 : ctl;
-                    grid.SetText(row, col, q.value(2).toString());
-                }
-                OrderNewestFirst(grid, dats);
-            }
-        }
-        if (!ok) db.ReportFailure(store::OpenErrorText(shown));
-    }
+    const std::unique_ptr<store::RecordStore> records = store::OpenRecordStore(ctx);
+    const std::optional<QList<store::RecordKey>> keys = records->ListKeys();
+    // The store has told the clerk why the records cannot be read.
+    const bool ok = keys && FillRows(*records, grid, *keys);
+    if (!ok) grid.SetRows(grid.FixedRows());
     FitColumns(grid, 1, width);
     return ok;
 }
@@ -145,30 +104,16 @@ void FilterHistory(TextGrid& grid, const QString& text) {
     }
 }
 
-QString WriteFailureText(const store::Database& db) {
-    switch (db.LastFailure()) {
-        case store::DbFailure::None:
-        case store::DbFailure::Other:
-            return store::FailureMessage(store::DbFailure::Other,
-                                         QFileInfo(db.Context().DatabasePath()).absoluteFilePath());
-        default:
-            return db.FailureText();
-    }
-}
-
 bool ClearHistory(const AppContext& ctx, TextGrid& grid) {
     if (!ctx.UserPrompt().AskYesNo(u"您确认要删除所有打印记录？"_s)) return false;
-    store::Database db(ctx, store::Database::Reports::ToCaller);
-    // One statement in one transaction: the whole history goes, or none of it.
-    if (db.Begin() && db.ExecuteSql(u"DELETE FROM 记录 WHERE Dat<>?"_s, {KeptDat()}) &&
-        db.Commit()) {
-        grid.SetRows(grid.FixedRows());
-        grid.Row = grid.RowSel = grid.FixedRows() - 1;
-        return true;
+    const std::unique_ptr<store::RecordStore> records = store::OpenRecordStore(ctx);
+    if (!records->Clear()) {
+        ctx.UserPrompt().Message(records->FailureText());
+        return false;
     }
-    db.Rollback();
-    db.ReportFailure(WriteFailureText(db));
-    return false;
+    grid.SetRows(grid.FixedRows());
+    grid.Row = grid.RowSel = grid.FixedRows() - 1;
+    return true;
 }
 
 bool DeleteHistoryRows(const AppContext& ctx, TextGrid& grid) {
@@ -180,22 +125,13 @@ bool DeleteHistoryRows(const AppContext& ctx, TextGrid& grid) {
                                    QString::number(last - 1) + u"行数据？"_s))
         return false;
 
-    store::Database db(ctx, store::Database::Reports::ToCaller);
-    bool ok = db.Begin();
-    if (ok) {
-        QSqlQuery q(db.Connection());
-        ok = q.prepare(u"DELETE FROM 记录 WHERE Dat=?"_s);
-        for (int g = first; g <= last && ok; ++g) {
-            q.addBindValue(StoredDat(grid.Text(g, 0)));
-            ok = q.exec();
-        }
-        if (!ok) db.NoteFailure(q.lastError());
-    }
-    ok = ok && db.Commit();
-    if (!ok) {
+    QList<store::RecordKey> keys;
+    for (int g = first; g <= last; ++g)
+        if (const auto key = store::KeyOfDat(StoredDat(grid.Text(g, 0)))) keys.append(*key);
+    const std::unique_ptr<store::RecordStore> records = store::OpenRecordStore(ctx);
+    if (!records->Delete(keys)) {
         // Nothing was deleted, so the list stays as it is.
-        db.Rollback();
-        db.ReportFailure(WriteFailureText(db));
+        ctx.UserPrompt().Message(records->FailureText());
         return false;
     }
     RemoveGridRows(grid, grid.Row, grid.RowSel);

@@ -6,14 +6,11 @@
 #include "common/fields.h"
 #include "history/grid_ops.h"
 #include "history/text_grid.h"
+#include "store/record_store.h"
 
 // The print history as the history window lists it: one grid row per stored voucher, newest
 // first. Row 0 is hidden and maps each grid column to its voucher field, row 1 holds the
 // field captions, column 0 (hidden) the record's timestamp and column 1 the row number.
-
-namespace tf::store {
-class Database;
-}
 
 namespace tf::history {
 
@@ -38,10 +35,6 @@ public:
 QString GridDateText(const QString& storedDat);
 // The stored Dat that a timestamp text of column 0 stands for.
 QString StoredDat(const QString& gridDateText);
-
-// The message for a write to the history that failed: the cause in plain words naming the
-// database file (read-only, locked, disk full, damaged), never a statement or SQLite's text.
-QString WriteFailureText(const store::Database& db);
 
 // Lists every stored voucher except the kept voucher text. When the records cannot be read
 // the user is told and the grid keeps its two header rows. True when the list was read.

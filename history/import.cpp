@@ -1,9 +1,6 @@
 #include "history/import.h"
 
 #include <QFileInfo>
-#include <QSet>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <algorithm>
 #include <climits>
 #include <optional>
@@ -11,10 +8,7 @@
 #include "common/progress.h"
 #include "common/prompt.h"
 #include "history/history_records.h"
-#include "store/database.h"
-#include "store/lock_wait.h"
-#include "store/raw_statement.h"
-#include "store/records.h"
+#include "store/record_store.h"
 
 using namespace Qt::StringLiterals;
 
@@ -94,106 +88,14 @@ const std::vector<workbook::Cell>& ReadRow(workbook::RowCursor& rows, qint64 row
     return rows.Read(static_cast<int>(row));
 }
 
-// The free midnight dates, from a start day backwards. The used midnight dates are read a
-// window of days at a time with one statement, not day by day. A failed read is noted in
-// the database's last failure.
-class FreeDates {
-public:
-    FreeDates(store::Database& db, QDate start, qint64 expected)
-        : db_(db),
-          next_(start),
-          window_(static_cast<int>(std::clamp<qint64>(expected + 16, 16, 4096))) {}
-
-    // The next free date, or nothing when the used dates cannot be read.
-    std::optional<QDate> Next() {
-        const QDate reserved = store::CurrentTextDate().date();
-        for (;;) {
-            if (!loadedFrom_.isValid() || next_ < loadedTo_) {
-                if (!Load()) return std::nullopt;
-            }
-            const QDate d = next_;
-            next_ = next_.addDays(-1);
-            if (d != reserved && !used_.contains(d)) return d;
-        }
+// The fields of the history grid's columns read from the worksheet (row 0 maps the columns).
+QList<std::pair<int, int>> MappedFields(const TextGrid& grid) {
+    QList<std::pair<int, int>> fields;  // grid column, field number
+    for (int j = 2; j < grid.Cols() && j - 1 < kMappedColumns; ++j) {
+        const int field = grid.Text(0, j).toInt();
+        if (field >= kFirstField && field <= kLastField) fields.append({j, field});
     }
-
-private:
-    bool Load() {
-        QSqlQuery q(db_.Connection());
-        q.setForwardOnly(true);
-        q.prepare(
-            u"WITH RECURSIVE day(n, d) AS (SELECT 0, ? UNION ALL "
-            "SELECT n + 1, date(d, '-1 day') FROM day WHERE n + 1 < ?) "
-            "SELECT d FROM day WHERE EXISTS "
-            "(SELECT 1 FROM 记录 WHERE Dat = d || ' 00:00:00')"_s);
-        q.addBindValue(store::DayText(next_));
-        q.addBindValue(window_);
-        if (!q.exec()) {
-            db_.NoteFailure(q.lastError());
-            return false;
-        }
-        used_.clear();
-        while (q.next()) used_.insert(store::DayFromText(q.value(0).toString()));
-        loadedFrom_ = next_;
-        loadedTo_ = next_.addDays(-(window_ - 1));
-        return true;
-    }
-
-    store::Database& db_;
-    QDate next_;
-    int window_;
-    QDate loadedFrom_;
-    QDate loadedTo_;
-    QSet<QDate> used_;
-};
-
-// The records of one worksheet row, written whole or not at all: one statement inserting all
-// its fields, prepared once and bound by position. A statement that fails changes nothing, so
-// the rows stored before it stay in the transaction. A failure is noted in the database's
-// last failure.
-class RowWriter {
-public:
-    RowWriter(store::Database& db, const TextGrid& grid)
-        : insert_(db, InsertSql(FieldsOf(grid).size())), fields_(FieldsOf(grid)) {}
-
-    bool Store(const QString& dat, const TextGrid& grid, int row) {
-        if (fields_.isEmpty()) return true;
-        if (!insert_.IsReady()) return false;
-        int at = 0;
-        for (const auto& [col, ctl] : fields_) {
-            insert_.Bind(at++, dat);
-            insert_.Bind(at++, qint64{ctl});
-            insert_.Bind(at++, grid.Text(row, col));
-        }
-        return insert_.Run();
-    }
-
-private:
-    // The grid columns read from the worksheet, with their field numbers.
-    static QList<std::pair<int, int>> FieldsOf(const TextGrid& grid) {
-        QList<std::pair<int, int>> fields;
-        for (int j = 2; j < grid.Cols() && j - 1 < kMappedColumns; ++j)
-            fields.append({j, grid.Text(0, j).toInt()});
-        return fields;
-    }
-    static QString InsertSql(qsizetype fields) {
-        QStringList tuples;
-        for (qsizetype k = 0; k < fields; ++k) tuples.append(u"(?,?,?)"_s);
-        return u"INSERT INTO 记录 (Dat, Ctl, Con) VALUES "_s + tuples.join(u',');
-    }
-
-    store::RawStatement insert_;
-    QList<std::pair<int, int>> fields_;  // grid column, field number
-};
-
-// Starts the import's transaction holding the right to write: waiting for it later, while
-// holding a read lock, could deadlock with another writer, so SQLite would not wait at all.
-bool BeginWriting(store::Database& db) {
-    if (!db.OpenDatabase() || db.WritesRefused()) return false;
-    QSqlQuery begin(db.Connection());
-    if (begin.exec(u"BEGIN IMMEDIATE"_s)) return true;
-    db.NoteFailure(begin.lastError());
-    return false;
+    return fields;
 }
 
 bool RowIsEmpty(const TextGrid& grid, int row) {
@@ -221,15 +123,14 @@ QString LockedQuestionText(const QString& path) {
 int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& request,
                    const WorkbookOpener& open) {
     Progress& progress = ctx.ProgressDisplay();
-    const QDate yesterday = ctx.now().date().addDays(-1);
     // The list shows only what the database holds: rows are taken off again unless stored.
     const int firstNew = grid.Rows();
     int stored = firstNew;  // rows above this one are in the transaction
+    const QList<std::pair<int, int>> fields = MappedFields(grid);
 
     // Failures are told with their cause, as for every other write.
-    store::Database db(ctx, store::Database::Reports::ToCaller);
-    std::optional<store::LockWait> lockWait;
-    bool inTransaction = false;
+    const std::unique_ptr<store::RecordStore> records = store::OpenRecordStore(ctx);
+    std::unique_ptr<store::ImportSink> sink;
     bool progressShown = false;
     const auto closeProgress = [&] {
         if (progressShown) progress.CloseProgress();
@@ -239,23 +140,22 @@ int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& r
     // back. True when they are in the database.
     const auto finish = [&](bool keepStored) {
         grid.SetRows(stored);
-        if (!inTransaction) return true;
-        inTransaction = false;
-        if (keepStored && db.Commit()) return true;
-        db.Rollback();
+        if (!sink) return true;
+        if (keepStored && sink->Commit()) return true;
+        sink->Rollback();
         grid.SetRows(firstNew);
         return false;
     };
     const auto dbFailure = [&](bool keepStored) {
         closeProgress();
         // The cause of the failed step, before committing the rows already stored.
-        const QString text = WriteFailureText(db);
-        if (lockWait && lockWait->Stopped()) {
+        const QString text = records->FailureText();
+        if (sink && sink->Stopped()) {
             finish(false);
             Tell(ctx, ImportStoppedText());
         } else {
             finish(keepStored);
-            db.ReportFailure(text);
+            Tell(ctx, text);
         }
         return -1;
     };
@@ -264,12 +164,17 @@ int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& r
         std::unique_ptr<workbook::WorkbookReader> reader = open(request.path);
         reader->SelectSheet(request.sheet);
 
-        if (!db.OpenDatabase()) return dbFailure(false);
         const qint32 total = request.lastRow - request.firstRow + 1;
+        const qint64 first = request.firstRow;
+        const qint64 last = request.lastRow;
+        store::ImportSpec spec;
+        for (const auto& [col, field] : fields) spec.fields.append(field);
+        spec.firstDay = ctx.now().date().addDays(-1);
+        spec.expectedRows = last - first + 1;
         // Another program holding the file is told after a second, not waited for in silence;
         // the progress window, always on top, steps aside for the question.
         const QString shownPath = QFileInfo(ctx.DatabasePath()).absoluteFilePath();
-        lockWait.emplace(db, [&, shownPath] {
+        spec.waitOnLock = [&, shownPath] {
             closeProgress();
             const bool waitOn = ctx.UserPrompt().AskYesNo(LockedQuestionText(shownPath));
             if (waitOn) {
@@ -278,19 +183,13 @@ int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& r
                 progressShown = true;
             }
             return waitOn;
-        });
+        };
+        sink = records->BeginImport(spec);
+        if (!sink) return dbFailure(false);
         qint32 start = 0;
         progress.ShowProgress(ImportProgressTitle(), total, start);
         progressShown = true;
 
-        const qint64 first = request.firstRow;
-        const qint64 last = request.lastRow;
-        if (first <= last) {
-            if (!BeginWriting(db)) return dbFailure(false);
-            inTransaction = true;
-        }
-        FreeDates freeDates(db, yesterday, last - first + 1);
-        RowWriter writer(db, grid);
         std::vector<int> cols;  // the worksheet column of grid columns 2, 3 …
         for (int j = 2; j < grid.Cols() && j - 1 < kMappedColumns; ++j)
             cols.push_back(request.columnMap[static_cast<size_t>(j - 1)]);
@@ -312,21 +211,15 @@ int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& r
                 ++skipped;
                 continue;
             }
-            const std::optional<QDate> day = freeDates.Next();
-            if (!day) return dbFailure(true);
-            const QString dat = store::DayText(*day) + u" 00:00:00"_s;
-            if (!writer.Store(dat, grid, r) || lockWait->Stopped()) return dbFailure(true);
-            grid.SetText(r, 0, GridDateText(dat));
+            FieldTexts texts;
+            for (const auto& [col, field] : fields) texts[field] = grid.Text(r, col);
+            const std::optional<store::RecordKey> key = sink->Add(texts);
+            if (!key) return dbFailure(true);
+            grid.SetText(r, 0, GridDateText(store::DatOfKey(*key)));
             grid.SetText(r, 1, QString::number(r - 1));
             stored = r + 1;
         }
-        if (inTransaction) {
-            inTransaction = false;
-            if (!db.Commit()) {
-                inTransaction = true;
-                return dbFailure(false);
-            }
-        }
+        if (!sink->Commit()) return dbFailure(false);
         closeProgress();
         Tell(ctx, ImportDoneText(request.firstRow,
                                  last >= first ? request.lastRow : request.firstRow - 1) +

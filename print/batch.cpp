@@ -2,7 +2,7 @@
 
 #include "print/check.h"
 #include "print/layout.h"
-#include "store/records.h"
+#include "store/record_store.h"
 
 namespace tf::print {
 

@@ -4,7 +4,7 @@
 #include "print/check.h"
 #include "print/layout.h"
 #include "print/settings.h"
-#include "store/records.h"
+#include "store/record_store.h"
 
 namespace tf::print {
 

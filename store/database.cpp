@@ -8,6 +8,8 @@
 
 #include "common/prompt.h"
 #include "store/default_format.h"
+#include "store/parties.h"
+#include "store/record_index.h"
 
 using namespace Qt::StringLiterals;
 
@@ -245,6 +247,10 @@ void Database::ReportFailure(const QString& text) {
     ctx_.UserPrompt().Message(text);
 }
 
+void Database::ReportQueryFailure(const QString& statement) {
+    ReportCause(failure_, OpenErrorText(statement));
+}
+
 void Database::ReportCause(DbFailure cause, const QString& otherwise) {
     if (reports_ == Reports::ToCaller) return;
     const QString path = QFileInfo(ctx_.DatabasePath()).absoluteFilePath();
@@ -435,6 +441,16 @@ void Database::EnsureTables() {
     ExecuteSql(QStringLiteral("CREATE INDEX IF NOT EXISTS 参数_名称 ON 参数 (Name, Ctl)"));
     ExecuteSql(QStringLiteral("CREATE INDEX IF NOT EXISTS 记录_日期 ON 记录 (Dat)"));
     ExecuteSql(QStringLiteral("CREATE INDEX IF NOT EXISTS 字距_名称 ON 字距 (Name, CID)"));
+    // Built from the history when missing: the records' index for listing and searching them
+    // (without it they are read the slow way, so a failed build is no loss to tell), and
+    // quick fill's table (its own failure is told).
+    if (!RecordIndexReady(*this) && Begin()) {
+        if (EnsureRecordIndex(*this))
+            Commit();
+        else
+            Rollback();
+    }
+    EnsurePartyTable(ctx_);
 }
 
 }  // namespace tf::store

@@ -140,6 +140,9 @@ public:
     const AppContext& Context() const { return ctx_; }
     // Shows a failure of this action unless one was shown already.
     void ReportFailure(const QString& text);
+    // Shows why a query failed, as OpenRecordset does: the cause when SQLite named one (a damaged
+    // file once in a run), otherwise OpenErrorText(statement). Nothing for Reports::ToCaller.
+    void ReportQueryFailure(const QString& statement);
 
     // Notes a failed step: keeps its cause, marks a damaged file for the rest of the run and,
     // once the file was found locked, stops waiting for it in this action.

@@ -7,7 +7,7 @@
 #include "common/pinyin.h"
 #include "common/progress.h"
 #include "store/database.h"
-#include "store/records.h"
+#include "store/record_store.h"
 
 using namespace Qt::StringLiterals;
 

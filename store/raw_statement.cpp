@@ -50,6 +50,42 @@ bool RawStatement::Run() {
     return ok;
 }
 
+bool RawStatement::Next() {
+    failed_ = false;
+    if (!stmt_) {
+        failed_ = true;
+        return false;
+    }
+    const int code = sqlite3_step(stmt_);
+    if (code == SQLITE_ROW) return true;
+    if (code != SQLITE_DONE) {
+        failed_ = true;
+        NoteFailure(code);
+    }
+    sqlite3_reset(stmt_);
+    return false;
+}
+
+void RawStatement::Reset() {
+    if (stmt_) sqlite3_reset(stmt_);
+}
+
+qint64 RawStatement::Int(int column) const {
+    return sqlite3_column_int64(stmt_, column);
+}
+
+QStringView RawStatement::Text(int column) const {
+    const void* text = sqlite3_column_text16(stmt_, column);
+    const int bytes = sqlite3_column_bytes16(stmt_, column);
+    return {static_cast<const char16_t*>(text), bytes / 2};
+}
+
+QByteArrayView RawStatement::Utf8(int column) const {
+    const unsigned char* text = sqlite3_column_text(stmt_, column);
+    const int bytes = sqlite3_column_bytes(stmt_, column);
+    return {reinterpret_cast<const char*>(text), bytes};
+}
+
 void RawStatement::NoteFailure(int code) {
     // Classified as every other failure of the connection, by SQLite's result code.
     const QString text = QString::fromUtf8(sqlite3_errmsg(handle_));

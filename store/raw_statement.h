@@ -1,15 +1,18 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
 #include "store/database.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
 
-// Bulk writes through SQLite's own interface on a Database's connection: a statement prepared
-// once, its values bound by position straight from the texts, without the per-value names and
-// copies of QSqlQuery. For the SQLite file only.
+// Bulk reads and writes through SQLite's own interface on a Database's connection: a statement
+// prepared once, its values bound by position straight from the texts and its columns read in
+// place, without the per-value names, copies and row cache of QSqlQuery. For the SQLite file
+// only.
 
 namespace tf::store {
 
@@ -37,12 +40,26 @@ public:
     // last failure. The values stay bound for the next run.
     bool Run();
 
+    // Steps a query to its next row: true while there is one. At the end, or on a failure
+    // (then Failed() and the database's last failure tell), false, and the statement is reset
+    // for the next run with the values still bound.
+    bool Next();
+    bool Failed() const { return failed_; }
+    // Ends a query before its last row.
+    void Reset();
+    // A column of the current row: an integer; a text in place, valid until the next step.
+    qint64 Int(int column) const;
+    QStringView Text(int column) const;
+    // The UTF-8 bytes of a text column, valid until the next step.
+    QByteArrayView Utf8(int column) const;
+
 private:
     void NoteFailure(int code);
 
     Database& db_;
     sqlite3* handle_ = nullptr;
     sqlite3_stmt* stmt_ = nullptr;
+    bool failed_ = false;
 };
 
 }  // namespace tf::store

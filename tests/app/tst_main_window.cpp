@@ -19,7 +19,7 @@
 #include "store/default_format.h"
 #include "store/format_chooser.h"
 #include "store/formats.h"
-#include "store/records.h"
+#include "store/record_store.h"
 #include "support/test_env.h"
 #include "support/tmpfs.h"
 #include "support/window_support.h"
@@ -668,7 +668,7 @@ private slots:
         QVERIFY(w->close());
         QCOMPARE(env.prompt.Questions(), QStringList{kSaveQuestion});
         FieldTexts stored;
-        store::LoadCurrentText(env.ctx, store::CurrentTextDate(), stored);
+        store::LoadCurrentText(env.ctx, stored);
         QCOMPARE(stored[9], QStringLiteral("6222020200112233"));
     }
 };

@@ -13,7 +13,7 @@
 #include "print/collate_form.h"
 #include "print/page.h"
 #include "print/printer.h"
-#include "store/records.h"
+#include "store/record_store.h"
 #include "support/recording_printer.h"
 #include "support/test_env.h"
 #include "support/window_support.h"

@@ -5,7 +5,7 @@
 
 #include "history/history_records.h"
 #include "store/database.h"
-#include "store/records.h"
+#include "store/record_store.h"
 #include "support/test_env.h"
 
 using namespace tf;

@@ -21,7 +21,7 @@
 #include "history/grid_view.h"
 #include "history/old_rec.h"
 #include "history/workbook/workbook.h"
-#include "store/records.h"
+#include "store/record_store.h"
 #include "support/recording_printer.h"
 #include "support/test_env.h"
 #include "support/window_support.h"

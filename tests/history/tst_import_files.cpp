@@ -7,7 +7,7 @@
 #include "history/export.h"
 #include "history/history_records.h"
 #include "history/import.h"
-#include "store/records.h"
+#include "store/record_store.h"
 #include "support/python_tool.h"
 #include "support/test_env.h"
 

@@ -16,7 +16,7 @@
 #include "history/old_rec.h"
 #include "print/qt_printer.h"
 #include "print/settings.h"
-#include "store/records.h"
+#include "store/record_store.h"
 #include "support/test_env.h"
 #include "support/window_support.h"
 

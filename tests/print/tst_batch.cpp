@@ -13,7 +13,7 @@
 #include "print/page.h"
 #include "print/printer.h"
 #include "print/qt_printer.h"
-#include "store/records.h"
+#include "store/record_store.h"
 #include "support/recording_printer.h"
 #include "support/window_support.h"
 

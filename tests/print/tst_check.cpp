@@ -7,7 +7,7 @@
 #include "print/print_job.h"
 #include "print/settings.h"
 #include "store/default_format.h"
-#include "store/records.h"
+#include "store/record_store.h"
 #include "support/recording_printer.h"
 #include "support/test_env.h"
 

@@ -7,7 +7,7 @@
 #include "store/database.h"
 #include "store/default_format.h"
 #include "store/formats.h"
-#include "store/records.h"
+#include "store/record_store.h"
 #include "support/test_env.h"
 #include "support/tmpfs.h"
 
@@ -100,7 +100,7 @@ void TestFileFailures::lockedFileIsToldAsLockedWithoutFreezing() {
     }
     QSqlDatabase::removeDatabase(QStringLiteral("holder"));
     FieldTexts texts;
-    LoadCurrentText(env.ctx, CurrentTextDate(), texts);
+    LoadCurrentText(env.ctx, texts);
     QCOMPARE(texts[33], QStringLiteral("old33"));
 }
 
@@ -196,7 +196,7 @@ void TestFileFailures::fullDiskIsTold() {
                                         "请腾出磁盘空间后再试。")
                              .arg(env.ctx.DatabasePath())});
     FieldTexts texts;
-    LoadCurrentText(env.ctx, CurrentTextDate(), texts);
+    LoadCurrentText(env.ctx, texts);
     QCOMPARE(texts[2], QStringLiteral("old2"));
 }
 

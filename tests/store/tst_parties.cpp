@@ -3,7 +3,7 @@
 
 #include "store/database.h"
 #include "store/parties.h"
-#include "store/records.h"
+#include "store/record_store.h"
 #include "support/test_env.h"
 
 using namespace tf;
@@ -128,6 +128,7 @@ class TestParties : public QObject {
 private slots:
     void builtFromHistory();
     void followsStoreDeleteAndClear();
+    void recordStoreKeepsTheTable();
     void oftenAndLatelyUsedFirst();
     void nameWithSeveralAccounts();
     void largeBuildShowsProgress();
@@ -203,6 +204,47 @@ void TestParties::followsStoreDeleteAndClear() {
     QCOMPARE(test::Scalar(env.ctx, u"SELECT COUNT(*) FROM 输入提示"_s).toInt(), 0);
 }
 
+// Every write of the record store keeps the table in its own transaction: printed and
+// imported vouchers are offered, a party no record uses any more is not, a cleared history
+// offers nothing.
+void TestParties::recordStoreKeepsTheTable() {
+    TestEnv env;
+    env.CreateDatabase();
+    QVERIFY(EnsurePartyTable(env.ctx));
+    const std::unique_ptr<RecordStore> records = OpenRecordStore(env.ctx);
+    const auto offered = [&](const QString& typed) {
+        QStringList found;
+        for (const Suggestion& s : Suggest(env.ctx, kPayee, typed)) found.append(s.text);
+        found.sort();
+        return found;
+    };
+    const QDateTime now(QDate(2026, 3, 1), QTime(10, 0));
+    const QList<RecordKey> printed =
+        records->StoreVouchers(now, {Voucher(u"甲公司"_s, u"1111"_s, u"乙公司"_s, u"2222"_s),
+                                     Voucher(u"甲公司"_s, u"1111"_s, u"丙公司"_s, u"3333"_s)});
+    QCOMPARE(printed.size(), 2);
+    ImportSpec spec;
+    spec.fields = {kPayee, kPayee + 1};
+    spec.firstDay = now.date().addDays(-1);
+    const std::unique_ptr<ImportSink> sink = records->BeginImport(spec);
+    QVERIFY(sink);
+    FieldTexts row;
+    row[kPayee] = u"丁公司"_s;
+    row[kPayee + 1] = u"4444"_s;
+    QVERIFY(sink->Add(row));
+    QVERIFY(sink->Commit());
+    CheckAgainstRebuild(env.ctx);
+    QCOMPARE(offered(u"公司"_s), (QStringList{u"丁公司"_s, u"丙公司"_s, u"乙公司"_s, u"甲公司"_s}));
+
+    QVERIFY(records->Delete(QList<RecordKey>{printed[0]}));
+    CheckAgainstRebuild(env.ctx);
+    QCOMPARE(offered(u"公司"_s), (QStringList{u"丁公司"_s, u"丙公司"_s, u"甲公司"_s}));
+
+    QVERIFY(records->Clear());
+    QCOMPARE(offered(u"公司"_s), QStringList{});
+    QVERIFY(env.prompt.shown.isEmpty());
+}
+
 void TestParties::oftenAndLatelyUsedFirst() {
     TestEnv env;
     env.CreateDatabase();
@@ -240,6 +282,8 @@ void TestParties::nameWithSeveralAccounts() {
 void TestParties::largeBuildShowsProgress() {
     TestEnv env;
     env.CreateDatabase();
+    // A file kept from before the table existed.
+    QVERIFY(test::Exec(env.ctx, u"DROP TABLE 输入提示"_s));
     // 200,001 imported records with a name each, over 100 days.
     QVERIFY(test::Exec(env.ctx,
                        u"WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i+1 FROM n "
@@ -256,6 +300,7 @@ void TestParties::largeBuildShowsProgress() {
 void TestParties::failedBuildIsTold() {
     TestEnv env;
     env.CreateDatabase();
+    QVERIFY(test::Exec(env.ctx, u"DROP TABLE 输入提示"_s));
     QVERIFY(test::Exec(env.ctx, u"ALTER TABLE 记录 RENAME TO 旧记录"_s));
     QVERIFY(!EnsurePartyTable(env.ctx));
     QCOMPARE(env.prompt.shown.size(), 1);

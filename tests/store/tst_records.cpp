@@ -1,9 +1,10 @@
 #include <QtTest>
 
-#include "store/records.h"
+#include "store/record_store.h"
 #include "support/test_env.h"
 
 using namespace tf;
+using namespace Qt::StringLiterals;
 using namespace tf::store;
 using tf::test::TestEnv;
 
@@ -32,6 +33,7 @@ private slots:
     void failedStoreKeepsOldGroup();
     void failedStoreIsTold_data();
     void failedStoreIsTold();
+    void indexIsBuiltFromTheRecordsOfAnOlderFile();
 };
 
 void TestRecords::reservedDate() {
@@ -69,7 +71,7 @@ void TestRecords::storeThenLoad() {
     const FieldTexts stored = Sample(QStringLiteral("x"));
     QVERIFY(StoreTexts(env.ctx, CurrentTextDate(), stored));
     FieldTexts loaded;
-    LoadCurrentText(env.ctx, CurrentTextDate(), loaded);
+    LoadCurrentText(env.ctx, loaded);
     QVERIFY(loaded == stored);
     QCOMPARE(loaded[5], QStringLiteral("北京某某贸易有限公司"));
     QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT Con FROM 记录 WHERE Ctl=14")).toString(),
@@ -114,7 +116,7 @@ void TestRecords::printRecordsNeverShareATimestamp() {
                  .toString(),
              DateText(now.addSecs(singleAt)));
     FieldTexts kept;
-    LoadCurrentText(env.ctx, CurrentTextDate(), kept);
+    LoadCurrentText(env.ctx, kept);
     QCOMPARE(kept[2], QStringLiteral("kept2"));
 }
 
@@ -128,7 +130,7 @@ void TestRecords::loadKeepsFieldsWithoutRow() {
             "INSERT INTO 记录 VALUES ('1973-08-18 00:00:00', 8, '收款人'), "
             "('1973-08-18 00:00:00', 40, '越界'), ('1973-08-19 00:00:00', 9, '别的日子')")));
     FieldTexts texts = Sample(QStringLiteral("k"));
-    LoadCurrentText(env.ctx, CurrentTextDate(), texts);
+    LoadCurrentText(env.ctx, texts);
     QCOMPARE(texts[8], QStringLiteral("收款人"));
     QCOMPARE(texts[9], QStringLiteral("k9"));
     QCOMPARE(texts[33], QStringLiteral("k33"));
@@ -143,7 +145,7 @@ void TestRecords::failedStoreKeepsOldGroup() {
                                            "= 30 BEGIN SELECT RAISE(ABORT, 'disk full'); END")));
     QVERIFY(!StoreTexts(env.ctx, CurrentTextDate(), Sample(QStringLiteral("new"))));
     FieldTexts texts;
-    LoadCurrentText(env.ctx, CurrentTextDate(), texts);
+    LoadCurrentText(env.ctx, texts);
     QCOMPARE(texts[2], QStringLiteral("old2"));
     QCOMPARE(texts[33], QStringLiteral("old33"));
     QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录")).toInt(), 32);
@@ -173,6 +175,41 @@ void TestRecords::failedStoreIsTold() {
     QVERIFY2(messages.first().contains(env.ctx.DatabasePath()), qPrintable(messages.first()));
     QVERIFY2(messages.first().contains(QStringLiteral("Con")), qPrintable(messages.first()));
     QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录")).toInt(), 0);
+}
+
+// A file written before the index existed (or by a program that dropped it) gets it built from
+// its records at the next start, and then lists and finds exactly what the records hold.
+void TestRecords::indexIsBuiltFromTheRecordsOfAnOlderFile() {
+    TestEnv env;
+    env.CreateDatabase();
+    for (const QString& sql :
+         {u"DROP TRIGGER 记录_增"_s, u"DROP TRIGGER 记录_删"_s, u"DROP TRIGGER 记录_改"_s,
+          u"DROP TABLE 记录检索"_s, u"DROP TABLE 记录键"_s})
+        QVERIFY(test::Exec(env.ctx, sql));
+    QVERIFY(StoreTexts(env.ctx, CurrentTextDate(), Sample(u"kept"_s)));
+    QVERIFY(StoreTexts(env.ctx, QDateTime(QDate(2026, 3, 1), QTime(9, 0)), Sample(u"p"_s)));
+    // An imported group of two fields, a stub field alone, a timestamp of another form.
+    QVERIFY(test::Exec(env.ctx,
+                       u"INSERT INTO 记录 VALUES ('2026-02-27 00:00:00', 8, '进口的收款人'), "
+                       u"('2026-02-27 00:00:00', 27, '备注'), ('2026-02-26 00:00:00', 20, 'x'), "
+                       u"('2026-2-25 8:3:9', 5, '进口的')"_s));
+    env.CreateDatabase();
+
+    const std::unique_ptr<RecordStore> store = OpenRecordStore(env.ctx);
+    const auto key = [](const QString& dat) { return KeyOfDat(dat).value_or(-1); };
+    const RecordKey printed = key(u"2026-03-01 09:00:00"_s);
+    const RecordKey imported = key(u"2026-02-27 00:00:00"_s);
+    QCOMPARE(store->ListKeys().value_or(QList<RecordKey>{-1}),
+             (QList<RecordKey>{key(u"2026-02-26 00:00:00"_s), imported, printed}));
+    QCOMPARE(store->Search(u"进口的"_s).value_or(QList<RecordKey>{-1}), QList<RecordKey>{imported});
+    QCOMPARE(store->Search(u"备注"_s).value_or(QList<RecordKey>{-1}), QList<RecordKey>{imported});
+    QCOMPARE(store->Search(u"p2"_s).value_or(QList<RecordKey>{-1}), QList<RecordKey>{printed});
+    QCOMPARE(store->Search(u"p20"_s).value_or(QList<RecordKey>{-1}), QList<RecordKey>{});
+    QCOMPARE(store->Search(u"kept"_s).value_or(QList<RecordKey>{-1}), QList<RecordKey>{});
+    // Written after the build, deleted and cleared: the index follows.
+    QVERIFY(store->Delete(QList<RecordKey>{imported}));
+    QCOMPARE(store->Search(u"进口的"_s).value_or(QList<RecordKey>{-1}), QList<RecordKey>{});
+    QVERIFY(env.prompt.shown.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestRecords)

@@ -1,0 +1,43 @@
+#include "store/record_store.h"
+
+#include "common/prompt.h"
+#include "store/sqlite_record_store.h"
+
+using namespace Qt::StringLiterals;
+
+namespace tf::store {
+
+std::unique_ptr<RecordStore> OpenRecordStore(const AppContext& ctx) {
+    if (ctx.openRecordStore) return ctx.openRecordStore(ctx);
+    return std::make_unique<SqliteRecordStore>(ctx);
+}
+
+bool StoreTexts(const AppContext& ctx, const QDateTime& when, const FieldTexts& texts) {
+    if (when != CurrentTextDate()) return !StoreTextsBatch(ctx, when, {texts}).isEmpty();
+    const std::unique_ptr<RecordStore> records = OpenRecordStore(ctx);
+    if (records->StoreCurrentText(texts)) return true;
+    // What was typed is not lost without a word: the clerk learns what was not kept and why.
+    ctx.UserPrompt().Message(u"当前凭证的内容没有保存，下次启动时不能恢复！\n"_s +
+                             records->FailureText(true));
+    return false;
+}
+
+QList<QDateTime> StoreTextsBatch(const AppContext& ctx, const QDateTime& now,
+                                 const QList<FieldTexts>& vouchers) {
+    if (vouchers.isEmpty()) return {};
+    const std::unique_ptr<RecordStore> records = OpenRecordStore(ctx);
+    const QList<RecordKey> keys = records->StoreVouchers(now, vouchers);
+    if (keys.isEmpty()) {
+        ctx.UserPrompt().Message(u"打印记录没有保存！\n"_s + records->FailureText(true));
+        return {};
+    }
+    QList<QDateTime> stamps;
+    for (const RecordKey key : keys) stamps.append(TimeOfKey(key));
+    return stamps;
+}
+
+void LoadCurrentText(const AppContext& ctx, FieldTexts& texts) {
+    OpenRecordStore(ctx)->LoadCurrentText(texts);
+}
+
+}  // namespace tf::store
