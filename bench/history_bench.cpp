@@ -23,14 +23,14 @@
 #include <memory>
 
 #include "amount/amount.h"
-#include "app/fonts.h"
 #include "bench/bench_support.h"
 #include "common/fields.h"
+#include "common/fonts.h"
 #include "common/prompt.h"
+#include "gui/history/grid_view.h"
+#include "gui/history/old_rec.h"
 #include "history/grid_table_model.h"
-#include "history/grid_view.h"
 #include "history/history_records.h"
-#include "history/old_rec.h"
 #include "history/text_width.h"
 #include "store/database.h"
 #include "store/records.h"

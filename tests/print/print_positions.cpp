@@ -9,14 +9,14 @@
 #include <QtTest>
 #include <cstdio>
 
-#include "app/batch_link.h"
-#include "app/fonts.h"
-#include "app/history_link.h"
-#include "app/main_window.h"
-#include "history/old_rec.h"
+#include "common/fonts.h"
+#include "gui/history/batch_link.h"
+#include "gui/history/history_link.h"
+#include "gui/history/old_rec.h"
+#include "gui/main/main_window.h"
 #include "print/qt_printer.h"
-#include "print/settings.h"
 #include "store/records.h"
+#include "store/settings.h"
 #include "support/test_env.h"
 #include "support/window_support.h"
 

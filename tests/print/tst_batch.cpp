@@ -5,11 +5,11 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/batch_link.h"
-#include "app/history_link.h"
-#include "app/overflow_hint.h"
+#include "gui/editor/overflow_hint.h"
+#include "gui/history/batch_link.h"
+#include "gui/history/history_link.h"
+#include "gui/history/old_rec.h"
 #include "history/history_records.h"
-#include "history/old_rec.h"
 #include "print/page.h"
 #include "print/printer.h"
 #include "print/qt_printer.h"

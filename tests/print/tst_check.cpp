@@ -5,9 +5,9 @@
 #include "print/layout.h"
 #include "print/page.h"
 #include "print/print_job.h"
-#include "print/settings.h"
 #include "store/default_format.h"
 #include "store/records.h"
+#include "store/settings.h"
 #include "support/recording_printer.h"
 #include "support/test_env.h"
 

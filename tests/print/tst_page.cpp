@@ -3,8 +3,8 @@
 #include "common/rounding.h"
 #include "print/page.h"
 #include "print/print_job.h"
-#include "print/settings.h"
 #include "store/default_format.h"
+#include "store/settings.h"
 #include "support/recording_printer.h"
 #include "support/test_env.h"
 

@@ -8,8 +8,8 @@
 #include <functional>
 #include <memory>
 
-#include "app/main_window.h"
-#include "store/format_chooser.h"
+#include "gui/format/format_chooser.h"
+#include "gui/main/main_window.h"
 #include "support/test_env.h"
 
 // Helpers for tests that drive the real main window (header-only: they need the windows,

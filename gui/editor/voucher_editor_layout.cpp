@@ -1,0 +1,248 @@
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+
+#include "common/colour.h"
+#include "common/prompt.h"
+#include "gui/editor/font_menu.h"
+#include "gui/editor/voucher_picture.h"
+#include "gui/main/main_window.h"
+#include "gui/window_utils.h"
+#include "screen/layout_edit.h"
+#include "screen/millimetre_grid.h"
+#include "store/default_format.h"
+#include "store/spacing.h"
+
+// Layout editing on the voucher picture: the rubber band that selects fields, the arrow keys
+// that move, size and scale them, and the font menu of a field.
+
+namespace tf {
+
+namespace {
+
+// A selected field keeps its own background colour here, as decimal 0x00BBGGRR text.
+const char* const kTagProperty = "tag";
+
+void SetBackground(QLineEdit* edit, const QColor& c) {
+    QPalette p = edit->palette();
+    p.setColor(QPalette::Base, c);
+    edit->setPalette(p);
+}
+
+// The shift state of an arrow key: 0 none, 1 Shift, 2 Ctrl; -1 for any other combination.
+int ShiftState(Qt::KeyboardModifiers modifiers) {
+    const Qt::KeyboardModifiers m = modifiers & ~Qt::KeypadModifier;
+    if (m == Qt::NoModifier) return 0;
+    if (m == Qt::ShiftModifier) return 1;
+    if (m == Qt::ControlModifier) return 2;
+    return -1;
+}
+
+// The direction of an arrow key; false for any other key.
+bool ArrowDirection(int key, int& dx, int& dy) {
+    dx = dy = 0;
+    switch (key) {
+        case Qt::Key_Left:
+            dx = -1;
+            return true;
+        case Qt::Key_Up:
+            dy = -1;
+            return true;
+        case Qt::Key_Right:
+            dx = 1;
+            return true;
+        case Qt::Key_Down:
+            dy = 1;
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+QWidget* MF::Pic() const {
+    return ui_.pic;
+}
+
+const QImage& MF::PicCanvas() const {
+    return ui_.pic->Canvas();
+}
+
+double MF::PicWidth() const {
+    return arrangement_ ? arrangement_->pic.width : store::kDesignPictureWidth;
+}
+
+double MF::PicHeight() const {
+    return arrangement_ ? arrangement_->pic.height : store::kDesignPictureHeight;
+}
+
+void MF::DrawBand(const QColor& colour) {
+    DrawBox(ui_.pic->Canvas(), DragX0, DragY0, DragX1, DragY1, colour, TwipsPerPixel());
+    ui_.pic->update();
+}
+
+void MF::Pic_MouseDown(Qt::MouseButton button, double x, double y) {
+    if (button == Qt::LeftButton) {
+        ui_.lbl->setText(DragTip());
+        DragX0 = DragX1 = RoundHalfEvenInt32(x);
+        DragY0 = DragY1 = RoundHalfEvenInt32(y);
+        Dragging = true;
+    }
+    ClearSelection();
+}
+
+void MF::Pic_MouseMove(Qt::MouseButtons buttons, double x, double y) {
+    if ((buttons & Qt::RightButton) || !Dragging) return;
+    const qint64 px = RoundHalfEvenInt32(x);
+    const qint64 py = RoundHalfEvenInt32(y);
+    // Small movements and a band under 500 twips either way are not drawn.
+    const bool moved = std::abs(px - DragX1) > 100 || std::abs(py - DragY1) > 100;
+    const bool large = std::abs(px - DragX0) > 500 || std::abs(py - DragY0) > 500;
+    if (!moved || !large) return;
+    DrawBand(Qt::white);  // wipes the band drawn before
+    DragX1 = static_cast<qint32>(px);
+    DragY1 = static_cast<qint32>(py);
+    DrawBand(Qt::black);
+}
+
+void MF::Pic_MouseUp(Qt::MouseButton button, double x, double y) {
+    // A release without a band started here (a middle click) selects nothing.
+    if (button == Qt::RightButton || !Dragging) return;
+    DragX1 = RoundHalfEvenInt32(x);
+    DragY1 = RoundHalfEvenInt32(y);
+    Dragging = false;
+    DrawBand(Qt::white);
+    for (int i = kFirstField; i <= kLastField; ++i) {
+        if (!FieldTouchesRect(placement_[i].field, DragX0, DragY0, DragX1, DragY1)) continue;
+        ui_.lbl->setText(SelectedTip());
+        FieldFormat& f = settings_.fieldFormats[i];
+        if (!f.Selected) {
+            ui_.T[i]->setProperty(
+                kTagProperty,
+                QString::number(BgrFromColour(ui_.T[i]->palette().color(QPalette::Base))));
+            SetBackground(ui_.T[i], ColourFromBgr(kSelectionColour));
+        }
+        f.Selected = true;
+    }
+    // Repairs what the white wiping took from the grid.
+    NetLine();
+}
+
+void MF::ClearSelection() {
+    for (int i = kFirstField; i <= kLastField; ++i) {
+        FieldFormat& f = settings_.fieldFormats[i];
+        // A loaded format brings its own flags; a field still showing the selection colour
+        // goes back to its own background all the same.
+        const QString tag = ui_.T[i]->property(kTagProperty).toString();
+        if (!f.Selected && tag.isEmpty()) continue;
+        if (!tag.isEmpty()) SetBackground(ui_.T[i], ColourFromBgr(tag.toInt()));
+        ui_.T[i]->setProperty(kTagProperty, QVariant());
+        f.Selected = false;
+    }
+}
+
+void MF::MoveSelected(double dx, double dy, int field) {
+    tf::MoveSelected(placement_, SelectionOf(settings_.fieldFormats), {PicWidth(), PicHeight()}, dx,
+                     dy, field);
+    PlaceFieldWidgets();
+}
+
+void MF::ResizeSelected(double dw, double dh, int field) {
+    tf::ResizeSelected(placement_, SelectionOf(settings_.fieldFormats), {PicWidth(), PicHeight()},
+                       dw, dh, field);
+    PlaceFieldWidgets();
+}
+
+void MF::ChangeSelectedFontSize(double step, int field) {
+    FieldTable<double> sizes;
+    for (int i = kFirstField; i <= kLastField; ++i) sizes[i] = ui_.T[i]->font().pointSizeF();
+    const FieldTable<double> before = sizes;
+    tf::ChangeSelectedFontSize(sizes, SelectionOf(settings_.fieldFormats), step, field);
+    for (int i = kFirstField; i <= kLastField; ++i) {
+        if (sizes[i] == before[i]) continue;
+        QFont f = ui_.T[i]->font();
+        f.setPointSizeF(sizes[i]);
+        ui_.T[i]->setFont(f);
+    }
+}
+
+void MF::Form_KeyDown(int key, Qt::KeyboardModifiers modifiers) {
+    int dx = 0, dy = 0;
+    if (!ArrowDirection(key, dx, dy)) return;
+    switch (ShiftState(modifiers)) {
+        case 0:
+            MoveSelected(dx * kMoveStep, dy * kMoveStep);
+            break;
+        case 1:
+            ResizeSelected(dx * kMoveStep, dy * kMoveStep);
+            break;
+        case 2:
+            // Left and Up make the font smaller, Right and Down larger.
+            ChangeSelectedFontSize((dx + dy) * kFontStep);
+            break;
+        default:
+            break;
+    }
+}
+
+void MF::Form_KeyUp(int key, Qt::KeyboardModifiers modifiers) {
+    int dx = 0, dy = 0;
+    if (ArrowDirection(key, dx, dy) && ShiftState(modifiers) >= 0) CaptureLayout();
+}
+
+QMenu* MF::FontMenu(int i) {
+    if (!fontMenu_) {
+        fontMenu_ = new QMenu(QStringLiteral("FontStyle"), this);
+        fontMenu_->setObjectName(QStringLiteral("FontMenu"));
+        fontStyle_ = fontMenu_->addAction(QStringLiteral("修改字体/字号"));
+        fontStyle_->setObjectName(QStringLiteral("FontStyle"));
+        modiSpace_ = fontMenu_->addAction(QStringLiteral("修改字符间距"));
+        modiSpace_->setObjectName(QStringLiteral("mModiSpace"));
+    }
+    // The amount in figures is printed digit by digit into its boxes: no spacing there.
+    modiSpace_->setVisible(i != kAmountField);
+    return fontMenu_;
+}
+
+void MF::T_MouseDown(int i, Qt::MouseButton button, const QPoint& globalPos) {
+    if (button != Qt::RightButton || i < kFirstField || i > kLastField) return;
+    MenuField = static_cast<qint16>(i);
+    QLineEdit* field = ui_.T[i];
+    // The field gives up the focus for the time of the menu without running its leave
+    // rules, as for any popup, and gets it back afterwards.
+    const bool hadFocus = field->hasFocus();
+    if (hadFocus) ui_.pic->setFocus(Qt::PopupFocusReason);
+    field->setEnabled(false);
+    QMenu* menu = FontMenu(i);
+    QAction* chosen = menu->exec(globalPos);
+    if (chosen == fontStyle_)
+        FontStyle_Click();
+    else if (chosen == modiSpace_)
+        mModiSpace_Click();
+    CaptureLayout();
+    field->setEnabled(true);
+    if (hadFocus) field->setFocus(Qt::PopupFocusReason);
+}
+
+void MF::FontStyle_Click() {
+    if (MenuField < kFirstField || MenuField > kLastField) return;
+    QLineEdit* field = ui_.T[MenuField];
+    const FieldFont preset =
+        FieldFontOf(field->font(), BgrFromColour(field->palette().color(QPalette::Text)));
+    const auto choice = ctx_.UserPrompt().ChooseFont(preset);
+    if (!choice) return;
+    QFont f = field->font();
+    ApplyFieldFont(*choice, f);
+    field->setFont(f);
+    QPalette p = field->palette();
+    p.setColor(QPalette::Text, ColourFromBgr(choice->color));
+    field->setPalette(p);
+}
+
+void MF::mModiSpace_Click() {
+    if (MenuField < kFirstField || MenuField > kLastField) return;
+    store::EditSpacing(ctx_, settings_.CurFormat, MenuField);
+}
+
+}  // namespace tf
