@@ -1,5 +1,7 @@
 #include "gui/window_utils.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -75,6 +77,16 @@ void SetTopmost(QWidget* window) {
     window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
     window->setGeometry(geometry);
     if (wasVisible) window->show();
+}
+
+void ShowAction(QAbstractButton* button, QAction* action) {
+    const auto follow = [button, action] {
+        button->setEnabled(action->isEnabled());
+        if (!action->shortcut().isEmpty()) button->setToolTip(action->toolTip());
+    };
+    follow();
+    QObject::connect(action, &QAction::changed, button, follow);
+    QObject::connect(button, &QAbstractButton::clicked, action, [action] { action->trigger(); });
 }
 
 }  // namespace tf

@@ -2,6 +2,9 @@
 
 #include <QString>
 #include <QWidget>
+
+class QAction;
+class QAbstractButton;
 #include <cmath>
 
 // Small window utilities shared by the program's windows. Window geometry is in twips
@@ -31,5 +34,9 @@ void CentreOnScreen(QWidget* window);
 qint16 TaskbarHeight();
 // Keeps the window above all others without moving or resizing it.
 void SetTopmost(QWidget* window);
+
+// The button shows the action: a click triggers it, and the button is enabled with it and
+// carries its tooltip when the action has a shortcut. The button keeps its own caption.
+void ShowAction(QAbstractButton* button, QAction* action);
 
 }  // namespace tf

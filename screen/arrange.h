@@ -23,16 +23,16 @@ struct TwipsRect {
 struct ArrangeInput {
     double screenWidth = 0;
     double screenHeight = 0;
-    double formWidthMm = 220;  // W, TT(1)
-    double formHeightMm = 85;  // H, TT(2)
-    double stubWidthMm = 65;   // S, TT(3)
-    bool stubShown = true;     // CHK(1)
+    double formWidthMm = 220;  // W, "单据宽度"
+    double formHeightMm = 85;  // H, "单据高度"
+    double stubWidthMm = 65;   // S, "票根宽度"
+    bool stubShown = true;     // "连同票根打印"
     double picLeft = 60;
     double picTop = 1440;
-    double titleWidth = 4695;    // L(0)
-    double exitWidth = 975;      // Cm(6)
-    double helpWidth = 735;      // Cm(7)
-    double contactWidth = 1215;  // Cm(9)
+    double titleWidth = 4695;    // the title
+    double exitWidth = 975;      // "退  出"
+    double helpWidth = 735;      // "帮  助"
+    double contactWidth = 1215;  // "QQ在线帮助"
     // The free area of the screen (without panels and task bars), vertically; a height of 0
     // means the whole screen.
     double workTop = 0;
@@ -42,17 +42,17 @@ struct ArrangeInput {
 struct ArrangeResult {
     TwipsRect window;  // outer frame of the main window
     TwipsRect pic;     // the voucher picture, relative to the window's client area
-    double lineX = 0;  // stub line Lin(1), inside Pic
+    double lineX = 0;  // the stub line, inside Pic
     double lineY1 = 0;
     double lineY2 = 0;
     bool lineVisible = true;
-    double titleLeft = 0;  // L(0), inside Pic
+    double titleLeft = 0;  // the title, inside Pic
     double titleTop = 0;
-    TwipsRect tip;           // LBL (its height is left as it is: 0 here)
-    double tabWidth = 0;     // SST
-    double exitLeft = 0;     // Cm(6)
-    double helpLeft = 0;     // Cm(7)
-    double contactLeft = 0;  // Cm(9)
+    TwipsRect tip;           // the tip line (its height is left as it is: 0 here)
+    double tabWidth = 0;     // the tab control
+    double exitLeft = 0;     // "退  出"
+    double helpLeft = 0;     // "帮  助"
+    double contactLeft = 0;  // "QQ在线帮助"
     double twipsPerMm = 0;   // k = Pic height / H
     // The dimensions the arrangement was built from: fields are read back from the screen
     // with these, never with a text still being typed into a dimension box.

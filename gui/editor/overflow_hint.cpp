@@ -26,7 +26,8 @@ OverflowHint::OverflowHint(AppContext& ctx, MF& mainWindow)
     timer_.setInterval(kDelayMs);
     connect(&timer_, &QTimer::timeout, this, &OverflowHint::Update);
     for (int i = kFirstField; i <= kLastField; ++i)
-        connect(mf_.T(i), &QLineEdit::textChanged, &timer_, qOverload<>(&QTimer::start));
+        connect(mf_.Field(RoleOf(i)), &QLineEdit::textChanged, &timer_,
+                qOverload<>(&QTimer::start));
 }
 
 OverflowHint::~OverflowHint() = default;
@@ -41,7 +42,7 @@ void OverflowHint::Update() {
     marked_ = print::OverflowingFields(problems);
 
     for (int i = kFirstField; i <= kLastField; ++i) {
-        QLineEdit* field = mf_.T(i);
+        QLineEdit* field = mf_.Field(RoleOf(i));
         QStringList tips;
         for (const print::FieldProblem& p : problems)
             if (p.field == i) tips.append(print::DescribeProblem(p));

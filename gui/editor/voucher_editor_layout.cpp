@@ -78,50 +78,50 @@ double MF::PicHeight() const {
 }
 
 void MF::DrawBand(const QColor& colour) {
-    DrawBox(ui_.pic->Canvas(), DragX0, DragY0, DragX1, DragY1, colour, TwipsPerPixel());
+    DrawBox(ui_.pic->Canvas(), dragX0_, dragY0_, dragX1_, dragY1_, colour, TwipsPerPixel());
     ui_.pic->update();
 }
 
 void MF::Pic_MouseDown(Qt::MouseButton button, double x, double y) {
     if (button == Qt::LeftButton) {
-        ui_.lbl->setText(DragTip());
-        DragX0 = DragX1 = RoundHalfEvenInt32(x);
-        DragY0 = DragY1 = RoundHalfEvenInt32(y);
-        Dragging = true;
+        ui_.tip->setText(DragTip());
+        dragX0_ = dragX1_ = RoundHalfEvenInt32(x);
+        dragY0_ = dragY1_ = RoundHalfEvenInt32(y);
+        dragging_ = true;
     }
     ClearSelection();
 }
 
 void MF::Pic_MouseMove(Qt::MouseButtons buttons, double x, double y) {
-    if ((buttons & Qt::RightButton) || !Dragging) return;
+    if ((buttons & Qt::RightButton) || !dragging_) return;
     const qint64 px = RoundHalfEvenInt32(x);
     const qint64 py = RoundHalfEvenInt32(y);
     // Small movements and a band under 500 twips either way are not drawn.
-    const bool moved = std::abs(px - DragX1) > 100 || std::abs(py - DragY1) > 100;
-    const bool large = std::abs(px - DragX0) > 500 || std::abs(py - DragY0) > 500;
+    const bool moved = std::abs(px - dragX1_) > 100 || std::abs(py - dragY1_) > 100;
+    const bool large = std::abs(px - dragX0_) > 500 || std::abs(py - dragY0_) > 500;
     if (!moved || !large) return;
     DrawBand(Qt::white);  // wipes the band drawn before
-    DragX1 = static_cast<qint32>(px);
-    DragY1 = static_cast<qint32>(py);
+    dragX1_ = static_cast<qint32>(px);
+    dragY1_ = static_cast<qint32>(py);
     DrawBand(Qt::black);
 }
 
 void MF::Pic_MouseUp(Qt::MouseButton button, double x, double y) {
     // A release without a band started here (a middle click) selects nothing.
-    if (button == Qt::RightButton || !Dragging) return;
-    DragX1 = RoundHalfEvenInt32(x);
-    DragY1 = RoundHalfEvenInt32(y);
-    Dragging = false;
+    if (button == Qt::RightButton || !dragging_) return;
+    dragX1_ = RoundHalfEvenInt32(x);
+    dragY1_ = RoundHalfEvenInt32(y);
+    dragging_ = false;
     DrawBand(Qt::white);
     for (int i = kFirstField; i <= kLastField; ++i) {
-        if (!FieldTouchesRect(placement_[i].field, DragX0, DragY0, DragX1, DragY1)) continue;
-        ui_.lbl->setText(SelectedTip());
+        if (!FieldTouchesRect(placement_[i].field, dragX0_, dragY0_, dragX1_, dragY1_)) continue;
+        ui_.tip->setText(SelectedTip());
         FieldFormat& f = settings_.fieldFormats[i];
         if (!f.Selected) {
-            ui_.T[i]->setProperty(
+            ui_.fields[i]->setProperty(
                 kTagProperty,
-                QString::number(BgrFromColour(ui_.T[i]->palette().color(QPalette::Base))));
-            SetBackground(ui_.T[i], ColourFromBgr(kSelectionColour));
+                QString::number(BgrFromColour(ui_.fields[i]->palette().color(QPalette::Base))));
+            SetBackground(ui_.fields[i], ColourFromBgr(kSelectionColour));
         }
         f.Selected = true;
     }
@@ -134,10 +134,10 @@ void MF::ClearSelection() {
         FieldFormat& f = settings_.fieldFormats[i];
         // A loaded format brings its own flags; a field still showing the selection colour
         // goes back to its own background all the same.
-        const QString tag = ui_.T[i]->property(kTagProperty).toString();
+        const QString tag = ui_.fields[i]->property(kTagProperty).toString();
         if (!f.Selected && tag.isEmpty()) continue;
-        if (!tag.isEmpty()) SetBackground(ui_.T[i], ColourFromBgr(tag.toInt()));
-        ui_.T[i]->setProperty(kTagProperty, QVariant());
+        if (!tag.isEmpty()) SetBackground(ui_.fields[i], ColourFromBgr(tag.toInt()));
+        ui_.fields[i]->setProperty(kTagProperty, QVariant());
         f.Selected = false;
     }
 }
@@ -156,14 +156,14 @@ void MF::ResizeSelected(double dw, double dh, int field) {
 
 void MF::ChangeSelectedFontSize(double step, int field) {
     FieldTable<double> sizes;
-    for (int i = kFirstField; i <= kLastField; ++i) sizes[i] = ui_.T[i]->font().pointSizeF();
+    for (int i = kFirstField; i <= kLastField; ++i) sizes[i] = ui_.fields[i]->font().pointSizeF();
     const FieldTable<double> before = sizes;
     tf::ChangeSelectedFontSize(sizes, SelectionOf(settings_.fieldFormats), step, field);
     for (int i = kFirstField; i <= kLastField; ++i) {
         if (sizes[i] == before[i]) continue;
-        QFont f = ui_.T[i]->font();
+        QFont f = ui_.fields[i]->font();
         f.setPointSizeF(sizes[i]);
-        ui_.T[i]->setFont(f);
+        ui_.fields[i]->setFont(f);
     }
 }
 
@@ -191,7 +191,7 @@ void MF::Form_KeyUp(int key, Qt::KeyboardModifiers modifiers) {
     if (ArrowDirection(key, dx, dy) && ShiftState(modifiers) >= 0) CaptureLayout();
 }
 
-QMenu* MF::FontMenu(int i) {
+QMenu* MF::FontMenu(int field) {
     if (!fontMenu_) {
         fontMenu_ = new QMenu(QStringLiteral("FontStyle"), this);
         fontMenu_->setObjectName(QStringLiteral("FontMenu"));
@@ -201,48 +201,48 @@ QMenu* MF::FontMenu(int i) {
         modiSpace_->setObjectName(QStringLiteral("mModiSpace"));
     }
     // The amount in figures is printed digit by digit into its boxes: no spacing there.
-    modiSpace_->setVisible(i != kAmountField);
+    modiSpace_->setVisible(field != kAmountField);
     return fontMenu_;
 }
 
-void MF::T_MouseDown(int i, Qt::MouseButton button, const QPoint& globalPos) {
-    if (button != Qt::RightButton || i < kFirstField || i > kLastField) return;
-    MenuField = static_cast<qint16>(i);
-    QLineEdit* field = ui_.T[i];
+void MF::FieldPressed(int field, Qt::MouseButton button, const QPoint& globalPos) {
+    if (button != Qt::RightButton || field < kFirstField || field > kLastField) return;
+    menuField_ = field;
+    QLineEdit* edit = ui_.fields[field];
     // The field gives up the focus for the time of the menu without running its leave
     // rules, as for any popup, and gets it back afterwards.
-    const bool hadFocus = field->hasFocus();
+    const bool hadFocus = edit->hasFocus();
     if (hadFocus) ui_.pic->setFocus(Qt::PopupFocusReason);
-    field->setEnabled(false);
-    QMenu* menu = FontMenu(i);
+    edit->setEnabled(false);
+    QMenu* menu = FontMenu(field);
     QAction* chosen = menu->exec(globalPos);
     if (chosen == fontStyle_)
-        FontStyle_Click();
+        ChangeFieldFont(field);
     else if (chosen == modiSpace_)
-        mModiSpace_Click();
+        EditFieldSpacing(field);
     CaptureLayout();
-    field->setEnabled(true);
-    if (hadFocus) field->setFocus(Qt::PopupFocusReason);
+    edit->setEnabled(true);
+    if (hadFocus) edit->setFocus(Qt::PopupFocusReason);
 }
 
-void MF::FontStyle_Click() {
-    if (MenuField < kFirstField || MenuField > kLastField) return;
-    QLineEdit* field = ui_.T[MenuField];
+void MF::ChangeFieldFont(int field) {
+    if (field < kFirstField || field > kLastField) return;
+    QLineEdit* edit = ui_.fields[field];
     const FieldFont preset =
-        FieldFontOf(field->font(), BgrFromColour(field->palette().color(QPalette::Text)));
+        FieldFontOf(edit->font(), BgrFromColour(edit->palette().color(QPalette::Text)));
     const auto choice = ctx_.UserPrompt().ChooseFont(preset);
     if (!choice) return;
-    QFont f = field->font();
+    QFont f = edit->font();
     ApplyFieldFont(*choice, f);
-    field->setFont(f);
-    QPalette p = field->palette();
+    edit->setFont(f);
+    QPalette p = edit->palette();
     p.setColor(QPalette::Text, ColourFromBgr(choice->color));
-    field->setPalette(p);
+    edit->setPalette(p);
 }
 
-void MF::mModiSpace_Click() {
-    if (MenuField < kFirstField || MenuField > kLastField) return;
-    store::EditSpacing(ctx_, settings_.CurFormat, MenuField);
+void MF::EditFieldSpacing(int field) {
+    if (field < kFirstField || field > kLastField) return;
+    store::EditSpacing(ctx_, settings_.CurFormat, field);
 }
 
 }  // namespace tf

@@ -31,11 +31,18 @@ private:
 // A voucher field: a flat box with a thin border, as on the form, so that even small
 // heights show their text. Its colours come from the palette (Base, Text).
 class FieldEdit : public QLineEdit {
+    Q_OBJECT
 public:
-    explicit FieldEdit(QWidget* parent) : QLineEdit(parent) { setFrame(false); }
+    FieldEdit(int field, QWidget* parent) : QLineEdit(parent), field_(field) { setFrame(false); }
+
+    // The field's number.
+    int Field() const { return field_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    int field_;
 };
 
 }  // namespace tf

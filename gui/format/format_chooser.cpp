@@ -26,16 +26,18 @@ Sel::Sel(const AppContext& ctx, const QString& currentFormat, QString& chosenFor
                       com_->sizeHint().height());
     com_->installEventFilter(this);
 
-    const QString captions[2] = {QStringLiteral("确   定"), QStringLiteral("取   消")};
-    const int lefts[2] = {480, 3000};
-    for (int i = 0; i < 2; ++i) {
-        cm_[i] = new QPushButton(captions[i], this);
-        cm_[i]->setObjectName(QStringLiteral("Cm%1").arg(i));
-        cm_[i]->setGeometry(TwipsToPixels(lefts[i]), TwipsToPixels(720), TwipsToPixels(1215),
-                            TwipsToPixels(375));
-        connect(cm_[i], &QPushButton::clicked, this, [this, i] { Cm_Click(i); });
-    }
-    cm_[0]->setDefault(true);
+    const auto button = [this](const QString& caption, const QString& name, int left) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(name);
+        b->setGeometry(TwipsToPixels(left), TwipsToPixels(720), TwipsToPixels(1215),
+                       TwipsToPixels(375));
+        return b;
+    };
+    ok_ = button(QStringLiteral("确   定"), QStringLiteral("okButton"), 480);
+    cancel_ = button(QStringLiteral("取   消"), QStringLiteral("cancelButton"), 3000);
+    connect(ok_, &QPushButton::clicked, this, [this] { Choose(com_->currentText()); });
+    connect(cancel_, &QPushButton::clicked, this, [this] { Choose(QString()); });
+    ok_->setDefault(true);
 
     const QStringList names = FormatNames(ctx);
     if (!names.isEmpty()) {
@@ -72,8 +74,8 @@ bool Sel::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void Sel::Cm_Click(int index) {
-    chosenFormat_ = index == 0 ? com_->currentText() : QString();
+void Sel::Choose(const QString& name) {
+    chosenFormat_ = name;
     close();
 }
 

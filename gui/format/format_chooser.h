@@ -23,17 +23,20 @@ public:
         QWidget* parent = nullptr);
 
     QComboBox* Com() const { return com_; }
-    QPushButton* Cm(int index) const { return cm_[index]; }
+    QPushButton* OkButton() const { return ok_; }
+    QPushButton* CancelButton() const { return cancel_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void Cm_Click(int index);
+    // Closes the chooser with `name` as ChosenFormat.
+    void Choose(const QString& name);
 
     QString& chosenFormat_;
     QComboBox* com_ = nullptr;
-    QPushButton* cm_[2] = {nullptr, nullptr};
+    QPushButton* ok_ = nullptr;
+    QPushButton* cancel_ = nullptr;
 };
 
 // Shows the chooser without blocking, waits until it has closed and returns ChosenFormat.

@@ -1,17 +1,15 @@
 #include "gui/history/batch_link.h"
 
-#include <QLineEdit>
-
 #include "common/prompt.h"
 #include "gui/history/old_rec.h"
-#include "gui/main/main_window.h"
+#include "gui/history/voucher_host.h"
 #include "gui/print/preview.h"
 #include "history/history_records.h"
 #include "print/batch.h"
 
 namespace tf {
 
-void BatchPrint(AppContext& ctx, MF& mainWindow, history::OldRec& window, bool preview) {
+void BatchPrint(AppContext& ctx, VoucherHost& host, history::OldRec& window, bool preview) {
     const history::TextGrid& grid = window.Grid();
     const bool chosen = window.RowsChosen();
     const QList<int> rows = history::BatchRows(grid, chosen);
@@ -23,9 +21,9 @@ void BatchPrint(AppContext& ctx, MF& mainWindow, history::OldRec& window, bool p
     if (!chosen && !preview &&
         !ctx.UserPrompt().AskYesNo(QStringLiteral("将打印%1张进账单，是否继续？").arg(rows.size())))
         return;
-    const print::VoucherPage base = mainWindow.CurrentPage();
-    const FieldTexts current = mainWindow.Texts();
-    const QString sign = mainWindow.TT(0)->text();
+    const print::VoucherPage base = host.CurrentPage();
+    const FieldTexts current = host.Texts();
+    const QString sign = host.CurrencySign();
 
     QList<print::BatchVoucher> batch;
     batch.reserve(rows.size());
@@ -47,7 +45,7 @@ void BatchPrint(AppContext& ctx, MF& mainWindow, history::OldRec& window, bool p
         print::ShowPrintPreview(ctx, pages, &window, numbers);
         return;
     }
-    if (print::PrintBatch(ctx, batch, mainWindow.Target(), mainWindow.Device())) window.Reload();
+    if (print::PrintBatch(ctx, batch, host.Target(), host.Device())) window.Reload();
 }
 
 }  // namespace tf

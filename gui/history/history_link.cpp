@@ -1,31 +1,25 @@
 #include "gui/history/history_link.h"
 
-#include <QLabel>
-#include <QLineEdit>
-
 #include "gui/dialogs/qt_prompt.h"
 #include "gui/history/batch_link.h"
 #include "gui/history/import_flow.h"
 #include "gui/history/old_rec.h"
-#include "gui/main/main_window.h"
+#include "gui/history/voucher_host.h"
 #include "history/export.h"
 
 namespace tf {
 
 namespace {
 
-// The main window's fields as the history reads and fills them.
-class MainWindowVoucher : public history::VoucherFields {
+// The voucher's fields as the history reads and fills them.
+class HostVoucher : public history::VoucherFields {
 public:
-    explicit MainWindowVoucher(MF& mf) : mf_(mf) {}
-    QString Caption(int field) const override { return mf_.L(field)->text(); }
-    void TakeText(int field, const QString& text) override {
-        mf_.T(field)->setText(text);
-        mf_.T_LostFocus(field);
-    }
+    explicit HostVoucher(VoucherHost& host) : host_(host) {}
+    QString Caption(int field) const override { return FieldCaption(field); }
+    void TakeText(int field, const QString& text) override { host_.TakeText(field, text); }
 
 private:
-    MF& mf_;
+    VoucherHost& host_;
 };
 
 // The history window's context: its dialogs are the window's children, so the window manager
@@ -50,26 +44,25 @@ private:
 
 }  // namespace
 
-history::OldRec* ShowHistoryWindow(AppContext& ctx, MF& mainWindow) {
-    auto* window = mainWindow.findChild<history::OldRec*>(QString(), Qt::FindDirectChildrenOnly);
+history::OldRec* ShowHistoryWindow(AppContext& ctx, VoucherHost& host) {
+    QWidget* hostWindow = host.HostWindow();
+    auto* window = hostWindow->findChild<history::OldRec*>(QString(), Qt::FindDirectChildrenOnly);
     if (!window) {
-        auto* own = new WindowContext(ctx, &mainWindow);
+        auto* own = new WindowContext(ctx, hostWindow);
         AppContext& wctx = own->ctx;
-        window =
-            new history::OldRec(wctx, std::make_unique<MainWindowVoucher>(mainWindow), &mainWindow);
+        window = new history::OldRec(wctx, std::make_unique<HostVoucher>(host), hostWindow);
         own->setParent(window);
         own->SetDialogParent(window);
         window->setAttribute(Qt::WA_DeleteOnClose);
-        window->SetBatchAction([&wctx, &mainWindow, window](bool preview) {
-            BatchPrint(wctx, mainWindow, *window, preview);
-        });
+        window->SetBatchAction(
+            [&wctx, &host, window](bool preview) { BatchPrint(wctx, host, *window, preview); });
         // "导出数据": the list as it stands (order, hidden rows) into a workbook file.
-        window->SetAction(0, [&wctx, window] {
+        window->SetExport([&wctx, window] {
             const QString path = history::ChooseSaveWorkbook(wctx.UserPrompt());
             if (!path.isEmpty()) history::ExportGrid(wctx, window->Grid(), path);
         });
         // "导入数据": worksheet rows become records and rows of this window's list.
-        window->SetAction(3, [&wctx, window] { history::ImportWorkbook(wctx, window->Grid()); });
+        window->SetImport([&wctx, window] { history::ImportWorkbook(wctx, window->Grid()); });
     }
     window->show();
     window->raise();

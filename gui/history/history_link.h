@@ -4,13 +4,13 @@
 
 namespace tf {
 
-class MF;
+class VoucherHost;
 namespace history {
 class OldRec;
 }
 
-// Opens the history window over the main window without blocking it, or brings the open
+// Opens the history window over the voucher's window without blocking it, or brings the open
 // one to the front.
-history::OldRec* ShowHistoryWindow(AppContext& ctx, MF& mainWindow);
+history::OldRec* ShowHistoryWindow(AppContext& ctx, VoucherHost& host);
 
 }  // namespace tf

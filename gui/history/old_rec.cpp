@@ -1,5 +1,6 @@
 #include "gui/history/old_rec.h"
 
+#include <QAction>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -26,8 +27,27 @@ constexpr double kGridSide = 50;
 constexpr double kGridTop = 460;
 constexpr double kGridBottom = 50;
 
+struct ActionDesign {
+    QAction* OldRec::Actions::*action;
+    const char16_t* name;
+    const char16_t* text;
+};
+
+constexpr ActionDesign kActions[] = {
+    {&OldRec::Actions::exportData, u"actionExport", u"导出数据"},
+    {&OldRec::Actions::importData, u"actionImport", u"导入数据"},
+    {&OldRec::Actions::deleteRecords, u"actionDelete", u"删除记录"},
+    {&OldRec::Actions::clearRecords, u"actionClear", u"清空记录"},
+    {&OldRec::Actions::reprint, u"actionReprint", u"再次打印"},
+    {&OldRec::Actions::batchPrint, u"actionBatchPrint", u"批量打印"},
+    {&OldRec::Actions::batchPreview, u"actionBatchPreview", u"批量预览"},
+    {&OldRec::Actions::search, u"actionSearch", u"搜索"},
+    {&OldRec::Actions::exit, u"actionExit", u"退出"},
+};
+
 struct ButtonDesign {
-    int index;
+    QAction* OldRec::Actions::*action;
+    const char16_t* name;
     const char16_t* caption;
     double left, width;  // twips, inside the window or inside the frame
 };
@@ -37,15 +57,19 @@ constexpr double kButtonHeight = 330;
 constexpr double kFrameTop = 10;
 constexpr double kFrameHeight = 420;
 
-constexpr ButtonDesign kFrame1Buttons[] = {{0, u"导出数据", 60, 1035},
-                                           {3, u"导入数据", 1155, 1035}};
-constexpr ButtonDesign kFrame2Buttons[] = {{5, u"删除记录", 60, 1035},
-                                           {1, u"清空记录", 1155, 1035}};
+constexpr ButtonDesign kFrame1Buttons[] = {
+    {&OldRec::Actions::exportData, u"exportButton", u"导出数据", 60, 1035},
+    {&OldRec::Actions::importData, u"importButton", u"导入数据", 1155, 1035}};
+constexpr ButtonDesign kFrame2Buttons[] = {
+    {&OldRec::Actions::deleteRecords, u"deleteButton", u"删除记录", 60, 1035},
+    {&OldRec::Actions::clearRecords, u"clearButton", u"清空记录", 1155, 1035}};
+// In the order of the focus chain; beside "再次打印" the batch and its preview.
 constexpr ButtonDesign kWindowButtons[] = {
-    {4, u"再次打印", 4800, 1035}, {6, u"搜  索", 10260, 900}, {2, u"退   出", 11460, 1035}};
-// Beside "再次打印": the batch and its preview.
-constexpr ButtonDesign kBatchButtons[] = {{-1, u"批量打印", 5880, 1035},
-                                          {-1, u"批量预览", 6960, 1035}};
+    {&OldRec::Actions::reprint, u"reprintButton", u"再次打印", 4800, 1035},
+    {&OldRec::Actions::search, u"searchButton", u"搜  索", 10260, 900},
+    {&OldRec::Actions::exit, u"exitButton", u"退   出", 11460, 1035},
+    {&OldRec::Actions::batchPrint, u"batchPrintButton", u"批量打印", 5880, 1035},
+    {&OldRec::Actions::batchPreview, u"batchPreviewButton", u"批量预览", 6960, 1035}};
 
 void Place(QWidget* w, double left, double top, double width, double height) {
     w->setGeometry(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width),
@@ -58,21 +82,25 @@ OldRec::OldRec(AppContext& ctx, std::unique_ptr<VoucherFields> voucher, QWidget*
     : QWidget(parent, Qt::Window), ctx_(ctx), voucher_(std::move(voucher)) {
     setObjectName(u"OldRec"_s);
     setWindowTitle(Caption());
+    BuildActions();
     BuildControls();
-    for (size_t i = 0; i < comm_.size(); ++i) {
-        const int index = static_cast<int>(i);
-        connect(comm_[i], &QPushButton::clicked, this, [this, index] { Comm_Click(index); });
-    }
-    // Enter in the search box searches as the button does; typing alone does not.
-    connect(search_, &QLineEdit::returnPressed, this, [this] { Comm_Click(6); });
-    connect(msg_, &GridView::headerPressed, this, &OldRec::MSG_MouseDown);
-    connect(msg_, &GridView::rowsChosen, this, [this] { rowsChosen_ = true; });
-    connect(batch_, &QPushButton::clicked, this, [this] {
+    connect(actions_.exportData, &QAction::triggered, this, &OldRec::ExportData);
+    connect(actions_.importData, &QAction::triggered, this, &OldRec::ImportData);
+    connect(actions_.deleteRecords, &QAction::triggered, this, &OldRec::DeleteRecords);
+    connect(actions_.clearRecords, &QAction::triggered, this, &OldRec::ClearRecords);
+    connect(actions_.reprint, &QAction::triggered, this, &OldRec::Reprint);
+    connect(actions_.search, &QAction::triggered, this, &OldRec::SearchRecords);
+    connect(actions_.exit, &QAction::triggered, this, &QWidget::close);
+    connect(actions_.batchPrint, &QAction::triggered, this, [this] {
         if (batchAction_) batchAction_(false);
     });
-    connect(batchPreview_, &QPushButton::clicked, this, [this] {
+    connect(actions_.batchPreview, &QAction::triggered, this, [this] {
         if (batchAction_) batchAction_(true);
     });
+    // Enter in the search box searches as the button does; typing alone does not.
+    connect(search_, &QLineEdit::returnPressed, actions_.search, &QAction::trigger);
+    connect(msg_, &GridView::headerPressed, this, &OldRec::MSG_MouseDown);
+    connect(msg_, &GridView::rowsChosen, this, [this] { rowsChosen_ = true; });
     WireKeys();
     Form_Load();
 }
@@ -80,6 +108,18 @@ OldRec::OldRec(AppContext& ctx, std::unique_ptr<VoucherFields> voucher, QWidget*
 OldRec::~OldRec() {
     // The list's view reads the grid, which goes before the child widgets would.
     delete msg_;
+}
+
+void OldRec::BuildActions() {
+    for (const ActionDesign& a : kActions) {
+        auto* action = new QAction(QString::fromUtf16(a.text), this);
+        action->setObjectName(QString::fromUtf16(a.name));
+        actions_.*a.action = action;
+    }
+    // Export, import and the batch are enabled once they are provided.
+    for (QAction* provided :
+         {actions_.exportData, actions_.importData, actions_.batchPrint, actions_.batchPreview})
+        provided->setEnabled(false);
 }
 
 void OldRec::BuildControls() {
@@ -94,34 +134,24 @@ void OldRec::BuildControls() {
 
     const auto make = [this](const ButtonDesign& b, QWidget* parent, double top) {
         auto* button = new QPushButton(QString::fromUtf16(b.caption), parent);
-        button->setObjectName(u"Comm"_s + QString::number(b.index));
+        button->setObjectName(QString::fromUtf16(b.name));
         button->setAutoDefault(false);
         Place(button, b.left, top, b.width, kButtonHeight);
-        comm_[static_cast<size_t>(b.index)] = button;
+        ShowAction(button, actions_.*b.action);
+        return button;
     };
     for (const ButtonDesign& b : kFrame1Buttons) make(b, frame1_, kButtonTop - kFrameTop - 15);
     for (const ButtonDesign& b : kFrame2Buttons) make(b, frame2_, kButtonTop - kFrameTop - 15);
-    for (const ButtonDesign& b : kWindowButtons) make(b, this, kButtonTop);
-    // Export and import are enabled once they are provided.
-    comm_[0]->setEnabled(false);
-    comm_[3]->setEnabled(false);
-
-    const auto makeBatch = [this](const ButtonDesign& b, const QString& name) {
-        auto* button = new QPushButton(QString::fromUtf16(b.caption), this);
-        button->setObjectName(name);
-        button->setAutoDefault(false);
-        button->setEnabled(false);
-        Place(button, b.left, kButtonTop, b.width, kButtonHeight);
-        return button;
-    };
-    batch_ = makeBatch(kBatchButtons[0], u"CommBatch"_s);
-    batchPreview_ = makeBatch(kBatchButtons[1], u"CommBatchPreview"_s);
+    QPushButton* searchButton = nullptr;
+    for (const ButtonDesign& b : kWindowButtons) {
+        QPushButton* button = make(b, this, kButtonTop);
+        if (b.action == &Actions::search) searchButton = button;
+    }
 
     search_ = new QLineEdit(this);
     search_->setObjectName(u"Search"_s);
     search_->setPlaceholderText(u"输入要查找的文字"_s);
     Place(search_, 8070, kButtonTop, 2130, kButtonHeight);
-
     msg_ = new GridView(grid_, this);
     msg_->setObjectName(u"MSG"_s);
     msg_->Model()->SetFont(QFont(u"宋体"_s, 9));
@@ -134,7 +164,7 @@ void OldRec::BuildControls() {
         "QTableView#MSG QTableCornerButton::section { background-color: rgb(255,224,192);"
         " border: none; border-right: 1px solid rgb(128,128,255);"
         " border-bottom: 1px solid rgb(128,128,255); }"_s);
-    setTabOrder(search_, comm_[6]);
+    setTabOrder(search_, searchButton);
     ArrangeHistoryWindow();
 }
 
@@ -190,10 +220,14 @@ void OldRec::resizeEvent(QResizeEvent* event) {
     ArrangeHistoryWindow();
 }
 
-void OldRec::SetAction(int index, std::function<void()> action) {
-    if (index < 0 || index >= static_cast<int>(comm_.size())) return;
-    comm_[static_cast<size_t>(index)]->setEnabled(static_cast<bool>(action));
-    actions_[static_cast<size_t>(index)] = std::move(action);
+void OldRec::SetExport(std::function<void()> run) {
+    actions_.exportData->setEnabled(static_cast<bool>(run));
+    export_ = std::move(run);
+}
+
+void OldRec::SetImport(std::function<void()> run) {
+    actions_.importData->setEnabled(static_cast<bool>(run));
+    import_ = std::move(run);
 }
 
 void OldRec::Refresh() {
@@ -208,47 +242,43 @@ void OldRec::Reload() {
 }
 
 void OldRec::SetBatchAction(std::function<void(bool preview)> action) {
-    batch_->setEnabled(static_cast<bool>(action));
-    batchPreview_->setEnabled(static_cast<bool>(action));
+    actions_.batchPrint->setEnabled(static_cast<bool>(action));
+    actions_.batchPreview->setEnabled(static_cast<bool>(action));
     batchAction_ = std::move(action);
 }
 
-void OldRec::Comm_Click(int index) {
-    // Once the list changed or was searched, the current row is the window's, not the clerk's.
-    const auto changed = [this] {
-        rowsChosen_ = false;
-        Refresh();
-    };
-    switch (index) {
-        case 0:
-        case 3:
-            if (actions_[static_cast<size_t>(index)]) {
-                actions_[static_cast<size_t>(index)]();
-                if (index == 3)
-                    changed();
-                else
-                    Refresh();
-            }
-            break;
-        case 5:
-            if (DeleteHistoryRows(ctx_, grid_)) changed();
-            break;
-        case 1:
-            if (ClearHistory(ctx_, grid_)) changed();
-            break;
-        case 4:
-            TakeBackRecord(grid_, *voucher_);
-            break;
-        case 6:
-            FilterHistory(grid_, search_->text());
-            changed();
-            break;
-        case 2:
-            close();
-            break;
-        default:
-            break;
-    }
+void OldRec::ListChanged() {
+    rowsChosen_ = false;
+    Refresh();
+}
+
+void OldRec::ExportData() {
+    if (!export_) return;
+    export_();
+    Refresh();
+}
+
+void OldRec::ImportData() {
+    if (!import_) return;
+    import_();
+    ListChanged();
+}
+
+void OldRec::DeleteRecords() {
+    if (DeleteHistoryRows(ctx_, grid_)) ListChanged();
+}
+
+void OldRec::ClearRecords() {
+    if (ClearHistory(ctx_, grid_)) ListChanged();
+}
+
+void OldRec::Reprint() {
+    TakeBackRecord(grid_, *voucher_);
+}
+
+void OldRec::SearchRecords() {
+    FilterHistory(grid_, search_->text());
+    ListChanged();
 }
 
 void OldRec::MSG_MouseDown(Qt::MouseButton, double x, double y) {

@@ -1,6 +1,6 @@
+#include <QAction>
 #include <QKeySequence>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QShortcut>
 
 #include "gui/history/grid_view.h"
@@ -23,20 +23,16 @@ QString WithKey(const QString& name, const QKeySequence& key) {
 void OldRec::WireKeys() {
     // Enter and Delete act on the list's rows only while the list has the focus, so Enter in
     // the search box still searches and Delete there still deletes a character.
-    const std::pair<QKeySequence, QPushButton*> listKeys[] = {
-        {QKeySequence(Qt::Key_Return), comm_[4]},
-        {QKeySequence(Qt::Key_Enter), comm_[4]},
-        {QKeySequence(Qt::Key_Delete), comm_[5]},
+    const std::pair<QAction*, QList<QKeySequence>> listKeys[] = {
+        {actions_.reprint, {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}},
+        {actions_.deleteRecords, {QKeySequence(Qt::Key_Delete)}},
     };
-    for (const auto& [key, button] : listKeys) {
-        auto* shortcut = new QShortcut(key, msg_);
-        shortcut->setContext(Qt::WidgetShortcut);
-        connect(shortcut, &QShortcut::activated, button, [b = button] {
-            if (b->isEnabled()) b->click();
-        });
+    for (const auto& [action, keys] : listKeys) {
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WidgetShortcut);
+        action->setToolTip(WithKey(action->text(), keys.first()));
+        msg_->addAction(action);
     }
-    comm_[4]->setToolTip(WithKey(comm_[4]->text(), QKeySequence(Qt::Key_Return)));
-    comm_[5]->setToolTip(WithKey(comm_[5]->text(), QKeySequence(Qt::Key_Delete)));
 
     const QKeySequence find(Qt::CTRL | Qt::Key_F);
     auto* findShortcut = new QShortcut(find, this);

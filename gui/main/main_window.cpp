@@ -24,10 +24,10 @@
 #include "store/default_format.h"
 #include "store/records.h"
 
-// The main window's start-up and shut-down and the handlers of its buttons, options and
-// boxes. The controls are built in main_window_ui.cpp, the layout editing on the picture
-// lives in main_window_layout.cpp, the arrangement in main_window_arrange.cpp and the event
-// routing in main_window_events.cpp.
+// The main window's start-up and shut-down and its commands, options and boxes. The controls
+// and actions are built in main_window_ui.cpp, the layout editing on the picture lives in
+// gui/editor/voucher_editor_layout.cpp, the arrangement in main_window_arrange.cpp and the
+// event routing in main_window_events.cpp.
 
 namespace tf {
 
@@ -63,7 +63,7 @@ void MF::Form_Load() {
     store::LoadCurrentText(ctx_, store::CurrentTextDate(), texts);
     SetTexts(texts);
 
-    ui_.sst->setCurrentIndex(0);
+    ui_.tabs->setCurrentIndex(0);
 
     // Today's date overrides whatever the stored texts held, on the voucher and the stub.
     const QDate today = ctx_.now().date();
@@ -72,13 +72,13 @@ void MF::Form_Load() {
                                               {FieldRole::Day, today.day()}};
     for (const auto& [role, value] : date) {
         const int field = FieldOf(role);
-        T(field)->setText(QString::number(value));
-        T(StubCopyOf(field))->setText(T(field)->text());
+        ui_.fields[field]->setText(QString::number(value));
+        ui_.fields[StubCopyOf(field)]->setText(ui_.fields[field]->text());
     }
 
     ArrangeWindow();
-    ContentChanged = true;
-    T(FieldOf(FieldRole::DrawerName))->setFocus();
+    contentChanged_ = true;
+    ui_.fields[FieldRole::DrawerName]->setFocus();
 }
 
 void MF::Form_Unload() {
@@ -119,41 +119,41 @@ void MF::closeEvent(QCloseEvent* event) {
 void MF::SettingsFromWidgets() {
     VoucherLayout& v = settings_.layout;
     // The dimension boxes are read leniently: the number a text starts with, 0 for none.
-    v.currencySign = TT(0)->text();
-    v.formWidthMm = LenientNumber(TT(1)->text());
-    v.formHeightMm = LenientNumber(TT(2)->text());
-    v.stubWidthMm = LenientNumber(TT(3)->text());
-    v.showGrid = CHK(0)->isChecked();
-    v.printStub = CHK(1)->isChecked();
-    v.centreOnFeeder = CHK(2)->isChecked();
-    v.portrait = OP(0)->isChecked();
-    v.landscape = OP(1)->isChecked();
+    v.currencySign = ui_.currencySign->text();
+    v.formWidthMm = LenientNumber(ui_.formWidth->text());
+    v.formHeightMm = LenientNumber(ui_.formHeight->text());
+    v.stubWidthMm = LenientNumber(ui_.stubWidth->text());
+    v.showGrid = ui_.showGrid->isChecked();
+    v.printStub = ui_.printStub->isChecked();
+    v.centreOnFeeder = ui_.centreOnFeeder->isChecked();
+    v.portrait = ui_.portrait->isChecked();
+    v.landscape = ui_.landscape->isChecked();
 }
 
 void MF::WidgetsFromSettings() {
     const VoucherLayout& v = settings_.layout;
-    TT(0)->setText(v.currencySign);
-    TT(1)->setText(NumberText(v.formWidthMm));
-    TT(2)->setText(NumberText(v.formHeightMm));
-    TT(3)->setText(NumberText(v.stubWidthMm));
-    CHK(0)->setChecked(v.showGrid);
-    CHK(1)->setChecked(v.printStub);
-    CHK(2)->setChecked(v.centreOnFeeder);
+    ui_.currencySign->setText(v.currencySign);
+    ui_.formWidth->setText(NumberText(v.formWidthMm));
+    ui_.formHeight->setText(NumberText(v.formHeightMm));
+    ui_.stubWidth->setText(NumberText(v.stubWidthMm));
+    ui_.showGrid->setChecked(v.showGrid);
+    ui_.printStub->setChecked(v.printStub);
+    ui_.centreOnFeeder->setChecked(v.centreOnFeeder);
     // A stored format may hold both options cleared; show exactly what it holds.
-    for (QRadioButton* op : ui_.op) op->setAutoExclusive(false);
-    OP(0)->setChecked(v.portrait);
-    OP(1)->setChecked(v.landscape);
-    for (QRadioButton* op : ui_.op) op->setAutoExclusive(true);
+    for (QRadioButton* op : {ui_.portrait, ui_.landscape}) op->setAutoExclusive(false);
+    ui_.portrait->setChecked(v.portrait);
+    ui_.landscape->setChecked(v.landscape);
+    for (QRadioButton* op : {ui_.portrait, ui_.landscape}) op->setAutoExclusive(true);
 }
 
 FieldTexts MF::Texts() const {
     FieldTexts texts;
-    for (int i = kFirstField; i <= kLastField; ++i) texts[i] = ui_.T[i]->text();
+    for (int i = kFirstField; i <= kLastField; ++i) texts[i] = ui_.fields[i]->text();
     return texts;
 }
 
 void MF::SetTexts(const FieldTexts& texts) {
-    for (int i = kFirstField; i <= kLastField; ++i) ui_.T[i]->setText(texts[i]);
+    for (int i = kFirstField; i <= kLastField; ++i) ui_.fields[i]->setText(texts[i]);
 }
 
 void MF::ShowCurrentFormat() {
@@ -166,67 +166,67 @@ store::FormatHooks MF::Hooks() {
     hooks.chooseFormat = [this] { return store::ChooseFormat(ctx_, settings_.CurFormat, this); };
     hooks.formatApplied = [this] {
         WidgetsFromSettings();
-        Dragging = false;
-        CHK_Click(1);
+        dragging_ = false;
+        ClearSelection();
+        ArrangeWindow();
     };
     return hooks;
 }
 
 // ---------------------------------------------------------------------------------------
-// Buttons and options
+// Commands and options
 
-void MF::Cm_Click(int index) {
-    ClearSelection();
-    // A warning about the amount just left is answered before any dialog of the button.
-    ShowPendingWarning();
-    switch (index) {
-        case 2: {
-            QString name;
-            store::LoadFormat(ctx_, name, settings_, Hooks());
-            ShowCurrentFormat();
-            break;
-        }
-        case 3: {
-            SettingsFromWidgets();
-            QString name;
-            store::SaveFormat(ctx_, name, settings_);
-            ShowCurrentFormat();
-            break;
-        }
-        case 10: {
-            QString name;
-            store::DeleteFormat(ctx_, name, settings_, Hooks());
-            break;
-        }
-        case 0:
-            print::PrintJob(ctx_, CurrentPage(), ContentChanged, Target(), Device());
-            break;
-        case 4:
-            print::PrintCalibrationMark(ctx_, Target(), Device(),
-                                        [this] { print::ShowCollateForm(ctx_, this); });
-            break;
-        case 6:
-            close();
-            break;
-        case 7:
-            OpenHelp({});
-            break;
-        case 9:
-            OpenHelp(QStringLiteral("contact"));
-            break;
-        case 1:
-            ShowHistoryWindow(ctx_, *this);
-            break;
-        default:
-            // 5 is inactive.
-            break;
-    }
+void MF::PrintVoucher() {
+    print::PrintJob(ctx_, CurrentPage(), contentChanged_, Target(), Device());
 }
 
-void MF::CHK_Click(int index) {
+void MF::PreviewVoucher() {
+    print::ShowPrintPreview(ctx_, CurrentPage(), this);
+}
+
+void MF::OpenHistory() {
+    ShowHistoryWindow(ctx_, *this);
+}
+
+void MF::LoadFormat() {
+    QString name;
+    store::LoadFormat(ctx_, name, settings_, Hooks());
+    ShowCurrentFormat();
+}
+
+void MF::SaveFormat() {
+    SettingsFromWidgets();
+    QString name;
+    store::SaveFormat(ctx_, name, settings_);
+    ShowCurrentFormat();
+}
+
+void MF::DeleteFormat() {
+    QString name;
+    store::DeleteFormat(ctx_, name, settings_, Hooks());
+}
+
+void MF::CalibratePrinter() {
+    print::PrintCalibrationMark(ctx_, Target(), Device(),
+                                [this] { print::ShowCollateForm(ctx_, this); });
+}
+
+void MF::ShowHelp() {
+    OpenHelp({});
+}
+
+void MF::ShowContact() {
+    OpenHelp(QStringLiteral("contact"));
+}
+
+void MF::Exit() {
+    close();
+}
+
+void MF::OptionClicked(const QCheckBox* option) {
     ClearSelection();
     // The grid only redraws the picture; the other options change the arrangement.
-    if (index == 0)
+    if (option == ui_.showGrid)
         NetLine();
     else
         ArrangeWindow();
@@ -243,22 +243,22 @@ void MF::OpenHelp(const QString& fragment) {
 // ---------------------------------------------------------------------------------------
 // Field entry
 
-void MF::T_LostFocus(int i) {
-    if (i == kAmountField && !T(kAmountField)->text().isEmpty()) {
+void MF::FieldLeft(int field) {
+    QLineEdit* figures = ui_.fields[FieldRole::Amount];
+    if (field == kAmountField && !figures->text().isEmpty()) {
         bool cut = false;
-        const QString sign = TT(0)->text();
-        QLineEdit* figures = T(kAmountField);
+        const QString sign = ui_.currencySign->text();
         figures->setText(amount::NormaliseAmount(figures->text(), sign, &cut));
-        T(kCapitalField)
-            ->setText(amount::CapitalAmount(figures->text(), sign, ttPrevious_[0], TT(0)->text()));
+        ui_.fields[FieldRole::CapitalAmount]->setText(amount::CapitalAmount(
+            figures->text(), sign, settingBefore_.value(ui_.currencySign), sign));
         if (cut) {
             // Shown once the focus change that led here has finished, or before the dialog of
-            // the button whose press left the field, whichever comes first.
+            // the command whose button or key left the field, whichever comes first.
             cutWarningPending_ = true;
             QMetaObject::invokeMethod(this, &MF::ShowPendingWarning, Qt::QueuedConnection);
         }
     }
-    if (const int stub = StubCopyOf(i)) T(stub)->setText(T(i)->text());
+    if (const int stub = StubCopyOf(field)) ui_.fields[stub]->setText(ui_.fields[field]->text());
 }
 
 void MF::ShowPendingWarning() {
@@ -268,41 +268,48 @@ void MF::ShowPendingWarning() {
         QStringLiteral("金额超出99999999.99，最高位已被截去，请核对小写金额！"));
 }
 
-void MF::TT_GotFocus(int i) {
-    ClearSelection();
-    ttPrevious_[static_cast<size_t>(i)] = TT(i)->text();
+bool MF::IsSettingBox(const QObject* o) const {
+    return o == ui_.currencySign || o == ui_.formWidth || o == ui_.formHeight || o == ui_.stubWidth;
 }
 
-void MF::TT_LostFocus(int i) {
-    QLineEdit* box = TT(i);
-    if (i == 0) {
+void MF::SettingEntered(QLineEdit* box) {
+    ClearSelection();
+    settingBefore_[box] = box->text();
+}
+
+void MF::SettingLeft(QLineEdit* box) {
+    const QString before = settingBefore_.value(box);
+    if (box == ui_.currencySign) {
         const QString sign = box->text().trimmed();
-        box->setText(sign.isEmpty() ? ttPrevious_[0] : sign);
-        T_LostFocus(kAmountField);
+        box->setText(sign.isEmpty() ? before : sign);
+        FieldLeft(kAmountField);
         return;
     }
     bool accepted = LenientNumber(box->text()) >= 30;
     // The stub must leave some of the form for the voucher itself.
-    if (accepted && (i == 1 || i == 3))
-        accepted = LenientNumber(TT(3)->text()) < LenientNumber(TT(1)->text());
+    if (accepted && (box == ui_.formWidth || box == ui_.stubWidth))
+        accepted = LenientNumber(ui_.stubWidth->text()) < LenientNumber(ui_.formWidth->text());
     if (accepted)
         ArrangeWindow();
     else
-        box->setText(ttPrevious_[static_cast<size_t>(i)]);
+        box->setText(before);
 }
 
 // ---------------------------------------------------------------------------------------
 // Printing
 
-void MF::Preview_Click() {
-    ClearSelection();
-    ShowPendingWarning();
-    print::ShowPrintPreview(ctx_, CurrentPage(), this);
-}
-
 print::VoucherPage MF::CurrentPage() {
     SettingsFromWidgets();
     return print::PageOf(settings_, Texts());
+}
+
+QString MF::CurrencySign() const {
+    return ui_.currencySign->text();
+}
+
+void MF::TakeText(int field, const QString& text) {
+    ui_.fields[field]->setText(text);
+    FieldLeft(field);
 }
 
 void MF::UsePrinter(print::PrintTarget* target, print::PrintDevice* device) {

@@ -1,11 +1,12 @@
 #pragma once
 
+#include <QHash>
 #include <QWidget>
-#include <array>
 #include <memory>
 
 #include "common/app_context.h"
 #include "common/fields.h"
+#include "gui/history/voucher_host.h"
 #include "gui/main/main_window_ui.h"
 #include "print/page.h"
 #include "print/print_target.h"
@@ -35,7 +36,7 @@ class OverflowHint;
 // buttons and print settings, and the tip line. It lives for the whole run; closing it
 // stores the voucher text, offers to keep the layout as the default format and ends the
 // program.
-class MF : public QWidget {
+class MF : public QWidget, public VoucherHost {
     Q_OBJECT
 public:
     explicit MF(AppContext& ctx, QWidget* parent = nullptr);
@@ -43,25 +44,20 @@ public:
 
     static QString Caption() { return QStringLiteral("银行Tallyform2.11"); }
 
-    // Controls, by the index they carry in the form.
-    QLineEdit* T(int i) const { return ui_.T[i]; }
-    QLabel* L(int i) const { return i == 0 ? ui_.title : ui_.L[i]; }
-    QLineEdit* TT(int i) const { return ui_.tt[static_cast<size_t>(i)]; }
-    QCheckBox* CHK(int i) const { return ui_.chk[static_cast<size_t>(i)]; }
-    QRadioButton* OP(int i) const { return ui_.op[static_cast<size_t>(i)]; }
-    QPushButton* Cm(int i) const { return ui_.cm[static_cast<size_t>(i)]; }
+    // The voucher fields and their captions, by role.
+    QLineEdit* Field(FieldRole role) const { return ui_.fields[role]; }
+    QLabel* FieldLabel(FieldRole role) const { return ui_.captions[role]; }
+    QLabel* Title() const { return ui_.title; }
     QWidget* Pic() const;
-    QFrame* Lin(int) const { return ui_.lin; }
-    QTabWidget* SST() const { return ui_.sst; }
-    QLabel* LBL() const { return ui_.lbl; }
+    QFrame* StubLine() const { return ui_.stubLine; }
+    QTabWidget* SST() const { return ui_.tabs; }
+    QLabel* LBL() const { return ui_.tip; }
     QLabel* CurFormat() const { return ui_.curFormat; }
+    // The commands, each shown by a button.
+    const MainWindowActions& Actions() const { return ui_.actions; }
 
-    // Handlers shared by the controls of one kind.
-    void Cm_Click(int index);
-    void T_LostFocus(int i);
-    void TT_GotFocus(int i);
-    void TT_LostFocus(int i);
-    void CHK_Click(int index);
+    // A field was left: the amount rules and the copy onto the stub.
+    void FieldLeft(int field);
     void Form_KeyDown(int key, Qt::KeyboardModifiers modifiers);
     void Form_KeyUp(int key, Qt::KeyboardModifiers modifiers);
 
@@ -69,8 +65,8 @@ public:
     void Pic_MouseDown(Qt::MouseButton button, double x, double y);
     void Pic_MouseMove(Qt::MouseButtons buttons, double x, double y);
     void Pic_MouseUp(Qt::MouseButton button, double x, double y);
-    // A press on field i; the right button opens the font menu at globalPos.
-    void T_MouseDown(int i, Qt::MouseButton button, const QPoint& globalPos);
+    // A press on a field; the right button opens the field's font menu at globalPos.
+    void FieldPressed(int field, Qt::MouseButton button, const QPoint& globalPos);
 
     // Give every selected field back its own background and unselect it.
     void ClearSelection();
@@ -79,13 +75,15 @@ public:
     void ResizeSelected(double dw, double dh, int field = -1);
     void ChangeSelectedFontSize(double step, int field = -1);
 
-    // The popup menu of field i, its items shown as they are for that field.
-    QMenu* FontMenu(int i);
-    // The menu's items, acting on MenuField.
-    void FontStyle_Click();
-    void mModiSpace_Click();
+    // The popup menu of a field, its items shown as they are for that field.
+    QMenu* FontMenu(int field);
+    // The menu's items: the font and colour of a field, and its character spacing.
+    void ChangeFieldFont(int field);
+    void EditFieldSpacing(int field);
+    // The field whose font menu was opened last; 0 before any.
+    int MenuField() const { return menuField_; }
 
-    // Clears the picture and draws the reference grid when CHK(0) is checked.
+    // Clears the picture and draws the reference grid when "显示基准网格" is checked.
     void NetLine();
     // What is drawn on the picture, below the fields.
     const QImage& PicCanvas() const;
@@ -113,7 +111,7 @@ public:
     void SettingsFromWidgets();
     void WidgetsFromSettings();
 
-    FieldTexts Texts() const;
+    FieldTexts Texts() const override;
     void SetTexts(const FieldTexts& texts);
 
     // Twips geometry behind the widgets (the widgets are placed by rounding to pixels).
@@ -127,16 +125,16 @@ public:
     static QString HelpPagePath();
 
     // The voucher as it stands on screen, ready for the print job.
-    print::VoucherPage CurrentPage();
+    print::VoucherPage CurrentPage() override;
+    QString CurrencySign() const override;
+    void TakeText(int field, const QString& text) override;
+    QWidget* HostWindow() override { return this; }
     // Prints on another target and device (tests record the page instead of printing it).
     void UsePrinter(print::PrintTarget* target, print::PrintDevice* device);
-    // The button beside "打      印" that shows the page before it is printed.
-    QPushButton* PreviewButton() const { return ui_.preview; }
-    void Preview_Click();
 
     // The printer in use: the one the printer dialog set up, or the one given for tests.
-    print::PrintTarget& Target();
-    print::PrintDevice& Device();
+    print::PrintTarget& Target() override;
+    print::PrintDevice& Device() override;
 
     // Marks the fields whose texts would not fit their boxes on paper.
     OverflowHint* Hint() const { return hint_.get(); }
@@ -145,23 +143,40 @@ public:
     // at a normal close, without asking anything, and the closing that follows asks nothing.
     void EndSession();
 
-    bool ContentChanged = false;
-    bool Dragging = false;
-    qint32 DragX0 = 0, DragY0 = 0, DragX1 = 0, DragY1 = 0;
-    qint16 MenuField = 0;
+    // The voucher texts changed since they were last printed; set by every change of a field.
+    bool ContentChanged() const { return contentChanged_; }
+    void SetContentChanged(bool changed) { contentChanged_ = changed; }
+    // A rubber band is being dragged on the picture.
+    bool Dragging() const { return dragging_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Connects the controls to their handlers and watches their events.
+    // Connects the controls and actions to their handlers and watches the controls' events.
     void WireControls();
-    // The keyboard shortcuts of the buttons, shown in their tooltips.
-    void WireShortcuts();
-    // A shortcut acts as a click on its button: the box being edited is left first, so its
-    // rules run, and gets the focus back afterwards.
-    void Shortcut_Activated(QPushButton* button);
+    // The action runs `command` as a click on its button would: the box being edited is left
+    // first, so its rules run, the selection is cleared and a waiting warning is shown; the
+    // box gets the focus back afterwards.
+    void Command(QAction* action, void (MF::*command)());
+    // The commands.
+    void PrintVoucher();
+    void PreviewVoucher();
+    void OpenHistory();
+    void LoadFormat();
+    void SaveFormat();
+    void DeleteFormat();
+    void CalibratePrinter();
+    void ShowHelp();
+    void ShowContact();
+    void Exit();
+    // An option of the settings tab was clicked.
+    void OptionClicked(const QCheckBox* option);
+    // A settings box was entered or left: the dimension and currency sign rules.
+    void SettingEntered(QLineEdit* box);
+    void SettingLeft(QLineEdit* box);
+    bool IsSettingBox(const QObject* o) const;
     void Form_Load();
     void Form_Unload();
     void OpenHelp(const QString& fragment);
@@ -179,7 +194,12 @@ private:
     store::VoucherSettings settings_;
     FieldPlacement placement_;
     std::optional<ArrangeResult> arrangement_;
-    std::array<QString, 4> ttPrevious_;
+    // A settings box's text as it was entered, given back when its new text is refused.
+    QHash<const QLineEdit*, QString> settingBefore_;
+    bool contentChanged_ = false;
+    bool dragging_ = false;
+    qint32 dragX0_ = 0, dragY0_ = 0, dragX1_ = 0, dragY1_ = 0;
+    int menuField_ = 0;
     bool unloaded_ = false;
     bool cutWarningPending_ = false;
 

@@ -31,10 +31,10 @@ void MF::ArrangeWindow() {
     const QRect work = scr ? scr->availableGeometry() : screenRect;
     in.workTop = PixelsToTwips(work.top() - screenRect.top());
     in.workHeight = PixelsToTwips(work.height());
-    in.formWidthMm = LenientNumber(TT(1)->text());
-    in.formHeightMm = LenientNumber(TT(2)->text());
-    in.stubWidthMm = LenientNumber(TT(3)->text());
-    in.stubShown = CHK(1)->isChecked();
+    in.formWidthMm = LenientNumber(ui_.formWidth->text());
+    in.formHeightMm = LenientNumber(ui_.formHeight->text());
+    in.stubWidthMm = LenientNumber(ui_.stubWidth->text());
+    in.stubShown = ui_.printStub->isChecked();
     in.picLeft = kPicLeft;
     in.picTop = kPicTop;
     in.titleWidth = kTitleWidth;
@@ -60,17 +60,17 @@ void MF::ArrangeWindow() {
          screenRect.top() + TwipsToPixels(r->window.top));
 
     PlaceInTwips(ui_.pic, r->pic.left, r->pic.top, r->pic.width, r->pic.height);
-    ui_.lin->setVisible(r->lineVisible);
-    ui_.lin->setGeometry(TwipsToPixels(r->lineX), TwipsToPixels(r->lineY1), 1,
-                         std::max(1, TwipsToPixels(r->lineY2 - r->lineY1)));
+    ui_.stubLine->setVisible(r->lineVisible);
+    ui_.stubLine->setGeometry(TwipsToPixels(r->lineX), TwipsToPixels(r->lineY1), 1,
+                              std::max(1, TwipsToPixels(r->lineY2 - r->lineY1)));
     PlaceInTwips(ui_.title, r->titleLeft, r->titleTop, kTitleWidth, kTitleHeight);
-    PlaceInTwips(ui_.lbl, r->tip.left, r->tip.top, r->tip.width, kTipHeight);
-    // Draws the grid when CHK(0) is checked, else leaves a clean picture.
+    PlaceInTwips(ui_.tip, r->tip.left, r->tip.top, r->tip.width, kTipHeight);
+    // Draws the grid when "显示基准网格" is checked, else leaves a clean picture.
     NetLine();
-    PlaceInTwips(ui_.sst, kTabLeft, kTabTop, r->tabWidth, kTabHeight);
-    PlaceInTwips(ui_.cm[6], r->exitLeft, kButtonTop, kExitWidth, kButtonHeight);
-    PlaceInTwips(ui_.cm[7], r->helpLeft, kButtonTop, kHelpWidth, kButtonHeight);
-    PlaceInTwips(ui_.cm[9], r->contactLeft, kButtonTop, kContactWidth, kButtonHeight);
+    PlaceInTwips(ui_.tabs, kTabLeft, kTabTop, r->tabWidth, kTabHeight);
+    PlaceInTwips(ui_.exitButton, r->exitLeft, kButtonTop, kExitWidth, kButtonHeight);
+    PlaceInTwips(ui_.helpButton, r->helpLeft, kButtonTop, kHelpWidth, kButtonHeight);
+    PlaceInTwips(ui_.contactButton, r->contactLeft, kButtonTop, kContactWidth, kButtonHeight);
 
     ApplyLayout();
     ui_.pic->show();
@@ -79,8 +79,8 @@ void MF::ArrangeWindow() {
 void MF::PlaceFieldWidgets() {
     for (int i = kFirstField; i <= kLastField; ++i) {
         const PlacedField& p = placement_[i];
-        PlaceInTwips(ui_.T[i], p.field.left, p.field.top, p.field.width, p.field.height);
-        ui_.L[i]->move(TwipsToPixels(p.captionLeft), TwipsToPixels(p.captionTop));
+        PlaceInTwips(ui_.fields[i], p.field.left, p.field.top, p.field.width, p.field.height);
+        ui_.captions[i]->move(TwipsToPixels(p.captionLeft), TwipsToPixels(p.captionTop));
     }
 }
 
@@ -91,13 +91,13 @@ void MF::ApplyLayout() {
     PlaceFieldWidgets();
     for (int i = kFirstField; i <= kLastField; ++i) {
         const FieldFormat& f = settings_.fieldFormats[i];
-        QFont font = ui_.T[i]->font();
+        QFont font = ui_.fields[i]->font();
         // An empty font name or size leaves the field's present one.
         ApplyFieldFont(f.font, font);
-        ui_.T[i]->setFont(font);
-        QPalette p = ui_.T[i]->palette();
+        ui_.fields[i]->setFont(font);
+        QPalette p = ui_.fields[i]->palette();
         p.setColor(QPalette::Text, ColourFromBgr(f.font.color));
-        ui_.T[i]->setPalette(p);
+        ui_.fields[i]->setPalette(p);
     }
 }
 
@@ -109,7 +109,7 @@ void MF::CaptureLayout() {
                           arrangement_->stubWidthMm, arrangement_->stubShown,
                           settings_.fieldFormats);
     for (int i = kFirstField; i <= kLastField; ++i) {
-        const QFont font = ui_.T[i]->font();
+        const QFont font = ui_.fields[i]->font();
         settings_.fieldFormats[i].font =
             FieldFont{.family = font.family(),
                       .size = static_cast<float>(font.pointSizeF()),
@@ -117,15 +117,15 @@ void MF::CaptureLayout() {
                       .italic = font.italic(),
                       .underline = font.underline(),
                       .strikeout = font.strikeOut(),
-                      .color = BgrFromColour(ui_.T[i]->palette().color(QPalette::Text))};
+                      .color = BgrFromColour(ui_.fields[i]->palette().color(QPalette::Text))};
     }
 }
 
 void MF::NetLine() {
     ui_.pic->Clear();
     // Read as leniently as the dimension check does, so "85mm" draws the grid for 85 mm.
-    const double H = LenientNumber(TT(2)->text());
-    if (!CHK(0)->isChecked()) return;
+    const double H = LenientNumber(ui_.formHeight->text());
+    if (!ui_.showGrid->isChecked()) return;
     const auto grid = MillimetreGridGeometry(PicWidth(), PicHeight(), H);
     if (!grid) return;
     DrawMillimetreGrid(ui_.pic->Canvas(), *grid, TwipsPerPixel(), ui_.pic->font(),

@@ -1,3 +1,4 @@
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QFocusEvent>
@@ -6,7 +7,6 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
-#include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
 
@@ -14,65 +14,54 @@
 #include "gui/main/main_window.h"
 #include "gui/window_utils.h"
 
-// How Qt's signals and events reach the main window's handlers: clicks and edits through
-// connections, keys, mouse and focus through the window's event filter on its controls.
+// How Qt's signals and events reach the main window's handlers: commands, clicks and edits
+// through connections, keys, mouse and focus through the window's event filter on its
+// controls.
 
 namespace tf {
 
 void MF::WireControls() {
     WatchKeys(ui_.pic);
     for (int i = kFirstField; i <= kLastField; ++i) {
-        connect(ui_.T[i], &QLineEdit::textChanged, this, [this] { ContentChanged = true; });
-        WatchKeys(ui_.T[i]);
+        connect(ui_.fields[i], &QLineEdit::textChanged, this, [this] { contentChanged_ = true; });
+        WatchKeys(ui_.fields[i]);
     }
-    connect(ui_.sst, &QTabWidget::tabBarClicked, this, [this] { ClearSelection(); });
-    WatchKeys(ui_.sst);
-    WatchKeys(ui_.sst->tabBar());
-    connect(ui_.preview, &QPushButton::clicked, this, &MF::Preview_Click);
-    WatchKeys(ui_.preview);
-    for (QLineEdit* box : ui_.tt) WatchKeys(box);
-    for (size_t i = 0; i < ui_.chk.size(); ++i) {
-        const int index = static_cast<int>(i);
-        connect(ui_.chk[i], &QCheckBox::clicked, this, [this, index] { CHK_Click(index); });
-    }
-    for (size_t i = 0; i < ui_.cm.size(); ++i) {
-        if (!ui_.cm[i]) continue;  // there is no Cm(8)
-        const int index = static_cast<int>(i);
-        connect(ui_.cm[i], &QPushButton::clicked, this, [this, index] { Cm_Click(index); });
-        WatchKeys(ui_.cm[i]);
-    }
-    WireShortcuts();
+    connect(ui_.tabs, &QTabWidget::tabBarClicked, this, [this] { ClearSelection(); });
+    WatchKeys(ui_.tabs);
+    WatchKeys(ui_.tabs->tabBar());
+    for (QLineEdit* box : {ui_.currencySign, ui_.formWidth, ui_.formHeight, ui_.stubWidth})
+        WatchKeys(box);
+    for (QCheckBox* option : {ui_.showGrid, ui_.printStub, ui_.centreOnFeeder})
+        connect(option, &QCheckBox::clicked, this, [this, option] { OptionClicked(option); });
+    for (QPushButton* button : findChildren<QPushButton*>()) WatchKeys(button);
+
+    const MainWindowActions& a = ui_.actions;
+    Command(a.print, &MF::PrintVoucher);
+    Command(a.preview, &MF::PreviewVoucher);
+    Command(a.history, &MF::OpenHistory);
+    Command(a.loadFormat, &MF::LoadFormat);
+    Command(a.saveFormat, &MF::SaveFormat);
+    Command(a.deleteFormat, &MF::DeleteFormat);
+    Command(a.calibratePrinter, &MF::CalibratePrinter);
+    Command(a.help, &MF::ShowHelp);
+    Command(a.contact, &MF::ShowContact);
+    Command(a.exit, &MF::Exit);
 }
 
-void MF::WireShortcuts() {
-    const std::pair<QPushButton*, QKeySequence> keys[] = {
-        {ui_.cm[0], QKeySequence(Qt::CTRL | Qt::Key_P)},
-        {ui_.preview, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P)},
-        {ui_.cm[1], QKeySequence(Qt::CTRL | Qt::Key_H)},
-        {ui_.cm[7], QKeySequence(Qt::Key_F1)},
-        {ui_.cm[3], QKeySequence(Qt::CTRL | Qt::Key_S)},
-    };
-    for (const auto& [button, key] : keys) {
-        auto* shortcut = new QShortcut(key, this);
-        shortcut->setObjectName(button->objectName() + QStringLiteral("Shortcut"));
-        shortcut->setContext(Qt::WindowShortcut);
-        connect(shortcut, &QShortcut::activated, this,
-                [this, b = button] { Shortcut_Activated(b); });
-        // The caption stays as it is; the key is told in the tooltip.
-        const QString name = button->text().remove(u' ');
-        button->setToolTip(name + QStringLiteral(" (") + key.toString(QKeySequence::NativeText) +
-                           u')');
-    }
-}
-
-void MF::Shortcut_Activated(QPushButton* button) {
-    if (!button->isEnabled()) return;
-    QPointer<QWidget> back = QApplication::focusWidget();
-    if (back && back->window() == this) back->clearFocus();
-    button->click();
-    if (back && back->window() == this && back->isVisible() && back->isEnabled() &&
-        !QApplication::activeModalWidget())
-        back->setFocus(Qt::OtherFocusReason);
+void MF::Command(QAction* action, void (MF::*command)()) {
+    connect(action, &QAction::triggered, this, [this, command] {
+        // A key leaves the box being edited as a click on a button would; the box gets the
+        // focus back unless a dialog has taken it.
+        QPointer<QWidget> back = QApplication::focusWidget();
+        if (back && back->window() == this) back->clearFocus();
+        ClearSelection();
+        // A warning about the amount just left is answered before any dialog of the command.
+        ShowPendingWarning();
+        (this->*command)();
+        if (back && back->window() == this && back->isVisible() && back->isEnabled() &&
+            !QApplication::activeModalWidget())
+            back->setFocus(Qt::OtherFocusReason);
+    });
 }
 
 void MF::WatchKeys(QWidget* w) {
@@ -109,10 +98,10 @@ bool MF::eventFilter(QObject* watched, QEvent* event) {
                     Pic_MouseDown(mouse->button(), at.x(), at.y());
                 break;
             }
+            const auto* field = qobject_cast<const FieldEdit*>(watched);
             if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::RightButton &&
-                watched->property(kKindProperty).toString() == QStringLiteral("T")) {
-                T_MouseDown(watched->property(kIndexProperty).toInt(), mouse->button(),
-                            mouse->globalPosition().toPoint());
+                field) {
+                FieldPressed(field->Field(), mouse->button(), mouse->globalPosition().toPoint());
                 return true;
             }
             break;
@@ -122,16 +111,15 @@ bool MF::eventFilter(QObject* watched, QEvent* event) {
             // Switching to another program or opening a menu neither enters nor leaves a box.
             const auto reason = static_cast<QFocusEvent*>(event)->reason();
             if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) break;
-            const QString kind = watched->property(kKindProperty).toString();
-            if (kind.isEmpty()) break;
-            const int index = watched->property(kIndexProperty).toInt();
             const bool in = event->type() == QEvent::FocusIn;
-            if (kind == QStringLiteral("T")) {
-                if (!in) T_LostFocus(index);
-            } else if (in) {
-                TT_GotFocus(index);
-            } else {
-                TT_LostFocus(index);
+            if (const auto* field = qobject_cast<const FieldEdit*>(watched)) {
+                if (!in) FieldLeft(field->Field());
+            } else if (IsSettingBox(watched)) {
+                auto* box = static_cast<QLineEdit*>(watched);
+                if (in)
+                    SettingEntered(box);
+                else
+                    SettingLeft(box);
             }
             break;
         }

@@ -1,5 +1,6 @@
 #include "gui/main/main_window_ui.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QFrame>
 #include <QLabel>
@@ -21,26 +22,71 @@ using namespace design;
 
 namespace {
 
+struct ActionDesign {
+    QAction* MainWindowActions::*action;
+    const char16_t* name;
+    const char16_t* text;
+    QKeyCombination key;  // none when empty
+};
+
+constexpr ActionDesign kActions[] = {
+    {&MainWindowActions::print, u"actionPrint", u"打印", Qt::CTRL | Qt::Key_P},
+    {&MainWindowActions::preview, u"actionPreview", u"打印预览", Qt::CTRL | Qt::SHIFT | Qt::Key_P},
+    {&MainWindowActions::history, u"actionHistory", u"历史打印记录", Qt::CTRL | Qt::Key_H},
+    {&MainWindowActions::loadFormat, u"actionLoadFormat", u"历史格式", {}},
+    {&MainWindowActions::saveFormat, u"actionSaveFormat", u"保存格式", Qt::CTRL | Qt::Key_S},
+    {&MainWindowActions::deleteFormat, u"actionDeleteFormat", u"删除格式", {}},
+    {&MainWindowActions::calibratePrinter, u"actionCalibratePrinter", u"校准打印机", {}},
+    {&MainWindowActions::calibrateAmount, u"actionCalibrateAmount", u"校准小写金额", {}},
+    {&MainWindowActions::contact, u"actionContact", u"QQ在线帮助", {}},
+    {&MainWindowActions::help, u"actionHelp", u"帮助", Qt::Key_F1},
+    {&MainWindowActions::exit, u"actionExit", u"退出", {}},
+};
+
 struct ButtonDesign {
-    int index;
+    QAction* MainWindowActions::*action;
+    const char16_t* name;
     const char16_t* caption;
     double left, top, width, height;
 };
 
-// Buttons on tab 0 ("打 印").
+// Buttons on tab 0 ("打 印"). The preview is not in the original design: it shows the page
+// before a pre-printed form is spent.
 constexpr ButtonDesign kTabButtons[] = {
-    {0, u"打      印", 120, 480, 1935, 735},     {2, u"历 史 格 式", 2160, 480, 1455, 375},
-    {3, u"保 存 格 式", 2160, 840, 1455, 375},   {4, u"校准  打印机", 3720, 480, 1455, 375},
-    {1, u"历史打印记录", 3720, 840, 1455, 375},  {10, u"删 除 格 式", 5280, 480, 1455, 375},
-    {5, u"校准 小写金额", 8760, 480, 1455, 375},
+    {&MainWindowActions::print, u"printButton", u"打      印", 120, 480, 1935, 735},
+    {&MainWindowActions::loadFormat, u"loadFormatButton", u"历 史 格 式", 2160, 480, 1455, 375},
+    {&MainWindowActions::saveFormat, u"saveFormatButton", u"保 存 格 式", 2160, 840, 1455, 375},
+    {&MainWindowActions::calibratePrinter, u"calibratePrinterButton", u"校准  打印机", 3720, 480,
+     1455, 375},
+    {&MainWindowActions::history, u"historyButton", u"历史打印记录", 3720, 840, 1455, 375},
+    {&MainWindowActions::deleteFormat, u"deleteFormatButton", u"删 除 格 式", 5280, 480, 1455, 375},
+    {&MainWindowActions::preview, u"previewButton", u"打印预览", 6840, 480, 1455, 375},
+    {&MainWindowActions::calibrateAmount, u"calibrateAmountButton", u"校准 小写金额", 8760, 480,
+     1455, 375},
 };
 
 // Buttons above the tab control.
 constexpr ButtonDesign kTopButtons[] = {
-    {9, u"QQ在线帮助", 6840, kButtonTop, kContactWidth, kButtonHeight},
-    {7, u"帮  助", 8040, kButtonTop, kHelpWidth, kButtonHeight},
-    {6, u"退  出", 9600, kButtonTop, kExitWidth, kButtonHeight},
+    {&MainWindowActions::contact, u"contactButton", u"QQ在线帮助", 6840, kButtonTop, kContactWidth,
+     kButtonHeight},
+    {&MainWindowActions::help, u"helpButton", u"帮  助", 8040, kButtonTop, kHelpWidth,
+     kButtonHeight},
+    {&MainWindowActions::exit, u"exitButton", u"退  出", 9600, kButtonTop, kExitWidth,
+     kButtonHeight},
 };
+
+// A button of the window showing its action. Buttons take the focus when clicked, so the
+// field being left runs its rules first.
+QPushButton* ActionButton(const ButtonDesign& b, const MainWindowActions& actions, QWidget* parent,
+                          double left, double top) {
+    auto* button = new QPushButton(QString::fromUtf16(b.caption), parent);
+    button->setObjectName(QString::fromUtf16(b.name));
+    PlaceInTwips(button, left, top, b.width, b.height);
+    button->setFocusPolicy(Qt::ClickFocus);
+    button->setAutoDefault(false);
+    ShowAction(button, actions.*b.action);
+    return button;
+}
 
 const QColor kGreyField(221, 221, 221);
 
@@ -83,7 +129,6 @@ constexpr FieldRole kFieldTabOrder[] = {
     FieldRole::StubBookKeeper,
     FieldRole::StubRemarks,
 };
-constexpr int kSettingsTabOrder[] = {2, 1, 0, 3};
 
 QFont SimSun(double points, bool bold = false, bool underline = false) {
     QFont f(QStringLiteral("宋体"));
@@ -103,46 +148,56 @@ void SetTextColour(QWidget* w, const QColor& c) {
 }  // namespace
 
 void MainWindowUi::SetupUi(QWidget* form) {
+    SetupActions(form);
     SetupPicture(form);
 
     // The tab control with the commands and the print settings.
-    sst = new QTabWidget(form);
-    sst->setObjectName(QStringLiteral("SST"));
-    sst->setFocusPolicy(Qt::ClickFocus);
-    sst->tabBar()->setFocusPolicy(Qt::ClickFocus);
-    PlaceInTwips(sst, kTabLeft, kTabTop, kTabWidth, kTabHeight);
+    tabs = new QTabWidget(form);
+    tabs->setObjectName(QStringLiteral("SST"));
+    tabs->setFocusPolicy(Qt::ClickFocus);
+    tabs->tabBar()->setFocusPolicy(Qt::ClickFocus);
+    PlaceInTwips(tabs, kTabLeft, kTabTop, kTabWidth, kTabHeight);
     auto* printPage = new QWidget;
     auto* settingsPage = new QWidget;
-    printPage->setObjectName(QStringLiteral("SSTPage0"));
-    settingsPage->setObjectName(QStringLiteral("SSTPage1"));
-    sst->addTab(printPage, QStringLiteral("打 印"));
-    sst->addTab(settingsPage, QStringLiteral("设 置"));
+    printPage->setObjectName(QStringLiteral("printPage"));
+    settingsPage->setObjectName(QStringLiteral("settingsPage"));
+    tabs->addTab(printPage, QStringLiteral("打 印"));
+    tabs->addTab(settingsPage, QStringLiteral("设 置"));
     SetupPrintTab(printPage);
     SetupSettingsTab(settingsPage);
 
-    for (const ButtonDesign& b : kTopButtons) {
-        auto* button = new QPushButton(QString::fromUtf16(b.caption), form);
-        button->setObjectName(QStringLiteral("Cm%1").arg(b.index));
-        PlaceInTwips(button, b.left, b.top, b.width, b.height);
-        cm[static_cast<size_t>(b.index)] = button;
+    QPushButton** const top[] = {&contactButton, &helpButton, &exitButton};
+    for (size_t i = 0; i < std::size(kTopButtons); ++i) {
+        const ButtonDesign& b = kTopButtons[i];
+        *top[i] = ActionButton(b, actions, form, b.left, b.top);
+        (*top[i])->raise();
     }
-    for (QPushButton* button : cm) {
-        if (!button) continue;
-        // Buttons take the focus when clicked, so the field being left runs its rules first.
-        button->setFocusPolicy(Qt::ClickFocus);
-        button->setAutoDefault(false);
-        button->raise();
-    }
-    // The calibration of the amount boxes is not offered.
-    cm[5]->setEnabled(false);
 
-    lbl = new QLabel(QStringLiteral("Tallyform 银行进账单填写打印：对准套打，一次成单。"), form);
-    lbl->setObjectName(QStringLiteral("LBL"));
-    SetTextColour(lbl, Qt::blue);
-    PlaceInTwips(lbl, kPicLeft, kPicTop + store::kDesignPictureHeight + 60,
+    tip = new QLabel(QStringLiteral("Tallyform 银行进账单填写打印：对准套打，一次成单。"), form);
+    tip->setObjectName(QStringLiteral("LBL"));
+    SetTextColour(tip, Qt::blue);
+    PlaceInTwips(tip, kPicLeft, kPicTop + store::kDesignPictureHeight + 60,
                  store::kDesignPictureWidth, kTipHeight);
 
     SetupTabOrder();
+}
+
+void MainWindowUi::SetupActions(QWidget* form) {
+    for (const ActionDesign& a : kActions) {
+        auto* action = new QAction(QString::fromUtf16(a.text), form);
+        action->setObjectName(QString::fromUtf16(a.name));
+        if (a.key != QKeyCombination()) {
+            const QKeySequence key(a.key);
+            action->setShortcut(key);
+            action->setShortcutContext(Qt::WindowShortcut);
+            action->setToolTip(action->text() + QStringLiteral(" (") +
+                               key.toString(QKeySequence::NativeText) + u')');
+        }
+        form->addAction(action);
+        actions.*a.action = action;
+    }
+    // The calibration of the amount boxes is not offered.
+    actions.calibrateAmount->setEnabled(false);
 }
 
 void MainWindowUi::SetupPicture(QWidget* form) {
@@ -161,25 +216,23 @@ void MainWindowUi::SetupPicture(QWidget* form) {
     PlaceInTwips(pic, kPicLeft, kPicTop, store::kDesignPictureWidth, store::kDesignPictureHeight);
     pic->Clear();
 
-    lin = new QFrame(pic);
-    lin->setObjectName(QStringLiteral("Lin1"));
-    lin->setAutoFillBackground(true);
+    stubLine = new QFrame(pic);
+    stubLine->setObjectName(QStringLiteral("stubLine"));
+    stubLine->setAutoFillBackground(true);
     {
-        QPalette p = lin->palette();
+        QPalette p = stubLine->palette();
         p.setColor(QPalette::Window, Qt::black);
-        lin->setPalette(p);
+        stubLine->setPalette(p);
     }
 
     title = new QLabel(QStringLiteral("中国 XX 银行进账单    (回 单)"), pic);
-    title->setObjectName(QStringLiteral("L0"));
+    title->setObjectName(QStringLiteral("title"));
     title->setFont(SimSun(15, true, true));
     title->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     for (int i = kFirstField; i <= kLastField; ++i) {
-        auto* edit = new FieldEdit(pic);
+        auto* edit = new FieldEdit(i, pic);
         edit->setObjectName(QStringLiteral("T%1").arg(i));
-        edit->setProperty(kKindProperty, QStringLiteral("T"));
-        edit->setProperty(kIndexProperty, i);
         if (IsDateField(i)) {
             edit->setText(QString::fromUtf16(IsYearField(i)    ? u"2007"
                                              : IsMonthField(i) ? u"1"
@@ -193,38 +246,29 @@ void MainWindowUi::SetupPicture(QWidget* form) {
         }
         // The right button opens the field's font menu instead of the edit menu.
         edit->setContextMenuPolicy(Qt::PreventContextMenu);
-        T[i] = edit;
+        fields[i] = edit;
 
         auto* caption = new QLabel(FieldCaption(i), pic);
         caption->setObjectName(QStringLiteral("L%1").arg(i));
         caption->setFont(SimSun(9));
         caption->adjustSize();
-        L[i] = caption;
+        captions[i] = caption;
     }
-    lin->lower();
+    stubLine->lower();
 }
 
 void MainWindowUi::SetupPrintTab(QWidget* page) {
     for (const ButtonDesign& b : kTabButtons) {
-        auto* button = new QPushButton(QString::fromUtf16(b.caption), page);
-        button->setObjectName(QStringLiteral("Cm%1").arg(b.index));
-        PlaceInTwips(button, b.left - kTabLeft, b.top - kTabStrip, b.width, b.height);
-        if (b.index == 0) {
+        QPushButton* button = ActionButton(b, actions, page, b.left - kTabLeft, b.top - kTabStrip);
+        if (b.action == &MainWindowActions::print) {
             QFont f = button->font();
             f.setBold(true);
             button->setFont(f);
         }
-        cm[static_cast<size_t>(b.index)] = button;
     }
-    // Not in the original design: a preview of the page before a pre-printed form is spent.
-    preview = new QPushButton(QStringLiteral("打印预览"), page);
-    preview->setObjectName(QStringLiteral("CmPreview"));
-    PlaceInTwips(preview, 6840 - kTabLeft, 480 - kTabStrip, 1455, 375);
-    preview->setFocusPolicy(Qt::ClickFocus);
-    preview->setAutoDefault(false);
 
-    label3 = new QLabel(QStringLiteral("当前格式："), page);
-    label3->setObjectName(QStringLiteral("Label3"));
+    auto* label3 = new QLabel(QStringLiteral("当前格式："), page);
+    label3->setObjectName(QStringLiteral("curFormatCaption"));
     curFormat = new QLabel(store::DefaultFormatName(), page);
     curFormat->setObjectName(QStringLiteral("CurFormat"));
     for (QLabel* label : {label3, curFormat}) {
@@ -243,21 +287,24 @@ void MainWindowUi::SetupSettingsTab(QWidget* page) {
     PlaceInTwips(frm, 60, 30, 10395, 870);
 
     struct CheckDesign {
+        QCheckBox* MainWindowUi::*box;
+        const char16_t* name;
         const char16_t* caption;
         double left, width;
     };
-    const CheckDesign checks[] = {{u"显示基准网格", 120, 1500},
-                                  {u"连同票根打印", 4560, 1620},
-                                  {u"进纸器两边向中间收缩", 6360, 2580}};
-    for (size_t i = 0; i < chk.size(); ++i) {
-        auto* box = new QCheckBox(QString::fromUtf16(checks[i].caption), frm);
-        box->setObjectName(QStringLiteral("CHK%1").arg(i));
+    const CheckDesign checks[] = {
+        {&MainWindowUi::showGrid, u"showGrid", u"显示基准网格", 120, 1500},
+        {&MainWindowUi::printStub, u"printStub", u"连同票根打印", 4560, 1620},
+        {&MainWindowUi::centreOnFeeder, u"centreOnFeeder", u"进纸器两边向中间收缩", 6360, 2580}};
+    for (const CheckDesign& c : checks) {
+        auto* box = new QCheckBox(QString::fromUtf16(c.caption), frm);
+        box->setObjectName(QString::fromUtf16(c.name));
         box->setFocusPolicy(Qt::ClickFocus);
-        PlaceInTwips(box, checks[i].left, 60, checks[i].width, 300);
-        chk[i] = box;
+        PlaceInTwips(box, c.left, 60, c.width, 300);
+        this->*c.box = box;
     }
-    label1 = new QLabel(QStringLiteral("(1CM/大格，2MM/小格)"), frm);
-    label1->setObjectName(QStringLiteral("Label1"));
+    auto* label1 = new QLabel(QStringLiteral("(1CM/大格，2MM/小格)"), frm);
+    label1->setObjectName(QStringLiteral("gridScale"));
     SetTextColour(label1, Qt::red);
     label1->adjustSize();
     label1->move(TwipsToPixels(1680),
@@ -274,26 +321,35 @@ void MainWindowUi::SetupSettingsTab(QWidget* page) {
     line1->setFrameShadow(QFrame::Sunken);
     PlaceInTwips(line1, 2700, 450, 30, 360);
 
-    const char16_t* const options[] = {u"横向打印", u"纵向打印"};
-    for (size_t i = 0; i < op.size(); ++i) {
-        auto* option = new QRadioButton(QString::fromUtf16(options[i]), frm);
-        option->setObjectName(QStringLiteral("OP%1").arg(i));
+    struct OptionDesign {
+        QRadioButton* MainWindowUi::*option;
+        const char16_t* name;
+        const char16_t* caption;
+        double left;
+    };
+    const OptionDesign options[] = {{&MainWindowUi::portrait, u"portrait", u"横向打印", 120},
+                                    {&MainWindowUi::landscape, u"landscape", u"纵向打印", 1380}};
+    for (const OptionDesign& o : options) {
+        auto* option = new QRadioButton(QString::fromUtf16(o.caption), frm);
+        option->setObjectName(QString::fromUtf16(o.name));
         option->setFocusPolicy(Qt::ClickFocus);
-        PlaceInTwips(option, 120 + 1260 * double(i), 480, 1200, 300);
-        op[i] = option;
+        PlaceInTwips(option, o.left, 480, 1200, 300);
+        this->*o.option = option;
     }
 
     // The boxes stand in the blanks of their captions, between the name and "MM".
     struct BoxDesign {
-        int index;
+        QLineEdit* MainWindowUi::*box;
+        const char16_t* name;
         const char16_t* caption;
         double left;
         int maxLength;
     };
-    const BoxDesign boxes[] = {{2, u"单据高度：    MM", 2880, 3},
-                               {1, u"单据宽度：    MM", 4560, 3},
-                               {0, u"货币符号：", 6360, 4},
-                               {3, u"票根宽度：       MM", 8160, 3}};
+    const BoxDesign boxes[] = {
+        {&MainWindowUi::formHeight, u"formHeight", u"单据高度：    MM", 2880, 3},
+        {&MainWindowUi::formWidth, u"formWidth", u"单据宽度：    MM", 4560, 3},
+        {&MainWindowUi::currencySign, u"currencySign", u"货币符号：", 6360, 4},
+        {&MainWindowUi::stubWidth, u"stubWidth", u"票根宽度：       MM", 8160, 3}};
     // A face whose Latin letters are half the width of a Chinese one, as on the forms'
     // original screens, so the blanks of a caption are wide enough for the box.
     QFont captionFont(QStringLiteral("Noto Sans Mono CJK SC"));
@@ -301,10 +357,9 @@ void MainWindowUi::SetupSettingsTab(QWidget* page) {
     captionFont.setPointSizeF(9);
     const QFontMetrics fm(captionFont);
     for (const BoxDesign& b : boxes) {
-        const size_t i = static_cast<size_t>(b.index);
         const QString text = QString::fromUtf16(b.caption);
         auto* label = new QLabel(text, frm);
-        label->setObjectName(QStringLiteral("Label2%1").arg(b.index));
+        label->setObjectName(QString::fromUtf16(b.name) + QStringLiteral("Caption"));
         label->setFont(captionFont);
         label->adjustSize();
         const int rowTop = TwipsToPixels(480);
@@ -312,9 +367,7 @@ void MainWindowUi::SetupSettingsTab(QWidget* page) {
         label->move(TwipsToPixels(b.left), rowTop + (rowHeight - label->height()) / 2);
 
         auto* box = new QLineEdit(frm);
-        box->setObjectName(QStringLiteral("TT%1").arg(b.index));
-        box->setProperty(kKindProperty, QStringLiteral("TT"));
-        box->setProperty(kIndexProperty, b.index);
+        box->setObjectName(QString::fromUtf16(b.name));
         new TypingLimit(b.maxLength, box);
         box->setFont(captionFont);
         box->setTextMargins(0, 0, 0, 0);
@@ -328,15 +381,14 @@ void MainWindowUi::SetupSettingsTab(QWidget* page) {
                                          fm.horizontalAdvance(QStringLiteral("000")) + 6);
         box->setGeometry(x, rowTop, width, rowHeight);
         box->raise();
-        tt[i] = box;
-        label2[i] = label;
+        this->*b.box = box;
     }
 }
 
 void MainWindowUi::SetupTabOrder() {
     QList<QWidget*> chain;
-    for (const FieldRole role : kFieldTabOrder) chain << T[role];
-    for (int i : kSettingsTabOrder) chain << tt[static_cast<size_t>(i)];
+    for (const FieldRole role : kFieldTabOrder) chain << fields[role];
+    chain << formHeight << formWidth << currencySign << stubWidth;
     for (qsizetype n = 1; n < chain.size(); ++n) QWidget::setTabOrder(chain[n - 1], chain[n]);
 }
 

@@ -5,6 +5,7 @@
 
 #include "common/fields.h"
 
+class QAction;
 class QCheckBox;
 class QFrame;
 class QLabel;
@@ -15,8 +16,8 @@ class QTabWidget;
 class QWidget;
 
 // The controls of the main window and their design geometry, built the way a generated UI
-// class builds them: SetupUi creates, names and places every control; the window connects
-// them to its handlers afterwards.
+// class builds them: SetupUi creates, names and places every control and action; the window
+// connects them to its handlers afterwards.
 
 namespace tf {
 
@@ -39,39 +40,58 @@ constexpr double kTipHeight = 255;
 // The buttons above the tab control, re-placed from the picture's right edge.
 constexpr double kButtonTop = 60;
 constexpr double kButtonHeight = 375;
-constexpr double kExitWidth = 975;      // Cm(6)
-constexpr double kHelpWidth = 735;      // Cm(7)
-constexpr double kContactWidth = 1215;  // Cm(9)
+constexpr double kExitWidth = 975;
+constexpr double kHelpWidth = 735;
+constexpr double kContactWidth = 1215;
 }  // namespace design
 
-// Properties that tell the event filter which control an event belongs to: the kind ("T"
-// for a voucher field, "TT" for a settings box) and the index the control carries.
-inline constexpr char kKindProperty[] = "tfKind";
-inline constexpr char kIndexProperty[] = "tfIndex";
+// The main window's commands; each is shown by a button and some have a shortcut.
+struct MainWindowActions {
+    QAction* print = nullptr;
+    QAction* preview = nullptr;
+    QAction* history = nullptr;
+    QAction* loadFormat = nullptr;
+    QAction* saveFormat = nullptr;
+    QAction* deleteFormat = nullptr;
+    QAction* calibratePrinter = nullptr;
+    QAction* calibrateAmount = nullptr;
+    QAction* contact = nullptr;
+    QAction* help = nullptr;
+    QAction* exit = nullptr;
+};
 
 struct MainWindowUi {
-    FieldTable<QLineEdit*> T{};
-    FieldTable<QLabel*> L{};
-    QLabel* title = nullptr;  // L(0)
-    QFrame* lin = nullptr;    // the stub line Lin(1)
+    FieldTable<QLineEdit*> fields{};
+    FieldTable<QLabel*> captions{};
+    QLabel* title = nullptr;
+    QFrame* stubLine = nullptr;
     PicBox* pic = nullptr;
-    QTabWidget* sst = nullptr;
-    std::array<QPushButton*, 11> cm{};  // there is no Cm(8)
-    QPushButton* preview = nullptr;
-    std::array<QLineEdit*, 4> tt{};
-    std::array<QLabel*, 4> label2{};
-    std::array<QCheckBox*, 3> chk{};
-    std::array<QRadioButton*, 2> op{};
-    QLabel* label1 = nullptr;
-    QLabel* label3 = nullptr;
+    QTabWidget* tabs = nullptr;
+    MainWindowActions actions;
+    // The buttons above the tab control, re-placed from the picture's right edge.
+    QPushButton* contactButton = nullptr;
+    QPushButton* helpButton = nullptr;
+    QPushButton* exitButton = nullptr;
+    // The settings tab: the voucher's dimensions and currency sign, and its options.
+    QLineEdit* currencySign = nullptr;
+    QLineEdit* formWidth = nullptr;
+    QLineEdit* formHeight = nullptr;
+    QLineEdit* stubWidth = nullptr;
+    QCheckBox* showGrid = nullptr;
+    QCheckBox* printStub = nullptr;
+    QCheckBox* centreOnFeeder = nullptr;
+    // Hold the layout's portrait and landscape flags; captioned "横向打印" and "纵向打印".
+    QRadioButton* portrait = nullptr;
+    QRadioButton* landscape = nullptr;
     QLabel* curFormat = nullptr;
-    QLabel* lbl = nullptr;
+    QLabel* tip = nullptr;
 
     // Creates every control on form at its design place, with its caption and objectName,
     // and sets the focus order of the fields and the settings boxes.
     void SetupUi(QWidget* form);
 
 private:
+    void SetupActions(QWidget* form);
     void SetupPicture(QWidget* form);
     void SetupPrintTab(QWidget* page);
     void SetupSettingsTab(QWidget* page);

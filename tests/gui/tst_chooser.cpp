@@ -62,10 +62,10 @@ void TestChooser::listsStoredNamesWithFormatInUsePreselected() {
         caption = sel->windowTitle();
         for (int i = 0; i < sel->Com()->count(); ++i) items << sel->Com()->itemText(i);
         current = sel->Com()->currentText();
-        QCOMPARE(sel->Cm(0)->text(), QStringLiteral("确   定"));
-        QCOMPARE(sel->Cm(1)->text(), QStringLiteral("取   消"));
+        QCOMPARE(sel->OkButton()->text(), QStringLiteral("确   定"));
+        QCOMPARE(sel->CancelButton()->text(), QStringLiteral("取   消"));
         QVERIFY(sel->windowFlags() & Qt::WindowStaysOnTopHint);
-        sel->Cm(1)->click();
+        sel->CancelButton()->click();
     });
     QCOMPARE(caption, QStringLiteral("选择格式"));
     QCOMPARE(items,
@@ -77,8 +77,9 @@ void TestChooser::okWithoutTouchingReturnsFormatInUse() {
     TestEnv env;
     env.CreateDatabase();
     SaveNamed(env.ctx, QStringLiteral("甲"));
-    QCOMPARE(Choose(env.ctx, QStringLiteral("默认格式"), [](Sel* sel) { sel->Cm(0)->click(); }),
-             QStringLiteral("默认格式"));
+    QCOMPARE(
+        Choose(env.ctx, QStringLiteral("默认格式"), [](Sel* sel) { sel->OkButton()->click(); }),
+        QStringLiteral("默认格式"));
     QVERIFY(!IsFormOpen(QStringLiteral("选择格式")));
 }
 
@@ -89,7 +90,7 @@ void TestChooser::pickedNameIsReturned() {
     QCOMPARE(Choose(env.ctx, QStringLiteral("默认格式"),
                     [](Sel* sel) {
                         sel->Com()->setCurrentIndex(sel->Com()->findText(QStringLiteral("甲")));
-                        sel->Cm(0)->click();
+                        sel->OkButton()->click();
                     }),
              QStringLiteral("甲"));
 }
@@ -98,10 +99,12 @@ void TestChooser::cancelAndCloseBoxReturnNothing() {
     TestEnv env;
     env.CreateDatabase();
     // A previous choice must not leak into a later cancelled one.
-    QCOMPARE(Choose(env.ctx, QStringLiteral("默认格式"), [](Sel* sel) { sel->Cm(0)->click(); }),
-             QStringLiteral("默认格式"));
-    QCOMPARE(Choose(env.ctx, QStringLiteral("默认格式"), [](Sel* sel) { sel->Cm(1)->click(); }),
-             QString());
+    QCOMPARE(
+        Choose(env.ctx, QStringLiteral("默认格式"), [](Sel* sel) { sel->OkButton()->click(); }),
+        QStringLiteral("默认格式"));
+    QCOMPARE(
+        Choose(env.ctx, QStringLiteral("默认格式"), [](Sel* sel) { sel->CancelButton()->click(); }),
+        QString());
     QCOMPARE(Choose(env.ctx, QStringLiteral("默认格式"), [](Sel* sel) { sel->close(); }),
              QString());
     QCOMPARE(Choose(env.ctx, QStringLiteral("默认格式"),
@@ -120,7 +123,7 @@ void TestChooser::typingChangesNothing() {
         QTest::keyClick(sel->Com(), Qt::Key_End);
         QTest::keyClicks(sel->Com(), QStringLiteral("b"));
         QCOMPARE(sel->Com()->currentText(), QStringLiteral("a1"));
-        sel->Cm(0)->click();
+        sel->OkButton()->click();
     });
     QCOMPARE(chosen, QStringLiteral("a1"));
 }
@@ -134,7 +137,7 @@ void TestChooser::emptyListShowsFormatInUse() {
         count = sel->Com()->count();
         QCOMPARE(sel->Com()->currentText(), QStringLiteral("默认格式"));
         QTest::keyClicks(sel->Com()->lineEdit(), QStringLiteral("xyz"));
-        sel->Cm(0)->click();
+        sel->OkButton()->click();
     });
     QCOMPARE(count, 0);
     QCOMPARE(chosen, QStringLiteral("默认格式"));
@@ -150,7 +153,7 @@ void TestChooser::secondCallWhileOpenDoesNotOpenAnother() {
         inner = ChooseFormat(env.ctx, QStringLiteral("默认格式"), nullptr);
         for (QWidget* w : QApplication::topLevelWidgets())
             if (qobject_cast<Sel*>(w) && w->isVisible()) ++choosers;
-        sel->Cm(0)->click();
+        sel->OkButton()->click();
     });
     QCOMPARE(inner, QString());
     QCOMPARE(choosers, 1);

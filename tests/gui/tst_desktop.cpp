@@ -1,3 +1,4 @@
+#include <QAction>
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFontDatabase>
@@ -154,7 +155,7 @@ private slots:
         QVERIFY(w);
         QFont font(stored);
         font.setPointSizeF(9);
-        w->T(6)->setFont(font);
+        w->Field(FieldRole::DrawerAccount)->setFont(font);
         QtPrompt qtPrompt(w.get());
         env.ctx.SetPrompt(&qtPrompt);
 
@@ -176,8 +177,7 @@ private slots:
             dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
             return true;
         });
-        w->MenuField = 6;
-        w->FontStyle_Click();
+        w->ChangeFieldFont(6);
         w->CaptureLayout();
         env.ctx.SetPrompt(&env.prompt);
 
@@ -189,69 +189,78 @@ private slots:
         QCOMPARE(f.font.bold, change == Change::Bold);
     }
 
-    void shortcutsClickTheirButtons_data() {
+    void shortcutsTriggerTheirCommands_data() {
+        QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("button");
         QTest::addColumn<QKeySequence>("key");
-        QTest::newRow("Ctrl+P prints") << u"Cm0"_s << QKeySequence(u"Ctrl+P"_s);
-        QTest::newRow("Ctrl+Shift+P previews") << u"CmPreview"_s << QKeySequence(u"Ctrl+Shift+P"_s);
-        QTest::newRow("Ctrl+H opens the history") << u"Cm1"_s << QKeySequence(u"Ctrl+H"_s);
-        QTest::newRow("F1 opens the help") << u"Cm7"_s << QKeySequence(u"F1"_s);
-        QTest::newRow("Ctrl+S saves the format") << u"Cm3"_s << QKeySequence(u"Ctrl+S"_s);
+        QTest::newRow("Ctrl+P prints")
+            << u"actionPrint"_s << u"printButton"_s << QKeySequence(u"Ctrl+P"_s);
+        QTest::newRow("Ctrl+Shift+P previews")
+            << u"actionPreview"_s << u"previewButton"_s << QKeySequence(u"Ctrl+Shift+P"_s);
+        QTest::newRow("Ctrl+H opens the history")
+            << u"actionHistory"_s << u"historyButton"_s << QKeySequence(u"Ctrl+H"_s);
+        QTest::newRow("F1 opens the help")
+            << u"actionHelp"_s << u"helpButton"_s << QKeySequence(u"F1"_s);
+        QTest::newRow("Ctrl+S saves the format")
+            << u"actionSaveFormat"_s << u"saveFormatButton"_s << QKeySequence(u"Ctrl+S"_s);
     }
 
-    void shortcutsClickTheirButtons() {
+    void shortcutsTriggerTheirCommands() {
+        QFETCH(QString, action);
         QFETCH(QString, button);
         QFETCH(QKeySequence, key);
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
-        auto* target = w->findChild<QPushButton*>(button);
-        QVERIFY(target);
-        const QString caption = target->text();
-        // Only which button the key reaches is checked here, not what the button does.
-        QObject::disconnect(target, &QPushButton::clicked, nullptr, nullptr);
-        QSignalSpy clicked(target, &QPushButton::clicked);
-        w->T(8)->setFocus();
-        QTest::keySequence(w->T(8), key);
-        QCOMPARE(clicked.count(), 1);
-        QCOMPARE(target->text(), caption);
-        QVERIFY(target->toolTip().contains(key.toString(QKeySequence::NativeText)));
-        QCOMPARE(QApplication::focusWidget(), w->T(8));
+        auto* command = test::Child<QAction>(*w, action);
+        auto* shown = test::Child<QPushButton>(*w, button);
+        const QString caption = shown->text();
+        // Only which command the key reaches is checked here, not what the command does.
+        QObject::disconnect(command, &QAction::triggered, nullptr, nullptr);
+        QSignalSpy triggered(command, &QAction::triggered);
+        w->Field(FieldRole::PayeeName)->setFocus();
+        QTest::keySequence(w->Field(FieldRole::PayeeName), key);
+        QCOMPARE(triggered.count(), 1);
+        QCOMPARE(shown->text(), caption);
+        QVERIFY(shown->toolTip().contains(key.toString(QKeySequence::NativeText)));
+        QCOMPARE(QApplication::focusWidget(), w->Field(FieldRole::PayeeName));
+        // The button triggers the same command.
+        QTest::mouseClick(shown, Qt::LeftButton);
+        QCOMPARE(triggered.count(), 2);
     }
 
     void historyKeys_data() {
         QTest::addColumn<QString>("focus");
         QTest::addColumn<int>("key");
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<int>("clicks");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("triggers");
         QTest::newRow("Enter on the list reprints")
-            << u"MSG"_s << int(Qt::Key_Return) << u"Comm4"_s << 1;
+            << u"MSG"_s << int(Qt::Key_Return) << u"actionReprint"_s << 1;
         QTest::newRow("keypad Enter on the list reprints")
-            << u"MSG"_s << int(Qt::Key_Enter) << u"Comm4"_s << 1;
+            << u"MSG"_s << int(Qt::Key_Enter) << u"actionReprint"_s << 1;
         QTest::newRow("Delete on the list deletes")
-            << u"MSG"_s << int(Qt::Key_Delete) << u"Comm5"_s << 1;
+            << u"MSG"_s << int(Qt::Key_Delete) << u"actionDelete"_s << 1;
         QTest::newRow("Enter in the search box does not reprint")
-            << u"Search"_s << int(Qt::Key_Return) << u"Comm4"_s << 0;
+            << u"Search"_s << int(Qt::Key_Return) << u"actionReprint"_s << 0;
         QTest::newRow("Delete in the search box deletes no record")
-            << u"Search"_s << int(Qt::Key_Delete) << u"Comm5"_s << 0;
+            << u"Search"_s << int(Qt::Key_Delete) << u"actionDelete"_s << 0;
     }
 
     void historyKeys() {
         QFETCH(QString, focus);
         QFETCH(int, key);
-        QFETCH(QString, button);
-        QFETCH(int, clicks);
+        QFETCH(QString, action);
+        QFETCH(int, triggers);
         test::TestEnv env;
         auto rec = OpenHistory(env);
         QVERIFY(rec);
-        auto* target = rec->findChild<QPushButton*>(button);
-        auto* to = rec->findChild<QWidget*>(focus);
-        QVERIFY(target && to);
-        QObject::disconnect(target, &QPushButton::clicked, nullptr, nullptr);
-        QSignalSpy clicked(target, &QPushButton::clicked);
+        auto* command = test::Child<QAction>(*rec, action);
+        auto* to = test::Child<QWidget>(*rec, focus);
+        QObject::disconnect(command, &QAction::triggered, nullptr, nullptr);
+        QSignalSpy triggered(command, &QAction::triggered);
         to->setFocus();
         QTest::keyClick(to, Qt::Key(key));
-        QCOMPARE(clicked.count(), clicks);
+        QCOMPARE(triggered.count(), triggers);
     }
 
     void ctrlFGoesToTheSearchBox() {
@@ -270,15 +279,15 @@ private slots:
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
-        w->T(12)->setFocus();
-        w->T(12)->setText(u"1234.5"_s);
+        w->Field(FieldRole::Amount)->setFocus();
+        w->Field(FieldRole::Amount)->setText(u"1234.5"_s);
         env.prompt.printers.enqueue(false);
-        QTest::keySequence(w->T(12), QKeySequence(u"Ctrl+P"_s));
+        QTest::keySequence(w->Field(FieldRole::Amount), QKeySequence(u"Ctrl+P"_s));
         QCOMPARE(env.prompt.Texts(u"printer"_s).size(), 1);
-        QCOMPARE(w->T(12)->text(), u"￥1234.50"_s);
-        QCOMPARE(w->T(11)->text(), u"壹仟贰佰叁拾肆元伍角整"_s);
-        QCOMPARE(w->T(28)->text(), u"￥1234.50"_s);
-        QCOMPARE(QApplication::focusWidget(), w->T(12));
+        QCOMPARE(w->Field(FieldRole::Amount)->text(), u"￥1234.50"_s);
+        QCOMPARE(w->Field(FieldRole::CapitalAmount)->text(), u"壹仟贰佰叁拾肆元伍角整"_s);
+        QCOMPARE(w->Field(FieldRole::StubAmount)->text(), u"￥1234.50"_s);
+        QCOMPARE(QApplication::focusWidget(), w->Field(FieldRole::Amount));
         env.prompt.yesNo.enqueue(false);
         w->close();
     }

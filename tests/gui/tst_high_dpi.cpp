@@ -32,7 +32,7 @@ int RunChild() {
     // Select the drawer's fields with a band, move, widen and enlarge them.
     w->Pic_MouseDown(Qt::LeftButton, 3300, 1150);
     w->Pic_MouseUp(Qt::LeftButton, 7800, 1800);
-    QWidget* focus = w->T(5);
+    QWidget* focus = w->Field(FieldRole::DrawerName);
     focus->setFocus();
     const auto key = [&](Qt::Key k, Qt::KeyboardModifiers m) {
         for (int n = 0; n < 3; ++n) QTest::keyClick(focus, k, m);
@@ -42,7 +42,7 @@ int RunChild() {
     key(Qt::Key_Right, Qt::ShiftModifier);
     key(Qt::Key_Down, Qt::ControlModifier);
     env.prompt.inputs.enqueue(u"高分屏"_s);
-    w->Cm_Click(3);
+    w->Actions().saveFormat->trigger();
 
     QTextStream out(stdout);
     const auto rows =
@@ -53,7 +53,7 @@ int RunChild() {
         out << cells.join(u'|') << '\n';
     }
     for (int i = kFirstField; i <= kLastField; ++i) {
-        const QRect g = w->T(i)->geometry();
+        const QRect g = w->Field(RoleOf(i))->geometry();
         out << "T" << i << ' ' << g.x() << ',' << g.y() << ',' << g.width() << ',' << g.height()
             << '\n';
     }

@@ -85,48 +85,48 @@ void TestHistoryWindow::openedFromMainWindowTakesBackARecord() {
     auto w = test::OpenMainWindow(env);
     QVERIFY(w);
     StoreVouchers(env.ctx, 3);
-    w->Cm(1)->click();
+    test::Child<QPushButton>(*w, QStringLiteral("historyButton"))->click();
     auto* rec = w->findChild<OldRec*>();
     QVERIFY(rec);
     QVERIFY(QTest::qWaitForWindowExposed(rec));
     QVERIFY(!rec->isModal());
     QCOMPARE(rec->windowTitle(), u"历史记录"_s);
-    QCOMPARE(rec->Grid().Text(1, 5), w->L(5)->text());
+    QCOMPARE(rec->Grid().Text(1, 5), w->FieldLabel(FieldRole::DrawerName)->text());
     // A second press brings the open window forward instead of opening another.
-    w->Cm(1)->click();
+    test::Child<QPushButton>(*w, QStringLiteral("historyButton"))->click();
     QCOMPARE(w->findChildren<OldRec*>().size(), 1);
 
     // Take back the second newest voucher (v2): fields filled, stub copied, amount normalised.
     QTest::mouseClick(rec->MSG()->viewport(), Qt::LeftButton, {},
                       rec->MSG()->visualRect(rec->MSG()->Model()->index(1, 3)).center());
     QCOMPARE(rec->Grid().Row, 3);
-    rec->Comm(4)->click();
-    QCOMPARE(w->T(6)->text(), u"v2-6"_s);
-    QCOMPARE(w->T(22)->text(), u"v2-6"_s);
-    QCOMPARE(w->T(27)->text(), u"v2-27"_s);
-    QCOMPARE(w->T(12)->text(), u"￥1002.50"_s);
-    QCOMPARE(w->T(11)->text(), u"壹仟零贰元伍角整"_s);
-    QCOMPARE(w->T(28)->text(), u"￥1002.50"_s);
+    test::Child<QPushButton>(*rec, QStringLiteral("reprintButton"))->click();
+    QCOMPARE(w->Field(FieldRole::DrawerAccount)->text(), u"v2-6"_s);
+    QCOMPARE(w->Field(FieldRole::StubDrawerAccount)->text(), u"v2-6"_s);
+    QCOMPARE(w->Field(FieldRole::StubRemarks)->text(), u"v2-27"_s);
+    QCOMPARE(w->Field(FieldRole::Amount)->text(), u"￥1002.50"_s);
+    QCOMPARE(w->Field(FieldRole::CapitalAmount)->text(), u"壹仟零贰元伍角整"_s);
+    QCOMPARE(w->Field(FieldRole::StubAmount)->text(), u"￥1002.50"_s);
     QVERIFY(rec->isVisible());  // it stays open for the next one
 
     // "导出数据" asks for a file and writes the list into it; a cancelled dialog writes nothing.
-    QVERIFY(rec->Comm(0)->isEnabled());
-    rec->Comm(0)->click();
+    QVERIFY(test::Child<QPushButton>(*rec, QStringLiteral("exportButton"))->isEnabled());
+    test::Child<QPushButton>(*rec, QStringLiteral("exportButton"))->click();
     QCOMPARE(env.prompt.Texts(u"save"_s).size(), 1);
     QCOMPARE(QDir(env.dir.path()).entryList({u"*.xls*"_s}), QStringList());
     env.prompt.files.enqueue(env.dir.filePath(u"历史"_s));
-    rec->Comm(0)->click();
+    test::Child<QPushButton>(*rec, QStringLiteral("exportButton"))->click();
     auto book = workbook::OpenWorkbook(env.dir.filePath(u"历史.xls"_s));
     book->SelectSheet(book->SheetNames().value(0));
-    QCOMPARE(book->CellText(1, 5), u' ' + w->L(5)->text());
+    QCOMPARE(book->CellText(1, 5), u' ' + w->FieldLabel(FieldRole::DrawerName)->text());
     QCOMPARE(book->CellText(3, 1), u" 2"_s);
     QCOMPARE(env.prompt.Messages(), QStringList());
 
     // Import is wired from the start; an action set later replaces it.
-    QVERIFY(rec->Comm(3)->isEnabled());
+    QVERIFY(test::Child<QPushButton>(*rec, QStringLiteral("importButton"))->isEnabled());
     bool imported = false;
-    rec->SetAction(3, [&imported] { imported = true; });
-    rec->Comm(3)->click();
+    rec->SetImport([&imported] { imported = true; });
+    test::Child<QPushButton>(*rec, QStringLiteral("importButton"))->click();
     QVERIFY(imported);
     env.prompt.yesNo.enqueue(false);
     w->close();
@@ -197,7 +197,7 @@ void TestHistoryWindow::shiftKeysSelectTheRowsToDelete() {
     QCOMPARE(rec.Grid().Row, 3);  // the row clicked stays the selection's anchor
 
     env.prompt.yesNo.enqueue(true);
-    rec.Comm(5)->click();
+    test::Child<QPushButton>(rec, QStringLiteral("deleteButton"))->click();
     QCOMPARE(env.prompt.Questions(), QStringList{question});
     QCOMPARE(ShownColumn(view, 6), left);
     QCOMPARE(test::Scalar(env.ctx, u"SELECT COUNT(DISTINCT Dat) FROM 记录"_s).toInt(), left.size());
@@ -213,10 +213,10 @@ void TestHistoryWindow::searchRunsOnTheButton() {
     rec.Search()->setText(u"v3-"_s);
     emit rec.Search()->textEdited(rec.Search()->text());
     QCOMPARE(rec.MSG()->Model()->rowCount(), 5);  // typing alone does not search
-    rec.Comm(6)->click();
+    test::Child<QPushButton>(rec, QStringLiteral("searchButton"))->click();
     QCOMPARE(ShownColumn(*rec.MSG(), 6), QStringList{u"v3-6"_s});
     rec.Search()->clear();
-    rec.Comm(6)->click();
+    test::Child<QPushButton>(rec, QStringLiteral("searchButton"))->click();
     QCOMPARE(rec.MSG()->Model()->rowCount(), 5);
 }
 
@@ -238,7 +238,7 @@ void TestHistoryWindow::batchPrintsTheChosenRowOrAsksBeforeAll() {
 
     // Just opened, nothing chosen: the clerk is asked first, and No prints nothing.
     env.prompt.yesNo.enqueue(false);
-    rec->BatchButton()->click();
+    test::Child<QPushButton>(*rec, QStringLiteral("batchPrintButton"))->click();
     QCOMPARE(env.prompt.Questions(), QStringList{u"将打印4张进账单，是否继续？"_s});
     QCOMPARE(env.prompt.Texts(u"printer"_s).size(), 0);
     QCOMPARE(printer.endDocs, 0);
@@ -249,7 +249,7 @@ void TestHistoryWindow::batchPrintsTheChosenRowOrAsksBeforeAll() {
                       rec->MSG()->visualRect(rec->MSG()->Model()->index(1, 3)).center());
     env.prompt.printers.enqueue(true);
     env.prompt.yesNo.enqueue(false);  // no print records
-    rec->BatchButton()->click();
+    test::Child<QPushButton>(*rec, QStringLiteral("batchPrintButton"))->click();
     QCOMPARE(env.prompt.Questions(), QStringList{u"是否保存打印记录？"_s});
     QCOMPARE(printer.endDocs, 1);
     QCOMPARE(printer.pageStarts.size(), 0);
@@ -292,9 +292,9 @@ void TestHistoryWindow::dialogsBelongToTheHistoryWindow() {
         });
     };
     answer();
-    rec->Comm(5)->click();
+    test::Child<QPushButton>(*rec, QStringLiteral("deleteButton"))->click();
     answer();
-    rec->Comm(0)->click();
+    test::Child<QPushButton>(*rec, QStringLiteral("exportButton"))->click();
     QCOMPARE(parents, (QList<QWidget*>{rec, rec}));
     QCOMPARE(rec->Grid().Rows(), 5);
 

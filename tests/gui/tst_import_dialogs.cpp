@@ -215,10 +215,10 @@ void TestImportDialogs::importedRowPrintsAgainFromTheHistoryWindow() {
     auto w = test::OpenMainWindow(env);
     QVERIFY(w);
     w->UsePrinter(&printer, &printer);
-    w->Cm(1)->click();
+    test::Child<QPushButton>(*w, QStringLiteral("historyButton"))->click();
     auto* rec = w->findChild<OldRec*>();
     QVERIFY(rec);
-    QVERIFY(rec->Comm(3)->isEnabled());
+    QVERIFY(test::Child<QPushButton>(*rec, QStringLiteral("importButton"))->isEnabled());
 
     env.prompt.files.enqueue(env.dir.filePath(u"import.xls"_s));
     WhenShown<Sheets>(u"Sheets"_s, [](Sheets* s) { s->IMG(0)->click(); });
@@ -226,19 +226,19 @@ void TestImportDialogs::importedRowPrintsAgainFromTheHistoryWindow() {
         f->Text1(1)->setText(u"3"_s);
         f->QQB(0)->click();
     });
-    rec->Comm(3)->click();
+    test::Child<QPushButton>(*rec, QStringLiteral("importButton"))->click();
     QCOMPARE(env.prompt.Messages(), QStringList{u"导入EXCEL表格第2至第3行!"_s});
     QCOMPARE(rec->Grid().Rows(), 4);
     QCOMPARE(rec->MSG()->Model()->rowCount(), 2);
 
     rec->MSG()->SelectGridRows(2, 2);
-    rec->Comm(4)->click();
-    QCOMPARE(w->T(5)->text(), u"上海浦江贸易有限公司"_s);
-    QCOMPARE(w->T(12)->text(), u"￥12345.50"_s);
+    test::Child<QPushButton>(*rec, QStringLiteral("reprintButton"))->click();
+    QCOMPARE(w->Field(FieldRole::DrawerName)->text(), u"上海浦江贸易有限公司"_s);
+    QCOMPARE(w->Field(FieldRole::Amount)->text(), u"￥12345.50"_s);
 
     env.prompt.printers.enqueue(true);
     env.prompt.yesNo.enqueue(false);
-    w->Cm(0)->click();
+    test::Child<QPushButton>(*w, QStringLiteral("printButton"))->click();
     QCOMPARE(printer.endDocs, 1);
     QString printed;
     for (const auto& run : printer.runs) printed += run.text;

@@ -43,7 +43,7 @@ void GridLayout(MF& w) {
         p.field = {(20 + 120.0 * c) * Tpp(), (20 + 40.0 * r) * Tpp(), 80 * Tpp(), 20 * Tpp()};
         p.captionLeft = p.field.left;
         p.captionTop = p.field.top + 2 * Tpp();
-        w.L(i)->hide();  // captions are not part of these tests
+        w.FieldLabel(RoleOf(i))->hide();  // captions are not part of these tests
     }
     w.PlaceFieldWidgets();
 }
@@ -56,7 +56,7 @@ QList<int> SelectedFields(MF& w) {
 }
 
 QColor Background(MF& w, int i) {
-    return w.T(i)->palette().color(QPalette::Base);
+    return w.Field(RoleOf(i))->palette().color(QPalette::Base);
 }
 
 // Selects the fields by a click with the left button at a point of the picture, twips.
@@ -163,7 +163,7 @@ private slots:
         const QImage clean = w->PicCanvas();
         QWidget* pic = w->Pic();
         QTest::mousePress(pic, Qt::LeftButton, {}, from);
-        QVERIFY(w->Dragging);
+        QVERIFY(w->Dragging());
         QCOMPARE(w->LBL()->text(), MF::DragTip());
         // A small movement draws nothing yet.
         QTest::mouseMove(pic, from + QPoint(4, 4));
@@ -172,7 +172,7 @@ private slots:
         QTest::mouseMove(pic, to);
         QVERIFY2(HasColour(w->PicCanvas(), Qt::black) && w->PicCanvas() != clean, "no band drawn");
         QTest::mouseRelease(pic, Qt::LeftButton, {}, to);
-        QVERIFY(!w->Dragging);
+        QVERIFY(!w->Dragging());
         QCOMPARE(SelectedFields(*w), (QList<int>{9, 10, 15, 16}));
         for (int i : {9, 10, 15, 16}) QCOMPARE(Background(*w, i), kSelected);
         QCOMPARE(Background(*w, 8), QColor(Qt::white));
@@ -186,8 +186,8 @@ private slots:
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         w->SST()->setCurrentIndex(1);
-        QTest::mouseClick(w->CHK(0), Qt::LeftButton);
-        QVERIFY(!w->CHK(0)->isChecked());
+        QTest::mouseClick(test::Child<QCheckBox>(*w, QStringLiteral("showGrid")), Qt::LeftButton);
+        QVERIFY(!test::Child<QCheckBox>(*w, QStringLiteral("showGrid"))->isChecked());
         const QColor bg = w->PicCanvas().pixelColor(0, 0);
         QVERIFY(!HasColour(w->PicCanvas(), kMillimetreGridMajorColour));
         QTest::mousePress(w->Pic(), Qt::LeftButton, {}, QPoint(5, 5));
@@ -203,12 +203,12 @@ private slots:
         QTest::addColumn<QString>("action");
         QTest::newRow("left press on the picture") << "left";
         QTest::newRow("right press on the picture") << "right";
-        QTest::newRow("grid option") << "CHK0";
-        QTest::newRow("stub option") << "CHK1";
-        QTest::newRow("feeder option") << "CHK2";
+        QTest::newRow("grid option") << "showGrid";
+        QTest::newRow("stub option") << "printStub";
+        QTest::newRow("feeder option") << "centreOnFeeder";
         QTest::newRow("tab of the tab control") << "tab";
-        QTest::newRow("settings box") << "TT";
-        QTest::newRow("save button") << "Cm3";
+        QTest::newRow("settings box") << "formWidth";
+        QTest::newRow("save command") << "actionSaveFormat";
     }
 
     void selectionClearedBy() {
@@ -228,17 +228,17 @@ private slots:
         if (action == u"left" || action == u"right") {
             QTest::mousePress(w->Pic(), action == u"left" ? Qt::LeftButton : Qt::RightButton, {},
                               QPoint(w->Pic()->width() - 3, w->Pic()->height() - 3));
-        } else if (action.startsWith(u"CHK")) {
-            QTest::mouseClick(w->CHK(action.right(1).toInt()), Qt::LeftButton);
+        } else if (auto* option = w->findChild<QCheckBox*>(action)) {
+            QTest::mouseClick(option, Qt::LeftButton);
         } else if (action == u"tab") {
             QTest::mouseClick(w->SST()->tabBar(), Qt::LeftButton, {},
                               w->SST()->tabBar()->tabRect(0).center());
-        } else if (action == u"TT") {
-            w->TT(1)->setFocus(Qt::MouseFocusReason);
+        } else if (auto* box = w->findChild<QLineEdit*>(action)) {
+            box->setFocus(Qt::MouseFocusReason);
             QCoreApplication::processEvents();
         } else {
             env.prompt.inputs.enqueue(std::nullopt);
-            w->Cm_Click(3);
+            test::Child<QAction>(*w, action)->trigger();
         }
         QCOMPARE(SelectedFields(*w), QList<int>{});
         for (int i = kFirstField; i <= kLastField; ++i) QCOMPARE(Background(*w, i), own[i]);
@@ -291,10 +291,10 @@ private slots:
         SelectField(*w, 15);
         w->FieldFormats()[22].Selected = true;  // selected by other means: acts as well
         const FieldPlacement before = w->Placement();
-        const double size15 = w->T(15)->font().pointSizeF();
+        const double size15 = w->Field(FieldRole::BillNumbers)->font().pointSizeF();
         const FieldFormat format15 = w->FieldFormats()[15];
         // Typed into a field: the field keeps the key and the selected fields act on it.
-        QLineEdit* typing = w->T(5);
+        QLineEdit* typing = w->Field(FieldRole::DrawerName);
         typing->setFocus();
         QCoreApplication::processEvents();
         QVERIFY(typing->hasFocus());
@@ -310,10 +310,11 @@ private slots:
             QCOMPARE(a.width - b.width, change[2]);
             QCOMPARE(a.height - b.height, change[3]);
             QCOMPARE(w->Placement()[i].captionLeft - before[i].captionLeft, change[0]);
-            QCOMPARE(w->T(i)->x(), TwipsToPixels(a.left));
-            QCOMPARE(w->T(i)->width(), TwipsToPixels(a.left + a.width) - TwipsToPixels(a.left));
+            QCOMPARE(w->Field(RoleOf(i))->x(), TwipsToPixels(a.left));
+            QCOMPARE(w->Field(RoleOf(i))->width(),
+                     TwipsToPixels(a.left + a.width) - TwipsToPixels(a.left));
         }
-        QCOMPARE(w->T(15)->font().pointSizeF() - size15, change[4]);
+        QCOMPARE(w->Field(FieldRole::BillNumbers)->font().pointSizeF() - size15, change[4]);
         QCOMPARE(w->Placement()[16], before[16]);  // not selected
         // Releasing the key took the screen into the layout, in millimetres.
         const double mmPerTwip = 85 / w->Arrangement()->pic.height;
@@ -324,7 +325,7 @@ private slots:
         QVERIFY(std::abs(f.X - w->Placement()[15].field.left * mmPerTwip) < 1e-9 || !capture);
         if (capture) {
             QVERIFY(std::abs(f.W - w->Placement()[15].field.width * mmPerTwip) < 1e-9);
-            QCOMPARE(f.font.size, float(w->T(15)->font().pointSizeF()));
+            QCOMPARE(f.font.size, float(w->Field(FieldRole::BillNumbers)->font().pointSizeF()));
         } else {
             QCOMPARE(f.X, format15.X);
         }
@@ -342,7 +343,7 @@ private slots:
         f = {picW - 600 - 5, picH - 300 - 5, 600, 300};
         w->PlaceFieldWidgets();
         SelectField(*w, 15);
-        QWidget* typing = w->T(5);
+        QWidget* typing = w->Field(FieldRole::DrawerName);
         auto press = [&](int key, Qt::KeyboardModifiers m, int times) {
             for (int n = 0; n < times; ++n) SendKey(typing, QEvent::KeyPress, key, m, n > 0);
             SendKey(typing, QEvent::KeyRelease, key, m);
@@ -367,7 +368,7 @@ private slots:
         QCOMPARE(f.width, picW);
         // Fonts stop at 1 point.
         press(Qt::Key_Left, Qt::ControlModifier, 200);
-        QCOMPARE(w->T(15)->font().pointSizeF(), 1.0);
+        QCOMPARE(w->Field(FieldRole::BillNumbers)->font().pointSizeF(), 1.0);
         QCOMPARE(w->FieldFormats()[15].font.size, 1.0f);
     }
 
@@ -385,7 +386,7 @@ private slots:
         const PlacedField& m = w->Placement()[3];
         QCOMPARE(m.captionLeft, m.field.left + m.field.width);
         QCOMPARE(m.field.width, double(qRound(month.field.width + 10) + 10));
-        QCOMPARE(w->L(3)->x(), TwipsToPixels(m.captionLeft));
+        QCOMPARE(w->FieldLabel(FieldRole::Month)->x(), TwipsToPixels(m.captionLeft));
         w->ResizeSelected(-40, 0);
         QCOMPARE(w->Placement()[3].captionLeft,
                  w->Placement()[3].field.left + w->Placement()[3].field.width);
@@ -413,12 +414,13 @@ private slots:
         QVERIFY(w);
         QVERIFY(SelectedFields(*w).isEmpty());
         const float size = w->FieldFormats()[8].font.size;
-        QFont font = w->T(8)->font();
+        QFont font = w->Field(FieldRole::PayeeName)->font();
         font.setPointSizeF(size + 5);
-        w->T(8)->setFont(font);
-        w->T(5)->setFocus();
+        w->Field(FieldRole::PayeeName)->setFont(font);
+        w->Field(FieldRole::DrawerName)->setFocus();
         QCoreApplication::processEvents();
-        SendKey(w->T(5), QEvent::KeyRelease, key, Qt::KeyboardModifiers(modifiers));
+        SendKey(w->Field(FieldRole::DrawerName), QEvent::KeyRelease, key,
+                Qt::KeyboardModifiers(modifiers));
         QCOMPARE(w->FieldFormats()[8].font.size, refreshed ? size + 5 : size);
     }
 
@@ -429,7 +431,7 @@ private slots:
         QVERIFY(w);
         const FieldFormat original = w->FieldFormats()[7];
         SelectField(*w, 7);
-        QWidget* typing = w->T(5);
+        QWidget* typing = w->Field(FieldRole::DrawerName);
         for (int n = 0; n < 3; ++n) QTest::keyClick(typing, Qt::Key_Right);
         QTest::keyClick(typing, Qt::Key_Down, Qt::ShiftModifier);
         QTest::keyClick(typing, Qt::Key_Right, Qt::ControlModifier);
@@ -440,18 +442,21 @@ private slots:
         QCOMPARE(edited.font.size, original.font.size + 1);
 
         env.prompt.inputs.enqueue(QStringLiteral("右移"));
-        QTest::mouseClick(w->Cm(3), Qt::LeftButton);
+        QTest::mouseClick(test::Child<QPushButton>(*w, QStringLiteral("saveFormatButton")),
+                          Qt::LeftButton);
         QCOMPARE(w->CurFormat()->text(), QStringLiteral("右移"));
         test::PickInChooser(store::DefaultFormatName());
-        QTest::mouseClick(w->Cm(2), Qt::LeftButton);
+        QTest::mouseClick(test::Child<QPushButton>(*w, QStringLiteral("loadFormatButton")),
+                          Qt::LeftButton);
         QCOMPARE(w->FieldFormats()[7].X, original.X);
         test::PickInChooser(QStringLiteral("右移"));
-        QTest::mouseClick(w->Cm(2), Qt::LeftButton);
+        QTest::mouseClick(test::Child<QPushButton>(*w, QStringLiteral("loadFormatButton")),
+                          Qt::LeftButton);
         QCOMPARE(w->CurFormat()->text(), QStringLiteral("右移"));
         QVERIFY(std::abs(w->FieldFormats()[7].X - edited.X) < 1e-9);
         QVERIFY(std::abs(w->FieldFormats()[7].H - edited.H) < 1e-9);
         QCOMPARE(w->FieldFormats()[7].font.size, edited.font.size);
-        QCOMPARE(w->T(7)->font().pointSizeF(), double(edited.font.size));
+        QCOMPARE(w->Field(FieldRole::DrawerBank)->font().pointSizeF(), double(edited.font.size));
         QVERIFY(std::abs(w->Placement()[7].field.left - edited.X / mmPerTwip) < 1e-6);
     }
 
@@ -472,27 +477,27 @@ private slots:
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
-        w->T(field)->setFocus();
+        w->Field(RoleOf(field))->setFocus();
         QCoreApplication::processEvents();
         const FieldTexts texts = w->Texts();
         bool seen = false, enabledWhileOpen = true, fontItem = false, spacingItem = !spacing;
         WhenMenuOpen([&](QMenu* menu) {
             seen = menu->objectName() == u"FontMenu";
-            enabledWhileOpen = w->T(field)->isEnabled();
+            enabledWhileOpen = w->Field(RoleOf(field))->isEnabled();
             auto* fs = menu->findChild<QAction*>(QStringLiteral("FontStyle"));
             auto* ms = menu->findChild<QAction*>(QStringLiteral("mModiSpace"));
             fontItem = fs && fs->isVisible() && fs->text() == u"修改字体/字号";
             spacingItem = ms && ms->isVisible() && ms->text() == u"修改字符间距";
             menu->close();
         });
-        QTest::mousePress(w->T(field), Qt::RightButton, {}, QPoint(5, 5));
+        QTest::mousePress(w->Field(RoleOf(field)), Qt::RightButton, {}, QPoint(5, 5));
         QVERIFY(seen);
         QVERIFY(!enabledWhileOpen);
         QVERIFY(fontItem);
         QCOMPARE(spacingItem, spacing);
-        QCOMPARE(int(w->MenuField), field);
-        QVERIFY(w->T(field)->isEnabled());
-        QCOMPARE(w->focusWidget(), w->T(field));
+        QCOMPARE(w->MenuField(), field);
+        QVERIFY(w->Field(RoleOf(field))->isEnabled());
+        QCOMPARE(w->focusWidget(), w->Field(RoleOf(field)));
         // Opening the menu is not leaving the field: no field rule ran.
         QCOMPARE(w->Texts(), texts);
         QVERIFY(env.prompt.shown.isEmpty());
@@ -513,14 +518,15 @@ private slots:
             menu->setActiveAction(menu->findChild<QAction*>(QStringLiteral("FontStyle")));
             QTest::keyClick(menu, Qt::Key_Return);
         });
-        QTest::mousePress(w->T(6), Qt::RightButton, {}, QPoint(5, 5));
+        QTest::mousePress(w->Field(FieldRole::DrawerAccount), Qt::RightButton, {}, QPoint(5, 5));
         QCOMPARE(env.prompt.lastFontPreset.family, QStringLiteral("宋体"));
         const FieldFormat& f = w->FieldFormats()[6];
         QCOMPARE(f.font.family, QStringLiteral("黑体"));
         QCOMPARE(f.font.size, 16.0f);
         QVERIFY(f.font.bold && f.font.italic && f.font.underline && !f.font.strikeout);
         QCOMPARE(f.font.color, 0x0000FF);
-        QCOMPARE(w->T(6)->palette().color(QPalette::Text), QColor(255, 0, 0));
+        QCOMPARE(w->Field(FieldRole::DrawerAccount)->palette().color(QPalette::Text),
+                 QColor(255, 0, 0));
     }
 
     void menuSpacingUsesFormatInUse() {
@@ -533,7 +539,7 @@ private slots:
             menu->setActiveAction(menu->findChild<QAction*>(QStringLiteral("mModiSpace")));
             QTest::keyClick(menu, Qt::Key_Return);
         });
-        QTest::mousePress(w->T(9), Qt::RightButton, {}, QPoint(5, 5));
+        QTest::mousePress(w->Field(FieldRole::PayeeAccount), Qt::RightButton, {}, QPoint(5, 5));
         QCOMPARE(env.prompt.Texts(QStringLiteral("input")),
                  QStringList{QStringLiteral("请输入字符间距(单位：毫米)：")});
         const auto rows = test::Rows(env.ctx, QStringLiteral("SELECT Name, CID, Sp FROM 字距"));
@@ -551,35 +557,35 @@ private slots:
         font.setPointSizeF(13);
         font.setItalic(true);
         font.setStrikeOut(true);
-        w->T(10)->setFont(font);
-        QPalette p = w->T(10)->palette();
+        w->Field(FieldRole::PayeeBank)->setFont(font);
+        QPalette p = w->Field(FieldRole::PayeeBank)->palette();
         p.setColor(QPalette::Text, QColor(0, 128, 255));
-        w->T(10)->setPalette(p);
-        w->MenuField = 10;
+        w->Field(FieldRole::PayeeBank)->setPalette(p);
         env.prompt.fonts.enqueue(std::nullopt);
-        w->FontStyle_Click();
+        w->ChangeFieldFont(10);
         const FieldFont preset = env.prompt.lastFontPreset;
         QCOMPARE(preset, (FieldFont{.family = QStringLiteral("楷体"),
                                     .size = 13,
                                     .italic = true,
                                     .strikeout = true,
                                     .color = 0xFF8000}));
-        QCOMPARE(w->T(10)->font(), font);
-        QCOMPARE(w->T(10)->palette().color(QPalette::Text), QColor(0, 128, 255));
+        QCOMPARE(w->Field(FieldRole::PayeeBank)->font(), font);
+        QCOMPARE(w->Field(FieldRole::PayeeBank)->palette().color(QPalette::Text),
+                 QColor(0, 128, 255));
     }
 
     // --- the grid ----------------------------------------------------------------------
 
     void optionClicks_data() {
-        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("option");
         QTest::addColumn<bool>("rearranges");
-        QTest::newRow("grid redraws only") << 0 << false;
-        QTest::newRow("stub re-arranges") << 1 << true;
-        QTest::newRow("feeder re-arranges") << 2 << true;
+        QTest::newRow("grid redraws only") << "showGrid" << false;
+        QTest::newRow("stub re-arranges") << "printStub" << true;
+        QTest::newRow("feeder re-arranges") << "centreOnFeeder" << true;
     }
 
     void optionClicks() {
-        QFETCH(int, index);
+        QFETCH(QString, option);
         QFETCH(bool, rearranges);
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);
@@ -589,19 +595,23 @@ private slots:
         const double stored = w->Placement()[7].field.left;
         w->Placement()[7].field.left += 300;
         w->PlaceFieldWidgets();
-        const bool grid = w->CHK(0)->isChecked();
-        QTest::mouseClick(w->CHK(index), Qt::LeftButton);
-        QCOMPARE(w->CHK(0)->isChecked(), index == 0 ? !grid : grid);
-        if (index == 1) QTest::mouseClick(w->CHK(1), Qt::LeftButton);  // stub shown again
+        const bool grid = test::Child<QCheckBox>(*w, QStringLiteral("showGrid"))->isChecked();
+        QTest::mouseClick(test::Child<QCheckBox>(*w, option), Qt::LeftButton);
+        QCOMPARE(test::Child<QCheckBox>(*w, QStringLiteral("showGrid"))->isChecked(),
+                 option == u"showGrid" ? !grid : grid);
+        if (option == u"printStub")
+            QTest::mouseClick(test::Child<QCheckBox>(*w, QStringLiteral("printStub")),
+                              Qt::LeftButton);  // stub shown again
         QCOMPARE(w->Placement()[7].field.left, rearranges ? stored : stored + 300);
-        QCOMPARE(HasColour(w->PicCanvas(), kMillimetreGridMajorColour), w->CHK(0)->isChecked());
+        QCOMPARE(HasColour(w->PicCanvas(), kMillimetreGridMajorColour),
+                 test::Child<QCheckBox>(*w, QStringLiteral("showGrid"))->isChecked());
     }
 
     void gridOnTheWindow() {
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
-        QVERIFY(w->CHK(0)->isChecked());
+        QVERIFY(test::Child<QCheckBox>(*w, QStringLiteral("showGrid"))->isChecked());
         const double step = std::nearbyint(w->Arrangement()->pic.height / 85);
         QCOMPARE(w->PicCanvas().size(), w->Pic()->size());
         // Near the top, above every field: the 1 cm line is major, the 2 mm and 8 mm lines minor.
@@ -623,10 +633,10 @@ private slots:
 
         // "85m" reads as 85: the same picture.
         const QImage at85 = w->PicCanvas();
-        w->TT(2)->setText(QStringLiteral("85m"));
+        test::Child<QLineEdit>(*w, QStringLiteral("formHeight"))->setText(QStringLiteral("85m"));
         w->NetLine();
         QCOMPARE(w->PicCanvas(), at85);
-        w->TT(2)->setText(QStringLiteral("90"));
+        test::Child<QLineEdit>(*w, QStringLiteral("formHeight"))->setText(QStringLiteral("90"));
         w->NetLine();
         QVERIFY(w->PicCanvas() != at85);
     }

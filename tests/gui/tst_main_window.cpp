@@ -80,65 +80,64 @@ private slots:
         QCOMPARE(sst->tabText(1), QStringLiteral("设 置"));
         // Today's date (2026-03-07) in both date rows, without leading zeros.
         const QStringList date{QStringLiteral("2026"), QStringLiteral("3"), QStringLiteral("7")};
+        const FieldRole voucher[] = {FieldRole::Year, FieldRole::Month, FieldRole::Day};
+        const FieldRole stub[] = {FieldRole::StubYear, FieldRole::StubMonth, FieldRole::StubDay};
         for (int n = 0; n < 3; ++n) {
-            QCOMPARE(w->findChild<QLineEdit*>(QStringLiteral("T%1").arg(2 + n))->text(), date[n]);
-            QCOMPARE(w->findChild<QLineEdit*>(QStringLiteral("T%1").arg(18 + n))->text(), date[n]);
+            QCOMPARE(w->Field(voucher[n])->text(), date[n]);
+            QCOMPARE(w->Field(stub[n])->text(), date[n]);
         }
         QCOMPARE(QApplication::focusWidget(), w->findChild<QLineEdit*>(QStringLiteral("T5")));
-        QVERIFY(w->ContentChanged);
-        QCOMPARE(w->TT(0)->text(), QStringLiteral("￥"));
-        QCOMPARE(w->TT(1)->text(), QStringLiteral("220"));
-        QCOMPARE(w->TT(2)->text(), QStringLiteral("85"));
-        QCOMPARE(w->TT(3)->text(), QStringLiteral("65"));
-        QVERIFY(w->CHK(0)->isChecked());
-        QVERIFY(w->CHK(1)->isChecked());
-        QVERIFY(!w->CHK(2)->isChecked());
-        QVERIFY(w->OP(0)->isChecked());
-        QVERIFY(!w->OP(1)->isChecked());
-        QVERIFY(!w->findChild<QPushButton*>(QStringLiteral("Cm5"))->isEnabled());
+        QVERIFY(w->ContentChanged());
+        QCOMPARE(test::Child<QLineEdit>(*w, QStringLiteral("currencySign"))->text(),
+                 QStringLiteral("￥"));
+        QCOMPARE(test::Child<QLineEdit>(*w, QStringLiteral("formWidth"))->text(),
+                 QStringLiteral("220"));
+        QCOMPARE(test::Child<QLineEdit>(*w, QStringLiteral("formHeight"))->text(),
+                 QStringLiteral("85"));
+        QCOMPARE(test::Child<QLineEdit>(*w, QStringLiteral("stubWidth"))->text(),
+                 QStringLiteral("65"));
+        QVERIFY(test::Child<QCheckBox>(*w, QStringLiteral("showGrid"))->isChecked());
+        QVERIFY(test::Child<QCheckBox>(*w, QStringLiteral("printStub"))->isChecked());
+        QVERIFY(!test::Child<QCheckBox>(*w, QStringLiteral("centreOnFeeder"))->isChecked());
+        QVERIFY(test::Child<QRadioButton>(*w, QStringLiteral("portrait"))->isChecked());
+        QVERIFY(!test::Child<QRadioButton>(*w, QStringLiteral("landscape"))->isChecked());
+        QVERIFY(
+            !test::Child<QPushButton>(*w, QStringLiteral("calibrateAmountButton"))->isEnabled());
         // The window fits the 800 × 600 offscreen screen and shows the loaded format.
         QVERIFY(w->Arrangement());
         QCOMPARE(w->Pic()->width(), TwipsToPixels(w->Arrangement()->pic.width));
-        QVERIFY(w->Lin(1)->isVisibleTo(w->Pic()));
-        QCOMPARE(w->T(5)->x(), TwipsToPixels(w->Placement()[5].field.left));
+        QVERIFY(w->StubLine()->isVisibleTo(w->Pic()));
+        QCOMPARE(w->Field(FieldRole::DrawerName)->x(), TwipsToPixels(w->Placement()[5].field.left));
     }
 
     void controls_data() {
-        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("field");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<int>("maxLength");
         QTest::addColumn<bool>("grey");
-        QTest::newRow("voucher year") << "2"
-                                      << "年" << 4 << true;
-        QTest::newRow("voucher month") << "3"
-                                       << "月" << 2 << true;
-        QTest::newRow("stub day") << "20"
-                                  << "日" << 2 << true;
-        QTest::newRow("drawer name") << "5"
-                                     << "出票人全称" << 32767 << false;
-        QTest::newRow("capital amount") << "11"
-                                        << "大写金额" << 32767 << true;
-        QTest::newRow("amount") << "12"
-                                << "小写金额" << 32767 << false;
-        QTest::newRow("remarks") << "27"
-                                 << "备注" << 32767 << false;
-        QTest::newRow("stub book-keeper") << "33"
-                                          << "记账" << 32767 << false;
+        QTest::newRow("voucher year") << FieldOf(FieldRole::Year) << "年" << 4 << true;
+        QTest::newRow("voucher month") << FieldOf(FieldRole::Month) << "月" << 2 << true;
+        QTest::newRow("stub day") << FieldOf(FieldRole::StubDay) << "日" << 2 << true;
+        QTest::newRow("drawer name")
+            << FieldOf(FieldRole::DrawerName) << "出票人全称" << 32767 << false;
+        QTest::newRow("capital amount")
+            << FieldOf(FieldRole::CapitalAmount) << "大写金额" << 32767 << true;
+        QTest::newRow("amount") << FieldOf(FieldRole::Amount) << "小写金额" << 32767 << false;
+        QTest::newRow("remarks") << FieldOf(FieldRole::StubRemarks) << "备注" << 32767 << false;
+        QTest::newRow("stub book-keeper")
+            << FieldOf(FieldRole::StubBookKeeper) << "记账" << 32767 << false;
     }
 
     void controls() {
-        QFETCH(QString, name);
+        QFETCH(int, field);
         QFETCH(QString, caption);
         QFETCH(int, maxLength);
         QFETCH(bool, grey);
         test::TestEnv env;
         MF w(env.ctx);
-        auto* field = w.findChild<QLineEdit*>(QStringLiteral("T") + name);
-        auto* label = w.findChild<QLabel*>(QStringLiteral("L") + name);
-        QVERIFY(field && label);
-        QCOMPARE(label->text(), caption);
-        QCOMPARE(field->maxLength(), maxLength);
-        const QColor base = field->palette().color(QPalette::Base);
+        QCOMPARE(w.FieldLabel(RoleOf(field))->text(), caption);
+        QCOMPARE(w.Field(RoleOf(field))->maxLength(), maxLength);
+        const QColor base = w.Field(RoleOf(field))->palette().color(QPalette::Base);
         QCOMPARE(base == QColor(221, 221, 221), grey);
     }
 
@@ -146,15 +145,16 @@ private slots:
         test::TestEnv env;
         MF w(env.ctx);
         // The limits hold for typing; a loaded value longer than that shows whole.
-        const int limits[] = {4, 3, 3, 3};
-        for (int i = 0; i < 4; ++i) {
-            auto* box = w.findChild<QLineEdit*>(QStringLiteral("TT%1").arg(i));
+        const std::pair<const char*, int> limits[] = {
+            {"currencySign", 4}, {"formWidth", 3}, {"formHeight", 3}, {"stubWidth", 3}};
+        for (const auto& [name, limit] : limits) {
+            auto* box = test::Child<QLineEdit>(w, QString::fromLatin1(name));
             box->clear();
             for (const QChar c : QStringLiteral("123456")) {
                 QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
                 QApplication::sendEvent(box, &press);
             }
-            QCOMPARE(box->text(), QStringLiteral("123456").left(limits[i]));
+            QCOMPARE(box->text(), QStringLiteral("123456").left(limit));
             box->setText(QStringLiteral("220.55"));
             QCOMPARE(box->text(), QStringLiteral("220.55"));
             QKeyEvent more(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("7"));
@@ -167,13 +167,11 @@ private slots:
         s.layout.formWidthMm = 220.5;
         w.Settings() = s;
         w.WidgetsFromSettings();
-        QCOMPARE(w.TT(1)->text(), QStringLiteral("220.5"));
-        QCOMPARE(w.findChild<QLabel*>(QStringLiteral("L0"))->text(),
-                 QStringLiteral("中国 XX 银行进账单    (回 单)"));
-        QCOMPARE(w.findChild<QLabel*>(QStringLiteral("Label1"))->text(),
+        QCOMPARE(test::Child<QLineEdit>(w, QStringLiteral("formWidth"))->text(),
+                 QStringLiteral("220.5"));
+        QCOMPARE(w.Title()->text(), QStringLiteral("中国 XX 银行进账单    (回 单)"));
+        QCOMPARE(test::Child<QLabel>(w, QStringLiteral("gridScale"))->text(),
                  QStringLiteral("(1CM/大格，2MM/小格)"));
-        QVERIFY(!w.findChild<QWidget*>(QStringLiteral("T1")));
-        QVERIFY(!w.findChild<QWidget*>(QStringLiteral("Cm8")));
     }
 
     void amountRule_data() {
@@ -198,10 +196,10 @@ private slots:
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
-        Enter(w->T(12), w->T(13), typed);
-        QCOMPARE(w->T(12)->text(), figures);
-        QCOMPARE(w->T(11)->text(), capitals);
-        QCOMPARE(w->T(28)->text(), figures);
+        Enter(w->Field(FieldRole::Amount), w->Field(FieldRole::BillKind), typed);
+        QCOMPARE(w->Field(FieldRole::Amount)->text(), figures);
+        QCOMPARE(w->Field(FieldRole::CapitalAmount)->text(), capitals);
+        QCOMPARE(w->Field(FieldRole::StubAmount)->text(), figures);
         QVERIFY(env.prompt.Messages().isEmpty());
     }
 
@@ -209,37 +207,40 @@ private slots:
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
-        Enter(w->T(12), w->T(13), QStringLiteral("1234.5"));
-        Enter(w->T(12), w->T(13), QString());
-        QCOMPARE(w->T(12)->text(), QString());
-        QCOMPARE(w->T(11)->text(), QStringLiteral("壹仟贰佰叁拾肆元伍角整"));
-        QCOMPARE(w->T(28)->text(), QString());
+        Enter(w->Field(FieldRole::Amount), w->Field(FieldRole::BillKind), QStringLiteral("1234.5"));
+        Enter(w->Field(FieldRole::Amount), w->Field(FieldRole::BillKind), QString());
+        QCOMPARE(w->Field(FieldRole::Amount)->text(), QString());
+        QCOMPARE(w->Field(FieldRole::CapitalAmount)->text(),
+                 QStringLiteral("壹仟贰佰叁拾肆元伍角整"));
+        QCOMPARE(w->Field(FieldRole::StubAmount)->text(), QString());
     }
 
     void capitalsTypedByHandStay() {
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
-        Enter(w->T(11), w->T(13), QStringLiteral("手写大写"));
-        QCOMPARE(w->T(11)->text(), QStringLiteral("手写大写"));
+        Enter(w->Field(FieldRole::CapitalAmount), w->Field(FieldRole::BillKind),
+              QStringLiteral("手写大写"));
+        QCOMPARE(w->Field(FieldRole::CapitalAmount)->text(), QStringLiteral("手写大写"));
         // The capital amount has no stub field: remarks (27) keep their text.
-        QCOMPARE(w->T(27)->text(), QString());
-        Enter(w->T(12), w->T(13), QStringLiteral("5"));
-        QCOMPARE(w->T(11)->text(), QStringLiteral("伍元整"));
+        QCOMPARE(w->Field(FieldRole::StubRemarks)->text(), QString());
+        Enter(w->Field(FieldRole::Amount), w->Field(FieldRole::BillKind), QStringLiteral("5"));
+        QCOMPARE(w->Field(FieldRole::CapitalAmount)->text(), QStringLiteral("伍元整"));
     }
 
     void highDigitsCutWarns() {
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
-        Enter(w->T(12), w->T(13), QStringLiteral("123456789.5"));
-        QCOMPARE(w->T(12)->text(), QStringLiteral("￥23456789.50"));
-        QCOMPARE(w->T(28)->text(), QStringLiteral("￥23456789.50"));
+        Enter(w->Field(FieldRole::Amount), w->Field(FieldRole::BillKind),
+              QStringLiteral("123456789.5"));
+        QCOMPARE(w->Field(FieldRole::Amount)->text(), QStringLiteral("￥23456789.50"));
+        QCOMPARE(w->Field(FieldRole::StubAmount)->text(), QStringLiteral("￥23456789.50"));
         QTRY_COMPARE(
             env.prompt.Messages(),
             QStringList{QStringLiteral("金额超出99999999.99，最高位已被截去，请核对小写金额！")});
         // Leaving the already shortened amount again warns no more.
-        Enter(w->T(12), w->T(13));
+        Enter(w->Field(FieldRole::Amount), w->Field(FieldRole::BillKind));
         QTest::qWait(20);
         QCOMPARE(env.prompt.Messages().size(), 1);
     }
@@ -265,8 +266,9 @@ private slots:
         QVERIFY(w);
         const FieldTexts before = w->Texts();
         const QString text = field <= 4 ? QStringLiteral("9") : QStringLiteral("上海某某有限公司");
-        QLineEdit* next = field == 6 ? w->T(7) : w->T(6);
-        Enter(w->T(field), next, text);
+        QLineEdit* next =
+            field == 6 ? w->Field(FieldRole::DrawerBank) : w->Field(FieldRole::DrawerAccount);
+        Enter(w->Field(RoleOf(field)), next, text);
         FieldTexts expected = before;
         expected[field] = text;
         if (target) expected[target] = text;
@@ -276,15 +278,16 @@ private slots:
     void contentChangedOnEveryChange() {
         test::TestEnv env;
         MF w(env.ctx);
-        w.ContentChanged = false;
-        w.T(13)->setText(QStringLiteral("支票"));  // set by the program
-        QVERIFY(w.ContentChanged);
-        w.ContentChanged = false;
-        QTest::keyClicks(w.T(14), QStringLiteral("2"));  // typed
-        QVERIFY(w.ContentChanged);
-        w.ContentChanged = false;
-        w.TT(2)->setText(QStringLiteral("90"));  // a settings box is not the voucher
-        QVERIFY(!w.ContentChanged);
+        w.SetContentChanged(false);
+        w.Field(FieldRole::BillKind)->setText(QStringLiteral("支票"));  // set by the program
+        QVERIFY(w.ContentChanged());
+        w.SetContentChanged(false);
+        QTest::keyClicks(w.Field(FieldRole::BillCount), QStringLiteral("2"));  // typed
+        QVERIFY(w.ContentChanged());
+        w.SetContentChanged(false);
+        test::Child<QLineEdit>(w, QStringLiteral("formHeight"))
+            ->setText(QStringLiteral("90"));  // a settings box is not the voucher
+        QVERIFY(!w.ContentChanged());
     }
 
     void currencySymbol_data() {
@@ -314,44 +317,56 @@ private slots:
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
-        Enter(w->T(12), w->T(13), QStringLiteral("1234.56"));
+        Enter(w->Field(FieldRole::Amount), w->Field(FieldRole::BillKind),
+              QStringLiteral("1234.56"));
         ShowSettingsTab(*w);
-        Enter(w->TT(0), w->TT(3), typed);
-        QCOMPARE(w->TT(0)->text(), symbol);
-        QCOMPARE(w->T(12)->text(), figures);
-        QCOMPARE(w->T(11)->text(), capitals);
-        QCOMPARE(w->T(28)->text(), figures);
+        Enter(test::Child<QLineEdit>(*w, QStringLiteral("currencySign")),
+              test::Child<QLineEdit>(*w, QStringLiteral("stubWidth")), typed);
+        QCOMPARE(test::Child<QLineEdit>(*w, QStringLiteral("currencySign"))->text(), symbol);
+        QCOMPARE(w->Field(FieldRole::Amount)->text(), figures);
+        QCOMPARE(w->Field(FieldRole::CapitalAmount)->text(), capitals);
+        QCOMPARE(w->Field(FieldRole::StubAmount)->text(), figures);
     }
 
     void dimensionBoxes_data() {
-        QTest::addColumn<int>("box");
+        QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("kept");
         QTest::addColumn<bool>("rearranged");
-        QTest::newRow("height 25 restored") << 2 << "25"
+        QTest::newRow("height 25 restored") << "formHeight"
+                                            << "25"
                                             << "85" << false;
-        QTest::newRow("height 30 accepted") << 2 << "30"
+        QTest::newRow("height 30 accepted") << "formHeight"
+                                            << "30"
                                             << "30" << true;
-        QTest::newRow("height unreadable restored") << 2 << "mm"
+        QTest::newRow("height unreadable restored") << "formHeight"
+                                                    << "mm"
                                                     << "85" << false;
-        QTest::newRow("height with unit accepted") << 2 << "90m"
+        QTest::newRow("height with unit accepted") << "formHeight"
+                                                   << "90m"
                                                    << "90m" << true;
-        QTest::newRow("width 29 restored") << 1 << "29"
+        QTest::newRow("width 29 restored") << "formWidth"
+                                           << "29"
                                            << "220" << false;
-        QTest::newRow("width 250 accepted") << 1 << "250"
+        QTest::newRow("width 250 accepted") << "formWidth"
+                                            << "250"
                                             << "250" << true;
-        QTest::newRow("width below stub restored") << 1 << "60"
+        QTest::newRow("width below stub restored") << "formWidth"
+                                                   << "60"
                                                    << "220" << false;
-        QTest::newRow("stub equal to width restored") << 3 << "220"
+        QTest::newRow("stub equal to width restored") << "stubWidth"
+                                                      << "220"
                                                       << "65" << false;
-        QTest::newRow("stub wider than width restored") << 3 << "300"
+        QTest::newRow("stub wider than width restored") << "stubWidth"
+                                                        << "300"
                                                         << "65" << false;
-        QTest::newRow("stub 30 accepted") << 3 << "30"
+        QTest::newRow("stub 30 accepted") << "stubWidth"
+                                          << "30"
                                           << "30" << true;
     }
 
     void dimensionBoxes() {
-        QFETCH(int, box);
+        QFETCH(QString, box);
         QFETCH(QString, typed);
         QFETCH(QString, kept);
         QFETCH(bool, rearranged);
@@ -360,14 +375,21 @@ private slots:
         QVERIFY(w);
         ShowSettingsTab(*w);
         const ArrangeResult before = *w->Arrangement();
-        Enter(w->TT(box), box == 2 ? w->TT(1) : w->TT(2), typed);
-        QCOMPARE(w->TT(box)->text(), kept);
+        auto* edited = test::Child<QLineEdit>(*w, box);
+        const QString next =
+            box == u"formHeight" ? QStringLiteral("formWidth") : QStringLiteral("formHeight");
+        Enter(edited, test::Child<QLineEdit>(*w, next), typed);
+        QCOMPARE(edited->text(), kept);
         const ArrangeResult after = *w->Arrangement();
         const bool changed =
             !Near(before.pic.height, after.pic.height) || !Near(before.lineX, after.lineX);
         QCOMPARE(changed, rearranged);
         if (rearranged)
-            QVERIFY(Near(after.twipsPerMm, after.pic.height / LenientNumber(w->TT(2)->text())));
+            QVERIFY(
+                Near(after.twipsPerMm,
+                     after.pic.height /
+                         LenientNumber(
+                             test::Child<QLineEdit>(*w, QStringLiteral("formHeight"))->text())));
         QVERIFY(env.prompt.Messages().isEmpty());
     }
 
@@ -378,17 +400,18 @@ private slots:
         const FieldFormats before = w->FieldFormats();
         // Type 25 as the height, press Left (arrow keys also act on the layout), then Tab:
         // the box goes back to 85 and the layout must stay as it was.
-        w->TT(2)->setFocus(Qt::TabFocusReason);
+        test::Child<QLineEdit>(*w, QStringLiteral("formHeight"))->setFocus(Qt::TabFocusReason);
         QCoreApplication::processEvents();
-        w->TT(2)->selectAll();
-        w->TT(2)->del();
+        test::Child<QLineEdit>(*w, QStringLiteral("formHeight"))->selectAll();
+        test::Child<QLineEdit>(*w, QStringLiteral("formHeight"))->del();
         QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("25"));
-        QApplication::sendEvent(w->TT(2), &press);
-        QTest::keyClick(w->TT(2), Qt::Key_Left);
-        w->TT(1)->setFocus(Qt::TabFocusReason);
+        QApplication::sendEvent(test::Child<QLineEdit>(*w, QStringLiteral("formHeight")), &press);
+        QTest::keyClick(test::Child<QLineEdit>(*w, QStringLiteral("formHeight")), Qt::Key_Left);
+        test::Child<QLineEdit>(*w, QStringLiteral("formWidth"))->setFocus(Qt::TabFocusReason);
         QCoreApplication::processEvents();
-        QCOMPARE(w->TT(2)->text(), QStringLiteral("85"));
-        w->CHK_Click(1);  // the next re-arrangement
+        QCOMPARE(test::Child<QLineEdit>(*w, QStringLiteral("formHeight"))->text(),
+                 QStringLiteral("85"));
+        w->ArrangeWindow();  // the next re-arrangement
         for (int i = kFirstField; i <= kLastField; ++i) {
             const FieldFormat& a = before[i];
             const FieldFormat& b = w->FieldFormats()[i];
@@ -406,22 +429,24 @@ private slots:
         const ArrangeResult shown = *w->Arrangement();
         const double x21 = w->Placement()[21].field.left;
         w->FieldFormats()[7].Selected = true;
-        QTest::mouseClick(w->CHK(1), Qt::LeftButton);
-        QVERIFY(!w->CHK(1)->isChecked());
+        QTest::mouseClick(test::Child<QCheckBox>(*w, QStringLiteral("printStub")), Qt::LeftButton);
+        QVERIFY(!test::Child<QCheckBox>(*w, QStringLiteral("printStub"))->isChecked());
         QVERIFY(!w->FieldFormats()[7].Selected);
         const ArrangeResult hidden = *w->Arrangement();
         QVERIFY(Near(hidden.window.width, shown.window.width * 155 / 220));
-        QVERIFY(!w->Lin(1)->isVisibleTo(w->Pic()));
+        QVERIFY(!w->StubLine()->isVisibleTo(w->Pic()));
         // Every field moves left by the stub's 65 mm at the new scale.
         QVERIFY(
             Near(x21 / shown.twipsPerMm - 65, w->Placement()[21].field.left / hidden.twipsPerMm));
-        for (int i = 18; i <= kLastField; ++i) QVERIFY(w->T(i)->geometry().right() < 0);
+        for (int i = 18; i <= kLastField; ++i) QVERIFY(w->Field(RoleOf(i))->geometry().right() < 0);
         // A stub as wide as the form is refused while hidden, without breaking the window.
-        Enter(w->TT(3), w->TT(2), QStringLiteral("220"));
-        QCOMPARE(w->TT(3)->text(), QStringLiteral("65"));
-        QTest::mouseClick(w->CHK(1), Qt::LeftButton);
+        Enter(test::Child<QLineEdit>(*w, QStringLiteral("stubWidth")),
+              test::Child<QLineEdit>(*w, QStringLiteral("formHeight")), QStringLiteral("220"));
+        QCOMPARE(test::Child<QLineEdit>(*w, QStringLiteral("stubWidth"))->text(),
+                 QStringLiteral("65"));
+        QTest::mouseClick(test::Child<QCheckBox>(*w, QStringLiteral("printStub")), Qt::LeftButton);
         QVERIFY(Near(w->Arrangement()->window.width, shown.window.width));
-        QVERIFY(w->Lin(1)->isVisibleTo(w->Pic()));
+        QVERIFY(w->StubLine()->isVisibleTo(w->Pic()));
     }
 
     void captureAfterArrangeGivesBackFormats() {
@@ -430,8 +455,8 @@ private slots:
         QVERIFY(w);
         const FieldFormats loaded = w->FieldFormats();
         for (bool stub : {true, false}) {
-            w->CHK(1)->setChecked(stub);
-            w->CHK_Click(1);
+            test::Child<QCheckBox>(*w, QStringLiteral("printStub"))->setChecked(stub);
+            w->ArrangeWindow();
             w->CaptureLayout();
             for (int i = kFirstField; i <= kLastField; ++i) {
                 const FieldFormat& a = w->FieldFormats()[i];
@@ -454,10 +479,11 @@ private slots:
         f.font = FieldFont{
             .family = QStringLiteral("黑体"), .size = 12, .bold = true, .color = 0x0000FF};
         w->ArrangeWindow();
-        QCOMPARE(w->T(8)->font().family(), QStringLiteral("黑体"));
-        QCOMPARE(w->T(8)->font().pointSizeF(), 12.0);
-        QVERIFY(w->T(8)->font().bold());
-        QCOMPARE(w->T(8)->palette().color(QPalette::Text), QColor(255, 0, 0));
+        QCOMPARE(w->Field(FieldRole::PayeeName)->font().family(), QStringLiteral("黑体"));
+        QCOMPARE(w->Field(FieldRole::PayeeName)->font().pointSizeF(), 12.0);
+        QVERIFY(w->Field(FieldRole::PayeeName)->font().bold());
+        QCOMPARE(w->Field(FieldRole::PayeeName)->palette().color(QPalette::Text),
+                 QColor(255, 0, 0));
     }
 
     void tabOrder() {
@@ -466,9 +492,10 @@ private slots:
         QVERIFY(w);
         const int order[] = {5,  6,  7,  8,  9,  10, 11, 12, 2,  3,  4,  13, 14, 15, 16, 17,
                              18, 19, 20, 21, 22, 23, 28, 24, 25, 26, 29, 30, 31, 32, 33, 27};
-        QCOMPARE(QApplication::focusWidget(), w->T(5));
-        QTest::keyClick(w->T(5), Qt::Key_Return);
-        QCOMPARE(QApplication::focusWidget(), w->T(5));  // Enter does not advance
+        QCOMPARE(QApplication::focusWidget(), w->Field(FieldRole::DrawerName));
+        QTest::keyClick(w->Field(FieldRole::DrawerName), Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(),
+                 w->Field(FieldRole::DrawerName));  // Enter does not advance
         QStringList visited;
         for (size_t n = 1; n < std::size(order); ++n) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -479,25 +506,26 @@ private slots:
             expected << QStringLiteral("T%1").arg(order[n]);
         QCOMPARE(visited, expected);
         ShowSettingsTab(*w);
-        w->T(27)->setFocus(Qt::TabFocusReason);
+        w->Field(FieldRole::StubRemarks)->setFocus(Qt::TabFocusReason);
         visited.clear();
         for (int n = 0; n < 4; ++n) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             visited << QApplication::focusWidget()->objectName();
         }
-        QCOMPARE(visited, (QStringList{QStringLiteral("TT2"), QStringLiteral("TT1"),
-                                       QStringLiteral("TT0"), QStringLiteral("TT3")}));
+        QCOMPARE(visited,
+                 (QStringList{QStringLiteral("formHeight"), QStringLiteral("formWidth"),
+                              QStringLiteral("currencySign"), QStringLiteral("stubWidth")}));
     }
 
     void buttonsClearSelection_data() {
-        QTest::addColumn<int>("button");
-        QTest::newRow("print") << 0;
-        QTest::newRow("history") << 1;
-        QTest::newRow("calibrate") << 4;
+        QTest::addColumn<QString>("button");
+        QTest::newRow("print") << "printButton";
+        QTest::newRow("history") << "historyButton";
+        QTest::newRow("calibrate") << "calibratePrinterButton";
     }
 
     void buttonsClearSelection() {
-        QFETCH(int, button);
+        QFETCH(QString, button);
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
@@ -507,8 +535,7 @@ private slots:
         // Printing is cancelled at the printer dialog, the calibration print at its question.
         env.prompt.printers.enqueue(false);
         env.prompt.yesNo.enqueue(false);
-        QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("Cm%1").arg(button)),
-                          Qt::LeftButton);
+        QTest::mouseClick(test::Child<QPushButton>(*w, button), Qt::LeftButton);
         for (int i = kFirstField; i <= kLastField; ++i) QVERIFY(!w->FieldFormats()[i].Selected);
         QCOMPARE(w->Texts(), texts);
         QVERIFY(env.prompt.unexpected.isEmpty());
@@ -526,7 +553,7 @@ private slots:
         QCOMPARE(w->SST()->currentIndex(), 1);
         QVERIFY(!w->FieldFormats()[9].Selected);
         w->FieldFormats()[9].Selected = true;
-        w->TT(1)->setFocus(Qt::MouseFocusReason);
+        test::Child<QLineEdit>(*w, QStringLiteral("formWidth"))->setFocus(Qt::MouseFocusReason);
         QCoreApplication::processEvents();
         QVERIFY(!w->FieldFormats()[9].Selected);
     }
@@ -537,36 +564,44 @@ private slots:
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         ShowSettingsTab(*w);
-        Enter(w->TT(1), w->TT(2), QStringLiteral("200"));
-        w->OP(1)->setChecked(true);
+        Enter(test::Child<QLineEdit>(*w, QStringLiteral("formWidth")),
+              test::Child<QLineEdit>(*w, QStringLiteral("formHeight")), QStringLiteral("200"));
+        test::Child<QRadioButton>(*w, QStringLiteral("landscape"))->setChecked(true);
 
         env.prompt.inputs.enqueue(QStringLiteral("  窄票  "));
-        QTest::mouseClick(w->Cm(3), Qt::LeftButton);
+        QTest::mouseClick(test::Child<QPushButton>(*w, QStringLiteral("saveFormatButton")),
+                          Qt::LeftButton);
         QCOMPARE(w->CurFormat()->text(), QStringLiteral("窄票"));
         QVERIFY(store::FormatNames(env.ctx).contains(QStringLiteral("窄票")));
         env.prompt.inputs.enqueue(QStringLiteral("其他"));
-        QTest::mouseClick(w->Cm(3), Qt::LeftButton);
+        QTest::mouseClick(test::Child<QPushButton>(*w, QStringLiteral("saveFormatButton")),
+                          Qt::LeftButton);
         QCOMPARE(w->CurFormat()->text(), QStringLiteral("其他"));
 
         // Back to the default format through the chooser: its settings return.
         test::PickInChooser(store::DefaultFormatName());
-        QTest::mouseClick(w->Cm(2), Qt::LeftButton);
+        QTest::mouseClick(test::Child<QPushButton>(*w, QStringLiteral("loadFormatButton")),
+                          Qt::LeftButton);
         QCOMPARE(w->CurFormat()->text(), QStringLiteral("默认格式"));
-        QCOMPARE(w->TT(1)->text(), QStringLiteral("220"));
-        QVERIFY(w->OP(0)->isChecked());
+        QCOMPARE(test::Child<QLineEdit>(*w, QStringLiteral("formWidth"))->text(),
+                 QStringLiteral("220"));
+        QVERIFY(test::Child<QRadioButton>(*w, QStringLiteral("portrait"))->isChecked());
         QVERIFY(Near(w->Arrangement()->lineX, w->Arrangement()->pic.width * 65 / 220));
 
         test::PickInChooser(QStringLiteral("窄票"));
-        QTest::mouseClick(w->Cm(2), Qt::LeftButton);
+        QTest::mouseClick(test::Child<QPushButton>(*w, QStringLiteral("loadFormatButton")),
+                          Qt::LeftButton);
         QCOMPARE(w->CurFormat()->text(), QStringLiteral("窄票"));
-        QCOMPARE(w->TT(1)->text(), QStringLiteral("200"));
-        QVERIFY(w->OP(1)->isChecked());
+        QCOMPARE(test::Child<QLineEdit>(*w, QStringLiteral("formWidth"))->text(),
+                 QStringLiteral("200"));
+        QVERIFY(test::Child<QRadioButton>(*w, QStringLiteral("landscape"))->isChecked());
         QVERIFY(Near(w->Arrangement()->lineX, w->Arrangement()->pic.width * 65 / 200));
 
         env.prompt.Clear();
         env.prompt.yesNo.enqueue(true);
         test::PickInChooser(QStringLiteral("其他"));
-        QTest::mouseClick(w->Cm(10), Qt::LeftButton);
+        QTest::mouseClick(test::Child<QPushButton>(*w, QStringLiteral("deleteFormatButton")),
+                          Qt::LeftButton);
         QCOMPARE(env.prompt.Questions(), QStringList{QStringLiteral("您确定要删除格式：其他？")});
         QVERIFY(!store::FormatNames(env.ctx).contains(QStringLiteral("其他")));
         QCOMPARE(w->CurFormat()->text(), QStringLiteral("窄票"));
@@ -577,9 +612,10 @@ private slots:
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
-        for (int button : {7, 9}) {
+        for (const char* button : {"helpButton", "contactButton"}) {
             env.prompt.Clear();
-            QTest::mouseClick(w->Cm(button), Qt::LeftButton);
+            QTest::mouseClick(test::Child<QPushButton>(*w, QString::fromLatin1(button)),
+                              Qt::LeftButton);
             QCOMPARE(env.prompt.Messages().size(), 1);
             QVERIFY(env.prompt.Messages().first().startsWith(QStringLiteral("找不到帮助文件：")));
         }
@@ -600,17 +636,22 @@ private slots:
         {
             auto w = test::OpenMainWindow(env);
             QVERIFY(w);
-            Enter(w->T(5), w->T(6), QStringLiteral("北京某某贸易有限公司"));
-            Enter(w->T(12), w->T(13), QStringLiteral("88.8"));
-            Enter(w->T(27), w->T(6), QStringLiteral("代发工资"));
+            Enter(w->Field(FieldRole::DrawerName), w->Field(FieldRole::DrawerAccount),
+                  QStringLiteral("北京某某贸易有限公司"));
+            Enter(w->Field(FieldRole::Amount), w->Field(FieldRole::BillKind),
+                  QStringLiteral("88.8"));
+            Enter(w->Field(FieldRole::StubRemarks), w->Field(FieldRole::DrawerAccount),
+                  QStringLiteral("代发工资"));
             ShowSettingsTab(*w);
-            Enter(w->TT(2), w->TT(1), QStringLiteral("90"));
+            Enter(test::Child<QLineEdit>(*w, QStringLiteral("formHeight")),
+                  test::Child<QLineEdit>(*w, QStringLiteral("formWidth")), QStringLiteral("90"));
             designX = w->FieldFormats()[5].X;
             w->FieldFormats()[5].X += 10;  // as an edit on screen would leave it
             movedX = w->FieldFormats()[5].X;
             typed = w->Texts();
             env.prompt.yesNo.enqueue(saveLayout);
-            QTest::mouseClick(w->Cm(6), Qt::LeftButton);
+            QTest::mouseClick(test::Child<QPushButton>(*w, QStringLiteral("exitButton")),
+                              Qt::LeftButton);
             QVERIFY(!w->isVisible());
             QCOMPARE(env.prompt.Questions(), QStringList{kSaveQuestion});
             QCOMPARE(env.prompt.shown.first().title, QString());
@@ -626,8 +667,9 @@ private slots:
         expected[3] = expected[19] = QStringLiteral("4");
         expected[4] = expected[20] = QStringLiteral("1");
         QCOMPARE(w->Texts(), expected);
-        QCOMPARE(w->T(11)->text(), QStringLiteral("捌拾捌元捌角整"));
-        QCOMPARE(w->TT(2)->text(), saveLayout ? QStringLiteral("90") : QStringLiteral("85"));
+        QCOMPARE(w->Field(FieldRole::CapitalAmount)->text(), QStringLiteral("捌拾捌元捌角整"));
+        QCOMPARE(test::Child<QLineEdit>(*w, QStringLiteral("formHeight"))->text(),
+                 saveLayout ? QStringLiteral("90") : QStringLiteral("85"));
         QCOMPARE(w->FieldFormats()[5].X, saveLayout ? movedX : designX);
         QVERIFY(env.prompt.shown.isEmpty());
     }
@@ -654,7 +696,7 @@ private slots:
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         QCOMPARE(env.prompt.Messages().size(), 1);  // the read-only notice
-        w->T(9)->setText(QStringLiteral("6222020200112233"));
+        w->Field(FieldRole::PayeeAccount)->setText(QStringLiteral("6222020200112233"));
         QVERIFY(w->close());
         QVERIFY(env.prompt.Questions().isEmpty());
     }
@@ -663,7 +705,7 @@ private slots:
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
-        w->T(9)->setText(QStringLiteral("6222020200112233"));
+        w->Field(FieldRole::PayeeAccount)->setText(QStringLiteral("6222020200112233"));
         env.prompt.yesNo.enqueue(false);
         QVERIFY(w->close());
         QCOMPARE(env.prompt.Questions(), QStringList{kSaveQuestion});

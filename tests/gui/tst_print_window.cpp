@@ -29,10 +29,13 @@ std::unique_ptr<MF> Open(test::TestEnv& env, test::RecordingPrinter& printer) {
 }
 
 void Type(MF& w, int field, const QString& text) {
-    w.T(field)->setFocus();
+    w.Field(RoleOf(field))->setFocus();
     QCoreApplication::processEvents();
-    w.T(field)->setText(text);
-    w.T(5 == field ? 6 : 5)->setFocus();  // leaving the field runs its rules
+    w.Field(RoleOf(field))->setText(text);
+    // Leaving the field runs its rules.
+    const FieldRole next =
+        RoleOf(field) == FieldRole::DrawerName ? FieldRole::DrawerAccount : FieldRole::DrawerName;
+    w.Field(next)->setFocus();
     QCoreApplication::processEvents();
 }
 
@@ -74,7 +77,8 @@ void TestPrintWindow::printsWhatTheScreenShows() {
     test::RecordingPrinter printer;
     auto w = Open(env, printer);
     QVERIFY(w);
-    if (w->CHK(1)->isChecked() != stubShown) w->CHK(1)->click();
+    if (test::Child<QCheckBox>(*w, QStringLiteral("printStub"))->isChecked() != stubShown)
+        test::Child<QCheckBox>(*w, QStringLiteral("printStub"))->click();
     QCoreApplication::processEvents();
 
     // The page the window hands to printing is the format in use, in millimetres, with the
@@ -90,7 +94,7 @@ void TestPrintWindow::printsWhatTheScreenShows() {
     Type(*w, 5, QStringLiteral("北京某某公司"));
     env.prompt.printers.enqueue(true);
     env.prompt.yesNo.enqueue(false);
-    w->Cm(0)->click();
+    test::Child<QPushButton>(*w, QStringLiteral("printButton"))->click();
     QCOMPARE(printer.endDocs, 1);
     const FieldFormat& f5 = w->FieldFormats()[5];
     const double left = stubShown ? f5.X : f5.X - 65;
@@ -115,11 +119,11 @@ void TestPrintWindow::recordQuestionOncePerChange() {
     auto w = Open(env, printer);
     QVERIFY(w);
     Type(*w, 12, QStringLiteral("8"));
-    QCOMPARE(w->T(12)->text(), QStringLiteral("￥8.00"));
+    QCOMPARE(w->Field(FieldRole::Amount)->text(), QStringLiteral("￥8.00"));
 
     env.prompt.printers.enqueue(true);
     env.prompt.yesNo.enqueue(true);
-    w->Cm(0)->click();
+    test::Child<QPushButton>(*w, QStringLiteral("printButton"))->click();
     QCOMPARE(env.prompt.Questions(), QStringList{QStringLiteral("是否保存打印记录？")});
     QCOMPARE(StoredGroups(env.ctx), 1);
     QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录 WHERE Dat=?"),
@@ -130,12 +134,12 @@ void TestPrintWindow::recordQuestionOncePerChange() {
                           {store::DateText(env.clock)})
                  .toString(),
              QStringLiteral("￥8.00"));
-    QVERIFY(!w->ContentChanged);
+    QVERIFY(!w->ContentChanged());
 
     // The same voucher again: printed, not asked.
     env.prompt.Clear();
     env.prompt.printers.enqueue(true);
-    w->Cm(0)->click();
+    test::Child<QPushButton>(*w, QStringLiteral("printButton"))->click();
     QCOMPARE(printer.endDocs, 2);
     QVERIFY(env.prompt.Questions().isEmpty());
 
@@ -143,7 +147,7 @@ void TestPrintWindow::recordQuestionOncePerChange() {
     Type(*w, 8, QStringLiteral("收款单位"));
     env.prompt.printers.enqueue(true);
     env.prompt.yesNo.enqueue(false);
-    w->Cm(0)->click();
+    test::Child<QPushButton>(*w, QStringLiteral("printButton"))->click();
     QCOMPARE(env.prompt.Questions(), QStringList{QStringLiteral("是否保存打印记录？")});
     QCOMPARE(StoredGroups(env.ctx), 1);
     QVERIFY(env.prompt.unexpected.isEmpty());
@@ -155,12 +159,12 @@ void TestPrintWindow::cancelledPrinterDialogKeepsContentChanged() {
     test::RecordingPrinter printer;
     auto w = Open(env, printer);
     QVERIFY(w);
-    QVERIFY(w->ContentChanged);
+    QVERIFY(w->ContentChanged());
     env.prompt.printers.enqueue(false);
-    w->Cm(0)->click();
+    test::Child<QPushButton>(*w, QStringLiteral("printButton"))->click();
     QVERIFY(printer.runs.isEmpty());
     QCOMPARE(printer.endDocs, 0);
-    QVERIFY(w->ContentChanged);
+    QVERIFY(w->ContentChanged());
     QVERIFY(env.prompt.Questions().isEmpty());
     CloseWithoutSaving(env, *w);
 }
@@ -171,7 +175,7 @@ void TestPrintWindow::calibrationOpensOffsetDialogAfterNo() {
     auto w = Open(env, printer);
     QVERIFY(w);
     env.prompt.yesNo.enqueue(false);
-    w->Cm(4)->click();
+    test::Child<QPushButton>(*w, QStringLiteral("calibratePrinterButton"))->click();
     QCOMPARE(env.prompt.shown.last().title, QStringLiteral("打印位置校验"));
     QVERIFY(printer.boxes.isEmpty());
     QVERIFY(IsFormOpen(print::CollateCaption()));
@@ -182,7 +186,7 @@ void TestPrintWindow::calibrationOpensOffsetDialogAfterNo() {
     QCoreApplication::processEvents();
     env.prompt.yesNo.enqueue(true);
     env.prompt.printers.enqueue(true);
-    w->Cm(4)->click();
+    test::Child<QPushButton>(*w, QStringLiteral("calibratePrinterButton"))->click();
     QCOMPARE(printer.boxes.size(), 1);
     QVERIFY(IsFormOpen(print::CollateCaption()));
     CloseWithoutSaving(env, *w);
@@ -193,7 +197,8 @@ void TestPrintWindow::previewButtonShowsPage() {
     test::RecordingPrinter printer;
     auto w = Open(env, printer);
     QVERIFY(w);
-    QCOMPARE(w->PreviewButton()->text(), QStringLiteral("打印预览"));
+    QCOMPARE(test::Child<QPushButton>(*w, QStringLiteral("previewButton"))->text(),
+             QStringLiteral("打印预览"));
     bool seen = false;
     QTimer::singleShot(0, [&] {
         for (QWidget* top : QApplication::topLevelWidgets()) {
@@ -203,7 +208,7 @@ void TestPrintWindow::previewButtonShowsPage() {
             }
         }
     });
-    w->PreviewButton()->click();
+    test::Child<QPushButton>(*w, QStringLiteral("previewButton"))->click();
     QVERIFY(seen);
     QVERIFY(env.prompt.Messages().isEmpty());
     QVERIFY(printer.runs.isEmpty());  // the preview draws on its own printer
@@ -216,13 +221,13 @@ void TestPrintWindow::cutWarningComesBeforeThePrinterDialog() {
     test::RecordingPrinter printer;
     auto w = Open(env, printer);
     QVERIFY(w);
-    w->T(12)->setFocus();
+    w->Field(FieldRole::Amount)->setFocus();
     QCoreApplication::processEvents();
-    w->T(12)->setText(QStringLiteral("123456789.5"));
+    w->Field(FieldRole::Amount)->setText(QStringLiteral("123456789.5"));
     env.prompt.printers.enqueue(false);
     // The press on the button takes the focus from the amount field and prints at once.
-    QTest::mouseClick(w->Cm(0), Qt::LeftButton);
-    QCOMPARE(w->T(12)->text(), QStringLiteral("￥23456789.50"));
+    QTest::mouseClick(test::Child<QPushButton>(*w, QStringLiteral("printButton")), Qt::LeftButton);
+    QCOMPARE(w->Field(FieldRole::Amount)->text(), QStringLiteral("￥23456789.50"));
     QTest::qWait(20);
     QStringList kinds;
     for (const auto& shown : env.prompt.shown) kinds << shown.kind;

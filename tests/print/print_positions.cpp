@@ -153,12 +153,14 @@ bool Run(const Scenario& s, const QString& folder) {
     if (!w) return false;
     if (!s.format.isEmpty()) {
         test::PickInChooser(s.format);
-        w->Cm(2)->click();
+        test::Child<QPushButton>(*w, QStringLiteral("loadFormatButton"))->click();
         if (w->CurFormat()->text() != s.format) return false;
     }
-    if (w->CHK(1)->isChecked() != s.stub) w->CHK(1)->click();
-    if (w->CHK(2)->isChecked() != s.centred) w->CHK(2)->click();
-    if (s.landscape) w->OP(1)->setChecked(true);
+    if (test::Child<QCheckBox>(*w, QStringLiteral("printStub"))->isChecked() != s.stub)
+        test::Child<QCheckBox>(*w, QStringLiteral("printStub"))->click();
+    if (test::Child<QCheckBox>(*w, QStringLiteral("centreOnFeeder"))->isChecked() != s.centred)
+        test::Child<QCheckBox>(*w, QStringLiteral("centreOnFeeder"))->click();
+    if (s.landscape) test::Child<QRadioButton>(*w, QStringLiteral("landscape"))->setChecked(true);
     QCoreApplication::processEvents();
     if (s.moved) {
         const double k = w->Arrangement()->twipsPerMm;
@@ -189,7 +191,7 @@ bool Run(const Scenario& s, const QString& folder) {
         BatchPrint(env.ctx, *w, *rec, false);
     } else {
         w->SetTexts(Voucher(1, s.longTexts));
-        w->Cm(0)->click();
+        test::Child<QPushButton>(*w, QStringLiteral("printButton"))->click();
     }
     w->UsePrinter(nullptr, nullptr);
     w->close();
