@@ -3,7 +3,7 @@
 #include <QFrame>
 #include <QLineEdit>
 
-#include "gui/main/main_window.h"
+#include "gui/editor/voucher_editor.h"
 #include "print/check.h"
 #include "print/layout.h"
 #include "print/qt_printer.h"
@@ -17,24 +17,24 @@ constexpr int kDelayMs = 200;
 
 }  // namespace
 
-OverflowHint::OverflowHint(AppContext& ctx, MF& mainWindow)
-    : ctx_(ctx), mf_(mainWindow), measuring_(QPrinter::HighResolution) {
+OverflowHint::OverflowHint(AppContext& ctx, VoucherEditor& editor,
+                           std::function<print::VoucherPage()> page)
+    : ctx_(ctx), editor_(editor), page_(std::move(page)), measuring_(QPrinter::HighResolution) {
     // The metrics come from a printer like the one printing uses, without asking a driver.
     measuring_.setOutputFormat(QPrinter::PdfFormat);
     device_ = std::make_unique<print::QtPrinter>(&measuring_);
     timer_.setSingleShot(true);
     timer_.setInterval(kDelayMs);
     connect(&timer_, &QTimer::timeout, this, &OverflowHint::Update);
-    for (int i = kFirstField; i <= kLastField; ++i)
-        connect(mf_.Field(RoleOf(i)), &QLineEdit::textChanged, &timer_,
-                qOverload<>(&QTimer::start));
+    connect(&editor_, &VoucherEditor::contentChanged, &timer_, qOverload<>(&QTimer::start));
+    connect(&editor_, &VoucherEditor::layoutChanged, &timer_, qOverload<>(&QTimer::start));
 }
 
 OverflowHint::~OverflowHint() = default;
 
 void OverflowHint::Update() {
     QList<print::FieldProblem> problems;
-    const print::VoucherPage page = mf_.CurrentPage();
+    const print::VoucherPage page = page_();
     if (const auto setup = print::ReadPageSetup(ctx_, page.format)) {
         print::LaidOutPage laid;
         if (print::LayoutVoucher(page, *setup, *device_, laid)) problems = print::CheckPage(laid);
@@ -42,7 +42,7 @@ void OverflowHint::Update() {
     marked_ = print::OverflowingFields(problems);
 
     for (int i = kFirstField; i <= kLastField; ++i) {
-        QLineEdit* field = mf_.Field(RoleOf(i));
+        QLineEdit* field = editor_.Field(RoleOf(i));
         QStringList tips;
         for (const print::FieldProblem& p : problems)
             if (p.field == i) tips.append(print::DescribeProblem(p));

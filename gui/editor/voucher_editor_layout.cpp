@@ -5,12 +5,10 @@
 #include "common/colour.h"
 #include "common/prompt.h"
 #include "gui/editor/font_menu.h"
-#include "gui/editor/voucher_picture.h"
-#include "gui/main/main_window.h"
+#include "gui/editor/voucher_editor.h"
 #include "gui/window_utils.h"
 #include "screen/layout_edit.h"
 #include "screen/millimetre_grid.h"
-#include "store/default_format.h"
 #include "store/spacing.h"
 
 // Layout editing on the voucher picture: the rubber band that selects fields, the arrow keys
@@ -61,30 +59,14 @@ bool ArrowDirection(int key, int& dx, int& dy) {
 
 }  // namespace
 
-QWidget* MF::Pic() const {
-    return ui_.pic;
+void VoucherEditor::DrawBand(const QColor& colour) {
+    DrawBox(Canvas(), dragX0_, dragY0_, dragX1_, dragY1_, colour, TwipsPerPixel());
+    update();
 }
 
-const QImage& MF::PicCanvas() const {
-    return ui_.pic->Canvas();
-}
-
-double MF::PicWidth() const {
-    return arrangement_ ? arrangement_->pic.width : store::kDesignPictureWidth;
-}
-
-double MF::PicHeight() const {
-    return arrangement_ ? arrangement_->pic.height : store::kDesignPictureHeight;
-}
-
-void MF::DrawBand(const QColor& colour) {
-    DrawBox(ui_.pic->Canvas(), dragX0_, dragY0_, dragX1_, dragY1_, colour, TwipsPerPixel());
-    ui_.pic->update();
-}
-
-void MF::Pic_MouseDown(Qt::MouseButton button, double x, double y) {
+void VoucherEditor::Pic_MouseDown(Qt::MouseButton button, double x, double y) {
     if (button == Qt::LeftButton) {
-        ui_.tip->setText(DragTip());
+        emit tipChanged(DragTip());
         dragX0_ = dragX1_ = RoundHalfEvenInt32(x);
         dragY0_ = dragY1_ = RoundHalfEvenInt32(y);
         dragging_ = true;
@@ -92,7 +74,7 @@ void MF::Pic_MouseDown(Qt::MouseButton button, double x, double y) {
     ClearSelection();
 }
 
-void MF::Pic_MouseMove(Qt::MouseButtons buttons, double x, double y) {
+void VoucherEditor::Pic_MouseMove(Qt::MouseButtons buttons, double x, double y) {
     if ((buttons & Qt::RightButton) || !dragging_) return;
     const qint64 px = RoundHalfEvenInt32(x);
     const qint64 py = RoundHalfEvenInt32(y);
@@ -106,7 +88,7 @@ void MF::Pic_MouseMove(Qt::MouseButtons buttons, double x, double y) {
     DrawBand(Qt::black);
 }
 
-void MF::Pic_MouseUp(Qt::MouseButton button, double x, double y) {
+void VoucherEditor::Pic_MouseUp(Qt::MouseButton button, double x, double y) {
     // A release without a band started here (a middle click) selects nothing.
     if (button == Qt::RightButton || !dragging_) return;
     dragX1_ = RoundHalfEvenInt32(x);
@@ -115,13 +97,13 @@ void MF::Pic_MouseUp(Qt::MouseButton button, double x, double y) {
     DrawBand(Qt::white);
     for (int i = kFirstField; i <= kLastField; ++i) {
         if (!FieldTouchesRect(placement_[i].field, dragX0_, dragY0_, dragX1_, dragY1_)) continue;
-        ui_.tip->setText(SelectedTip());
+        emit tipChanged(SelectedTip());
         FieldFormat& f = settings_.fieldFormats[i];
         if (!f.Selected) {
-            ui_.fields[i]->setProperty(
+            fields_[i]->setProperty(
                 kTagProperty,
-                QString::number(BgrFromColour(ui_.fields[i]->palette().color(QPalette::Base))));
-            SetBackground(ui_.fields[i], ColourFromBgr(kSelectionColour));
+                QString::number(BgrFromColour(fields_[i]->palette().color(QPalette::Base))));
+            SetBackground(fields_[i], ColourFromBgr(kSelectionColour));
         }
         f.Selected = true;
     }
@@ -129,45 +111,45 @@ void MF::Pic_MouseUp(Qt::MouseButton button, double x, double y) {
     NetLine();
 }
 
-void MF::ClearSelection() {
+void VoucherEditor::ClearSelection() {
     for (int i = kFirstField; i <= kLastField; ++i) {
         FieldFormat& f = settings_.fieldFormats[i];
         // A loaded format brings its own flags; a field still showing the selection colour
         // goes back to its own background all the same.
-        const QString tag = ui_.fields[i]->property(kTagProperty).toString();
+        const QString tag = fields_[i]->property(kTagProperty).toString();
         if (!f.Selected && tag.isEmpty()) continue;
-        if (!tag.isEmpty()) SetBackground(ui_.fields[i], ColourFromBgr(tag.toInt()));
-        ui_.fields[i]->setProperty(kTagProperty, QVariant());
+        if (!tag.isEmpty()) SetBackground(fields_[i], ColourFromBgr(tag.toInt()));
+        fields_[i]->setProperty(kTagProperty, QVariant());
         f.Selected = false;
     }
 }
 
-void MF::MoveSelected(double dx, double dy, int field) {
+void VoucherEditor::MoveSelected(double dx, double dy, int field) {
     tf::MoveSelected(placement_, SelectionOf(settings_.fieldFormats), {PicWidth(), PicHeight()}, dx,
                      dy, field);
     PlaceFieldWidgets();
 }
 
-void MF::ResizeSelected(double dw, double dh, int field) {
+void VoucherEditor::ResizeSelected(double dw, double dh, int field) {
     tf::ResizeSelected(placement_, SelectionOf(settings_.fieldFormats), {PicWidth(), PicHeight()},
                        dw, dh, field);
     PlaceFieldWidgets();
 }
 
-void MF::ChangeSelectedFontSize(double step, int field) {
+void VoucherEditor::ChangeSelectedFontSize(double step, int field) {
     FieldTable<double> sizes;
-    for (int i = kFirstField; i <= kLastField; ++i) sizes[i] = ui_.fields[i]->font().pointSizeF();
+    for (int i = kFirstField; i <= kLastField; ++i) sizes[i] = fields_[i]->font().pointSizeF();
     const FieldTable<double> before = sizes;
     tf::ChangeSelectedFontSize(sizes, SelectionOf(settings_.fieldFormats), step, field);
     for (int i = kFirstField; i <= kLastField; ++i) {
         if (sizes[i] == before[i]) continue;
-        QFont f = ui_.fields[i]->font();
+        QFont f = fields_[i]->font();
         f.setPointSizeF(sizes[i]);
-        ui_.fields[i]->setFont(f);
+        fields_[i]->setFont(f);
     }
 }
 
-void MF::Form_KeyDown(int key, Qt::KeyboardModifiers modifiers) {
+void VoucherEditor::KeyDown(int key, Qt::KeyboardModifiers modifiers) {
     int dx = 0, dy = 0;
     if (!ArrowDirection(key, dx, dy)) return;
     switch (ShiftState(modifiers)) {
@@ -186,12 +168,12 @@ void MF::Form_KeyDown(int key, Qt::KeyboardModifiers modifiers) {
     }
 }
 
-void MF::Form_KeyUp(int key, Qt::KeyboardModifiers modifiers) {
+void VoucherEditor::KeyUp(int key, Qt::KeyboardModifiers modifiers) {
     int dx = 0, dy = 0;
     if (ArrowDirection(key, dx, dy) && ShiftState(modifiers) >= 0) CaptureLayout();
 }
 
-QMenu* MF::FontMenu(int field) {
+QMenu* VoucherEditor::FontMenu(int field) {
     if (!fontMenu_) {
         fontMenu_ = new QMenu(QStringLiteral("FontStyle"), this);
         fontMenu_->setObjectName(QStringLiteral("FontMenu"));
@@ -205,14 +187,14 @@ QMenu* MF::FontMenu(int field) {
     return fontMenu_;
 }
 
-void MF::FieldPressed(int field, Qt::MouseButton button, const QPoint& globalPos) {
+void VoucherEditor::FieldPressed(int field, Qt::MouseButton button, const QPoint& globalPos) {
     if (button != Qt::RightButton || field < kFirstField || field > kLastField) return;
     menuField_ = field;
-    QLineEdit* edit = ui_.fields[field];
+    QLineEdit* edit = fields_[field];
     // The field gives up the focus for the time of the menu without running its leave
     // rules, as for any popup, and gets it back afterwards.
     const bool hadFocus = edit->hasFocus();
-    if (hadFocus) ui_.pic->setFocus(Qt::PopupFocusReason);
+    if (hadFocus) setFocus(Qt::PopupFocusReason);
     edit->setEnabled(false);
     QMenu* menu = FontMenu(field);
     QAction* chosen = menu->exec(globalPos);
@@ -225,9 +207,9 @@ void MF::FieldPressed(int field, Qt::MouseButton button, const QPoint& globalPos
     if (hadFocus) edit->setFocus(Qt::PopupFocusReason);
 }
 
-void MF::ChangeFieldFont(int field) {
+void VoucherEditor::ChangeFieldFont(int field) {
     if (field < kFirstField || field > kLastField) return;
-    QLineEdit* edit = ui_.fields[field];
+    QLineEdit* edit = fields_[field];
     const FieldFont preset =
         FieldFontOf(edit->font(), BgrFromColour(edit->palette().color(QPalette::Text)));
     const auto choice = ctx_.UserPrompt().ChooseFont(preset);
@@ -240,7 +222,7 @@ void MF::ChangeFieldFont(int field) {
     edit->setPalette(p);
 }
 
-void MF::EditFieldSpacing(int field) {
+void VoucherEditor::EditFieldSpacing(int field) {
     if (field < kFirstField || field > kLastField) return;
     store::EditSpacing(ctx_, settings_.CurFormat, field);
 }

@@ -12,7 +12,7 @@
 #include "amount/amount.h"
 #include "amount/number.h"
 #include "common/prompt.h"
-#include "gui/editor/overflow_hint.h"
+#include "gui/editor/voucher_editor.h"
 #include "gui/format/format_chooser.h"
 #include "gui/history/history_link.h"
 #include "gui/main/help_page.h"
@@ -32,18 +32,15 @@
 namespace tf {
 
 MF::MF(AppContext& ctx, QWidget* parent)
-    : QWidget(parent),
-      ctx_(ctx),
-      settings_(store::DesignSettings()),
-      placement_(DesignPlacement()) {
+    : QWidget(parent), ctx_(ctx), settings_(store::DesignSettings()) {
     setObjectName(QStringLiteral("MF"));
     setWindowTitle(Caption());
-    ui_.SetupUi(this);
-    PlaceFieldWidgets();
+    ui_.SetupUi(this, new VoucherEditor(ctx_, settings_, this));
+    ui_.editor->PlaceFieldWidgets();
     WidgetsFromSettings();
     WireControls();
     Form_Load();
-    hint_ = std::make_unique<OverflowHint>(ctx_, *this);
+    ui_.editor->ShowOverflow([this] { return CurrentPage(); });
 }
 
 MF::~MF() = default;
@@ -72,13 +69,13 @@ void MF::Form_Load() {
                                               {FieldRole::Day, today.day()}};
     for (const auto& [role, value] : date) {
         const int field = FieldOf(role);
-        ui_.fields[field]->setText(QString::number(value));
-        ui_.fields[StubCopyOf(field)]->setText(ui_.fields[field]->text());
+        ui_.editor->Field(role)->setText(QString::number(value));
+        ui_.editor->Field(RoleOf(StubCopyOf(field)))->setText(QString::number(value));
     }
 
     ArrangeWindow();
     contentChanged_ = true;
-    ui_.fields[FieldRole::DrawerName]->setFocus();
+    ui_.editor->Field(FieldRole::DrawerName)->setFocus();
 }
 
 void MF::Form_Unload() {
@@ -144,16 +141,25 @@ void MF::WidgetsFromSettings() {
     ui_.portrait->setChecked(v.portrait);
     ui_.landscape->setChecked(v.landscape);
     for (QRadioButton* op : {ui_.portrait, ui_.landscape}) op->setAutoExclusive(true);
+    GridToEditor();
+}
+
+void MF::NetLine() {
+    GridToEditor();
+    ui_.editor->NetLine();
+}
+
+void MF::GridToEditor() {
+    // Read as leniently as the dimension check does, so "85mm" draws the grid for 85 mm.
+    ui_.editor->SetGrid(ui_.showGrid->isChecked(), LenientNumber(ui_.formHeight->text()));
 }
 
 FieldTexts MF::Texts() const {
-    FieldTexts texts;
-    for (int i = kFirstField; i <= kLastField; ++i) texts[i] = ui_.fields[i]->text();
-    return texts;
+    return ui_.editor->Texts();
 }
 
 void MF::SetTexts(const FieldTexts& texts) {
-    for (int i = kFirstField; i <= kLastField; ++i) ui_.fields[i]->setText(texts[i]);
+    ui_.editor->SetTexts(texts);
 }
 
 void MF::ShowCurrentFormat() {
@@ -166,8 +172,8 @@ store::FormatHooks MF::Hooks() {
     hooks.chooseFormat = [this] { return store::ChooseFormat(ctx_, settings_.CurFormat, this); };
     hooks.formatApplied = [this] {
         WidgetsFromSettings();
-        dragging_ = false;
-        ClearSelection();
+        ui_.editor->StopDragging();
+        ui_.editor->ClearSelection();
         ArrangeWindow();
     };
     return hooks;
@@ -224,7 +230,7 @@ void MF::Exit() {
 }
 
 void MF::OptionClicked(const QCheckBox* option) {
-    ClearSelection();
+    ui_.editor->ClearSelection();
     // The grid only redraws the picture; the other options change the arrangement.
     if (option == ui_.showGrid)
         NetLine();
@@ -244,13 +250,15 @@ void MF::OpenHelp(const QString& fragment) {
 // Field entry
 
 void MF::FieldLeft(int field) {
-    QLineEdit* figures = ui_.fields[FieldRole::Amount];
+    const VoucherEditor& editor = *ui_.editor;
+    QLineEdit* figures = editor.Field(FieldRole::Amount);
     if (field == kAmountField && !figures->text().isEmpty()) {
         bool cut = false;
         const QString sign = ui_.currencySign->text();
         figures->setText(amount::NormaliseAmount(figures->text(), sign, &cut));
-        ui_.fields[FieldRole::CapitalAmount]->setText(amount::CapitalAmount(
-            figures->text(), sign, settingBefore_.value(ui_.currencySign), sign));
+        editor.Field(FieldRole::CapitalAmount)
+            ->setText(amount::CapitalAmount(figures->text(), sign,
+                                            settingBefore_.value(ui_.currencySign), sign));
         if (cut) {
             // Shown once the focus change that led here has finished, or before the dialog of
             // the command whose button or key left the field, whichever comes first.
@@ -258,7 +266,8 @@ void MF::FieldLeft(int field) {
             QMetaObject::invokeMethod(this, &MF::ShowPendingWarning, Qt::QueuedConnection);
         }
     }
-    if (const int stub = StubCopyOf(field)) ui_.fields[stub]->setText(ui_.fields[field]->text());
+    if (const int stub = StubCopyOf(field))
+        editor.Field(RoleOf(stub))->setText(editor.Field(RoleOf(field))->text());
 }
 
 void MF::ShowPendingWarning() {
@@ -273,7 +282,7 @@ bool MF::IsSettingBox(const QObject* o) const {
 }
 
 void MF::SettingEntered(QLineEdit* box) {
-    ClearSelection();
+    ui_.editor->ClearSelection();
     settingBefore_[box] = box->text();
 }
 
@@ -308,7 +317,7 @@ QString MF::CurrencySign() const {
 }
 
 void MF::TakeText(int field, const QString& text) {
-    ui_.fields[field]->setText(text);
+    ui_.editor->Field(RoleOf(field))->setText(text);
     FieldLeft(field);
 }
 

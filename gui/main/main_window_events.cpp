@@ -3,30 +3,31 @@
 #include <QCheckBox>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 
-#include "gui/editor/voucher_picture.h"
+#include "gui/editor/voucher_editor.h"
 #include "gui/main/main_window.h"
 #include "gui/window_utils.h"
 
-// How Qt's signals and events reach the main window's handlers: commands, clicks and edits
-// through connections, keys, mouse and focus through the window's event filter on its
-// controls.
+// How Qt's signals and events reach the main window's handlers: commands, clicks, edits and
+// the editor's signals through connections, keys and the settings boxes' focus through the
+// window's event filter on its controls.
 
 namespace tf {
 
 void MF::WireControls() {
-    WatchKeys(ui_.pic);
-    for (int i = kFirstField; i <= kLastField; ++i) {
-        connect(ui_.fields[i], &QLineEdit::textChanged, this, [this] { contentChanged_ = true; });
-        WatchKeys(ui_.fields[i]);
-    }
-    connect(ui_.tabs, &QTabWidget::tabBarClicked, this, [this] { ClearSelection(); });
+    VoucherEditor* editor = ui_.editor;
+    WatchKeys(editor);
+    for (int i = kFirstField; i <= kLastField; ++i) WatchKeys(editor->Field(RoleOf(i)));
+    connect(editor, &VoucherEditor::contentChanged, this, [this] { contentChanged_ = true; });
+    connect(editor, &VoucherEditor::fieldLeft, this, &MF::FieldLeft);
+    connect(editor, &VoucherEditor::tipChanged, ui_.tip, &QLabel::setText);
+    connect(ui_.tabs, &QTabWidget::tabBarClicked, editor, &VoucherEditor::ClearSelection);
     WatchKeys(ui_.tabs);
     WatchKeys(ui_.tabs->tabBar());
     for (QLineEdit* box : {ui_.currencySign, ui_.formWidth, ui_.formHeight, ui_.stubWidth})
@@ -54,7 +55,7 @@ void MF::Command(QAction* action, void (MF::*command)()) {
         // focus back unless a dialog has taken it.
         QPointer<QWidget> back = QApplication::focusWidget();
         if (back && back->window() == this) back->clearFocus();
-        ClearSelection();
+        ui_.editor->ClearSelection();
         // A warning about the amount just left is answered before any dialog of the command.
         ShowPendingWarning();
         (this->*command)();
@@ -77,33 +78,11 @@ bool MF::eventFilter(QObject* watched, QEvent* event) {
             QWidget* focus = QApplication::focusWidget();
             if (focus && watched != focus) break;
             const auto* key = static_cast<QKeyEvent*>(event);
+            // The arrow keys act on the voucher's selected fields from anywhere in the window.
             if (event->type() == QEvent::KeyPress)
-                Form_KeyDown(key->key(), key->modifiers());
+                ui_.editor->KeyDown(key->key(), key->modifiers());
             else if (!key->isAutoRepeat())
-                Form_KeyUp(key->key(), key->modifiers());
-            break;
-        }
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::MouseMove:
-        case QEvent::MouseButtonRelease: {
-            const auto* mouse = static_cast<QMouseEvent*>(event);
-            if (watched == ui_.pic) {
-                const QPointF at = mouse->position() * TwipsPerPixel();
-                if (event->type() == QEvent::MouseMove)
-                    Pic_MouseMove(mouse->buttons(), at.x(), at.y());
-                else if (event->type() == QEvent::MouseButtonRelease)
-                    Pic_MouseUp(mouse->button(), at.x(), at.y());
-                else
-                    Pic_MouseDown(mouse->button(), at.x(), at.y());
-                break;
-            }
-            const auto* field = qobject_cast<const FieldEdit*>(watched);
-            if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::RightButton &&
-                field) {
-                FieldPressed(field->Field(), mouse->button(), mouse->globalPosition().toPoint());
-                return true;
-            }
+                ui_.editor->KeyUp(key->key(), key->modifiers());
             break;
         }
         case QEvent::FocusIn:
@@ -111,16 +90,12 @@ bool MF::eventFilter(QObject* watched, QEvent* event) {
             // Switching to another program or opening a menu neither enters nor leaves a box.
             const auto reason = static_cast<QFocusEvent*>(event)->reason();
             if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) break;
-            const bool in = event->type() == QEvent::FocusIn;
-            if (const auto* field = qobject_cast<const FieldEdit*>(watched)) {
-                if (!in) FieldLeft(field->Field());
-            } else if (IsSettingBox(watched)) {
-                auto* box = static_cast<QLineEdit*>(watched);
-                if (in)
-                    SettingEntered(box);
-                else
-                    SettingLeft(box);
-            }
+            if (!IsSettingBox(watched)) break;
+            auto* box = static_cast<QLineEdit*>(watched);
+            if (event->type() == QEvent::FocusIn)
+                SettingEntered(box);
+            else
+                SettingLeft(box);
             break;
         }
         default:

@@ -10,7 +10,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 
-#include "gui/editor/voucher_picture.h"
+#include "gui/editor/voucher_editor.h"
 #include "gui/main/typing_limit.h"
 #include "gui/window_utils.h"
 #include "store/default_format.h"
@@ -88,12 +88,6 @@ QPushButton* ActionButton(const ButtonDesign& b, const MainWindowActions& action
     return button;
 }
 
-const QColor kGreyField(221, 221, 221);
-
-bool IsMonthField(int i) {
-    return RoleOf(i) == FieldRole::Month || RoleOf(i) == FieldRole::StubMonth;
-}
-
 // Focus order of the voucher fields, then of the settings boxes.
 constexpr FieldRole kFieldTabOrder[] = {
     FieldRole::DrawerName,
@@ -130,14 +124,6 @@ constexpr FieldRole kFieldTabOrder[] = {
     FieldRole::StubRemarks,
 };
 
-QFont SimSun(double points, bool bold = false, bool underline = false) {
-    QFont f(QStringLiteral("宋体"));
-    f.setPointSizeF(points);
-    f.setBold(bold);
-    f.setUnderline(underline);
-    return f;
-}
-
 void SetTextColour(QWidget* w, const QColor& c) {
     QPalette p = w->palette();
     p.setColor(QPalette::WindowText, c);
@@ -147,9 +133,12 @@ void SetTextColour(QWidget* w, const QColor& c) {
 
 }  // namespace
 
-void MainWindowUi::SetupUi(QWidget* form) {
+void MainWindowUi::SetupUi(QWidget* form, VoucherEditor* voucherEditor) {
     SetupActions(form);
-    SetupPicture(form);
+    editor = voucherEditor;
+    PlaceInTwips(editor, kPicLeft, kPicTop, store::kDesignPictureWidth,
+                 store::kDesignPictureHeight);
+    editor->Clear();
 
     // The tab control with the commands and the print settings.
     tabs = new QTabWidget(form);
@@ -198,63 +187,6 @@ void MainWindowUi::SetupActions(QWidget* form) {
     }
     // The calibration of the amount boxes is not offered.
     actions.calibrateAmount->setEnabled(false);
-}
-
-void MainWindowUi::SetupPicture(QWidget* form) {
-    // The voucher picture with its fields, captions, title and stub line.
-    pic = new PicBox(form);
-    pic->setObjectName(QStringLiteral("Pic"));
-    pic->setFrameShape(QFrame::Panel);
-    pic->setFrameShadow(QFrame::Sunken);
-    pic->setAutoFillBackground(true);
-    {
-        QPalette p = pic->palette();
-        p.setColor(QPalette::Window, p.color(QPalette::Base));
-        pic->setPalette(p);
-    }
-    pic->setFocusPolicy(Qt::ClickFocus);
-    PlaceInTwips(pic, kPicLeft, kPicTop, store::kDesignPictureWidth, store::kDesignPictureHeight);
-    pic->Clear();
-
-    stubLine = new QFrame(pic);
-    stubLine->setObjectName(QStringLiteral("stubLine"));
-    stubLine->setAutoFillBackground(true);
-    {
-        QPalette p = stubLine->palette();
-        p.setColor(QPalette::Window, Qt::black);
-        stubLine->setPalette(p);
-    }
-
-    title = new QLabel(QStringLiteral("中国 XX 银行进账单    (回 单)"), pic);
-    title->setObjectName(QStringLiteral("title"));
-    title->setFont(SimSun(15, true, true));
-    title->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-
-    for (int i = kFirstField; i <= kLastField; ++i) {
-        auto* edit = new FieldEdit(i, pic);
-        edit->setObjectName(QStringLiteral("T%1").arg(i));
-        if (IsDateField(i)) {
-            edit->setText(QString::fromUtf16(IsYearField(i)    ? u"2007"
-                                             : IsMonthField(i) ? u"1"
-                                                               : u"12"));
-            edit->setMaxLength(IsYearField(i) ? 4 : 2);
-        }
-        if (IsDateField(i) || i == kCapitalField) {
-            QPalette p = edit->palette();
-            p.setColor(QPalette::Base, kGreyField);
-            edit->setPalette(p);
-        }
-        // The right button opens the field's font menu instead of the edit menu.
-        edit->setContextMenuPolicy(Qt::PreventContextMenu);
-        fields[i] = edit;
-
-        auto* caption = new QLabel(FieldCaption(i), pic);
-        caption->setObjectName(QStringLiteral("L%1").arg(i));
-        caption->setFont(SimSun(9));
-        caption->adjustSize();
-        captions[i] = caption;
-    }
-    stubLine->lower();
 }
 
 void MainWindowUi::SetupPrintTab(QWidget* page) {
@@ -387,7 +319,7 @@ void MainWindowUi::SetupSettingsTab(QWidget* page) {
 
 void MainWindowUi::SetupTabOrder() {
     QList<QWidget*> chain;
-    for (const FieldRole role : kFieldTabOrder) chain << fields[role];
+    for (const FieldRole role : kFieldTabOrder) chain << editor->Field(role);
     chain << formHeight << formWidth << currencySign << stubWidth;
     for (qsizetype n = 1; n < chain.size(); ++n) QWidget::setTabOrder(chain[n - 1], chain[n]);
 }

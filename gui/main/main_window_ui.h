@@ -21,7 +21,7 @@ class QWidget;
 
 namespace tf {
 
-class PicBox;
+class VoucherEditor;
 
 // Design geometry of the window, twips.
 namespace design {
@@ -34,8 +34,6 @@ constexpr double kTabHeight = 1335;
 // Controls on a tab page are designed from the tab control's top edge; the page starts
 // below the tab strip.
 constexpr double kTabStrip = 420;
-constexpr double kTitleWidth = 4695;
-constexpr double kTitleHeight = 375;
 constexpr double kTipHeight = 255;
 // The buttons above the tab control, re-placed from the picture's right edge.
 constexpr double kButtonTop = 60;
@@ -61,11 +59,7 @@ struct MainWindowActions {
 };
 
 struct MainWindowUi {
-    FieldTable<QLineEdit*> fields{};
-    FieldTable<QLabel*> captions{};
-    QLabel* title = nullptr;
-    QFrame* stubLine = nullptr;
-    PicBox* pic = nullptr;
+    VoucherEditor* editor = nullptr;
     QTabWidget* tabs = nullptr;
     MainWindowActions actions;
     // The buttons above the tab control, re-placed from the picture's right edge.
@@ -87,12 +81,11 @@ struct MainWindowUi {
     QLabel* tip = nullptr;
 
     // Creates every control on form at its design place, with its caption and objectName,
-    // and sets the focus order of the fields and the settings boxes.
-    void SetupUi(QWidget* form);
+    // places the voucher editor and sets the focus order of the fields and the settings boxes.
+    void SetupUi(QWidget* form, VoucherEditor* voucherEditor);
 
 private:
     void SetupActions(QWidget* form);
-    void SetupPicture(QWidget* form);
     void SetupPrintTab(QWidget* page);
     void SetupSettingsTab(QWidget* page);
     void SetupTabOrder();

@@ -14,6 +14,7 @@
 #include "common/fonts.h"
 #include "common/qt_translations.h"
 #include "gui/dialogs/qt_prompt.h"
+#include "gui/editor/voucher_editor.h"
 #include "gui/history/grid_view.h"
 #include "gui/history/old_rec.h"
 #include "gui/main/help_page.h"
@@ -155,7 +156,7 @@ private slots:
         QVERIFY(w);
         QFont font(stored);
         font.setPointSizeF(9);
-        w->Field(FieldRole::DrawerAccount)->setFont(font);
+        w->Editor()->Field(FieldRole::DrawerAccount)->setFont(font);
         QtPrompt qtPrompt(w.get());
         env.ctx.SetPrompt(&qtPrompt);
 
@@ -177,8 +178,8 @@ private slots:
             dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
             return true;
         });
-        w->ChangeFieldFont(6);
-        w->CaptureLayout();
+        w->Editor()->ChangeFieldFont(6);
+        w->Editor()->CaptureLayout();
         env.ctx.SetPrompt(&env.prompt);
 
         QCOMPARE(opened, face);
@@ -218,12 +219,12 @@ private slots:
         // Only which command the key reaches is checked here, not what the command does.
         QObject::disconnect(command, &QAction::triggered, nullptr, nullptr);
         QSignalSpy triggered(command, &QAction::triggered);
-        w->Field(FieldRole::PayeeName)->setFocus();
-        QTest::keySequence(w->Field(FieldRole::PayeeName), key);
+        w->Editor()->Field(FieldRole::PayeeName)->setFocus();
+        QTest::keySequence(w->Editor()->Field(FieldRole::PayeeName), key);
         QCOMPARE(triggered.count(), 1);
         QCOMPARE(shown->text(), caption);
         QVERIFY(shown->toolTip().contains(key.toString(QKeySequence::NativeText)));
-        QCOMPARE(QApplication::focusWidget(), w->Field(FieldRole::PayeeName));
+        QCOMPARE(QApplication::focusWidget(), w->Editor()->Field(FieldRole::PayeeName));
         // The button triggers the same command.
         QTest::mouseClick(shown, Qt::LeftButton);
         QCOMPARE(triggered.count(), 2);
@@ -279,15 +280,15 @@ private slots:
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
-        w->Field(FieldRole::Amount)->setFocus();
-        w->Field(FieldRole::Amount)->setText(u"1234.5"_s);
+        w->Editor()->Field(FieldRole::Amount)->setFocus();
+        w->Editor()->Field(FieldRole::Amount)->setText(u"1234.5"_s);
         env.prompt.printers.enqueue(false);
-        QTest::keySequence(w->Field(FieldRole::Amount), QKeySequence(u"Ctrl+P"_s));
+        QTest::keySequence(w->Editor()->Field(FieldRole::Amount), QKeySequence(u"Ctrl+P"_s));
         QCOMPARE(env.prompt.Texts(u"printer"_s).size(), 1);
-        QCOMPARE(w->Field(FieldRole::Amount)->text(), u"￥1234.50"_s);
-        QCOMPARE(w->Field(FieldRole::CapitalAmount)->text(), u"壹仟贰佰叁拾肆元伍角整"_s);
-        QCOMPARE(w->Field(FieldRole::StubAmount)->text(), u"￥1234.50"_s);
-        QCOMPARE(QApplication::focusWidget(), w->Field(FieldRole::Amount));
+        QCOMPARE(w->Editor()->Field(FieldRole::Amount)->text(), u"￥1234.50"_s);
+        QCOMPARE(w->Editor()->Field(FieldRole::CapitalAmount)->text(), u"壹仟贰佰叁拾肆元伍角整"_s);
+        QCOMPARE(w->Editor()->Field(FieldRole::StubAmount)->text(), u"￥1234.50"_s);
+        QCOMPARE(QApplication::focusWidget(), w->Editor()->Field(FieldRole::Amount));
         env.prompt.yesNo.enqueue(false);
         w->close();
     }

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "common/fonts.h"
+#include "gui/editor/voucher_editor.h"
 #include "gui/main/main_window.h"
 #include "support/test_env.h"
 #include "support/window_support.h"
@@ -30,9 +31,9 @@ int RunChild() {
     auto w = test::OpenMainWindow(env);
     if (!w) return 2;
     // Select the drawer's fields with a band, move, widen and enlarge them.
-    w->Pic_MouseDown(Qt::LeftButton, 3300, 1150);
-    w->Pic_MouseUp(Qt::LeftButton, 7800, 1800);
-    QWidget* focus = w->Field(FieldRole::DrawerName);
+    w->Editor()->Pic_MouseDown(Qt::LeftButton, 3300, 1150);
+    w->Editor()->Pic_MouseUp(Qt::LeftButton, 7800, 1800);
+    QWidget* focus = w->Editor()->Field(FieldRole::DrawerName);
     focus->setFocus();
     const auto key = [&](Qt::Key k, Qt::KeyboardModifiers m) {
         for (int n = 0; n < 3; ++n) QTest::keyClick(focus, k, m);
@@ -53,12 +54,13 @@ int RunChild() {
         out << cells.join(u'|') << '\n';
     }
     for (int i = kFirstField; i <= kLastField; ++i) {
-        const QRect g = w->Field(RoleOf(i))->geometry();
+        const QRect g = w->Editor()->Field(RoleOf(i))->geometry();
         out << "T" << i << ' ' << g.x() << ',' << g.y() << ',' << g.width() << ',' << g.height()
             << '\n';
     }
     // The picture's canvas has the screen's pixels, so the grid is drawn sharp.
-    out << "dpr " << w->devicePixelRatioF() << ' ' << w->PicCanvas().devicePixelRatio() << '\n';
+    out << "dpr " << w->devicePixelRatioF() << ' ' << w->Editor()->PicCanvas().devicePixelRatio()
+        << '\n';
     env.prompt.yesNo.enqueue(false);
     w->close();
     return rows.isEmpty() ? 3 : 0;

@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "gui/dialogs/qt_prompt.h"
+#include "gui/editor/voucher_editor.h"
 #include "gui/history/grid_view.h"
 #include "gui/history/history_link.h"
 #include "gui/history/old_rec.h"
@@ -91,7 +92,7 @@ void TestHistoryWindow::openedFromMainWindowTakesBackARecord() {
     QVERIFY(QTest::qWaitForWindowExposed(rec));
     QVERIFY(!rec->isModal());
     QCOMPARE(rec->windowTitle(), u"历史记录"_s);
-    QCOMPARE(rec->Grid().Text(1, 5), w->FieldLabel(FieldRole::DrawerName)->text());
+    QCOMPARE(rec->Grid().Text(1, 5), w->Editor()->FieldLabel(FieldRole::DrawerName)->text());
     // A second press brings the open window forward instead of opening another.
     test::Child<QPushButton>(*w, QStringLiteral("historyButton"))->click();
     QCOMPARE(w->findChildren<OldRec*>().size(), 1);
@@ -101,12 +102,12 @@ void TestHistoryWindow::openedFromMainWindowTakesBackARecord() {
                       rec->MSG()->visualRect(rec->MSG()->Model()->index(1, 3)).center());
     QCOMPARE(rec->Grid().Row, 3);
     test::Child<QPushButton>(*rec, QStringLiteral("reprintButton"))->click();
-    QCOMPARE(w->Field(FieldRole::DrawerAccount)->text(), u"v2-6"_s);
-    QCOMPARE(w->Field(FieldRole::StubDrawerAccount)->text(), u"v2-6"_s);
-    QCOMPARE(w->Field(FieldRole::StubRemarks)->text(), u"v2-27"_s);
-    QCOMPARE(w->Field(FieldRole::Amount)->text(), u"￥1002.50"_s);
-    QCOMPARE(w->Field(FieldRole::CapitalAmount)->text(), u"壹仟零贰元伍角整"_s);
-    QCOMPARE(w->Field(FieldRole::StubAmount)->text(), u"￥1002.50"_s);
+    QCOMPARE(w->Editor()->Field(FieldRole::DrawerAccount)->text(), u"v2-6"_s);
+    QCOMPARE(w->Editor()->Field(FieldRole::StubDrawerAccount)->text(), u"v2-6"_s);
+    QCOMPARE(w->Editor()->Field(FieldRole::StubRemarks)->text(), u"v2-27"_s);
+    QCOMPARE(w->Editor()->Field(FieldRole::Amount)->text(), u"￥1002.50"_s);
+    QCOMPARE(w->Editor()->Field(FieldRole::CapitalAmount)->text(), u"壹仟零贰元伍角整"_s);
+    QCOMPARE(w->Editor()->Field(FieldRole::StubAmount)->text(), u"￥1002.50"_s);
     QVERIFY(rec->isVisible());  // it stays open for the next one
 
     // "导出数据" asks for a file and writes the list into it; a cancelled dialog writes nothing.
@@ -118,7 +119,7 @@ void TestHistoryWindow::openedFromMainWindowTakesBackARecord() {
     test::Child<QPushButton>(*rec, QStringLiteral("exportButton"))->click();
     auto book = workbook::OpenWorkbook(env.dir.filePath(u"历史.xls"_s));
     book->SelectSheet(book->SheetNames().value(0));
-    QCOMPARE(book->CellText(1, 5), u' ' + w->FieldLabel(FieldRole::DrawerName)->text());
+    QCOMPARE(book->CellText(1, 5), u' ' + w->Editor()->FieldLabel(FieldRole::DrawerName)->text());
     QCOMPARE(book->CellText(3, 1), u" 2"_s);
     QCOMPARE(env.prompt.Messages(), QStringList());
 

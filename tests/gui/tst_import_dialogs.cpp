@@ -4,6 +4,7 @@
 #include <QTableView>
 #include <QtTest>
 
+#include "gui/editor/voucher_editor.h"
 #include "gui/history/choosers.h"
 #include "gui/history/column_dialog.h"
 #include "gui/history/grid_view.h"
@@ -233,8 +234,8 @@ void TestImportDialogs::importedRowPrintsAgainFromTheHistoryWindow() {
 
     rec->MSG()->SelectGridRows(2, 2);
     test::Child<QPushButton>(*rec, QStringLiteral("reprintButton"))->click();
-    QCOMPARE(w->Field(FieldRole::DrawerName)->text(), u"上海浦江贸易有限公司"_s);
-    QCOMPARE(w->Field(FieldRole::Amount)->text(), u"￥12345.50"_s);
+    QCOMPARE(w->Editor()->Field(FieldRole::DrawerName)->text(), u"上海浦江贸易有限公司"_s);
+    QCOMPARE(w->Editor()->Field(FieldRole::Amount)->text(), u"￥12345.50"_s);
 
     env.prompt.printers.enqueue(true);
     env.prompt.yesNo.enqueue(false);

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "common/fonts.h"
+#include "gui/editor/voucher_editor.h"
 #include "gui/format/format_chooser.h"
 #include "gui/main/main_window.h"
 #include "gui/window_utils.h"
@@ -39,13 +40,13 @@ double Tpp() {
 void GridLayout(MF& w) {
     for (int i = kFirstField; i <= kLastField; ++i) {
         const int c = (i - 2) % 6, r = (i - 2) / 6;
-        PlacedField& p = w.Placement()[i];
+        PlacedField& p = w.Editor()->Placement()[i];
         p.field = {(20 + 120.0 * c) * Tpp(), (20 + 40.0 * r) * Tpp(), 80 * Tpp(), 20 * Tpp()};
         p.captionLeft = p.field.left;
         p.captionTop = p.field.top + 2 * Tpp();
-        w.FieldLabel(RoleOf(i))->hide();  // captions are not part of these tests
+        w.Editor()->FieldLabel(RoleOf(i))->hide();  // captions are not part of these tests
     }
-    w.PlaceFieldWidgets();
+    w.Editor()->PlaceFieldWidgets();
 }
 
 QList<int> SelectedFields(MF& w) {
@@ -56,16 +57,16 @@ QList<int> SelectedFields(MF& w) {
 }
 
 QColor Background(MF& w, int i) {
-    return w.Field(RoleOf(i))->palette().color(QPalette::Base);
+    return w.Editor()->Field(RoleOf(i))->palette().color(QPalette::Base);
 }
 
 // Selects the fields by a click with the left button at a point of the picture, twips.
 void SelectAt(MF& w, double x, double y) {
-    w.Pic_MouseDown(Qt::LeftButton, x, y);
-    w.Pic_MouseUp(Qt::LeftButton, x, y);
+    w.Editor()->Pic_MouseDown(Qt::LeftButton, x, y);
+    w.Editor()->Pic_MouseUp(Qt::LeftButton, x, y);
 }
 void SelectField(MF& w, int i) {
-    const TwipsRect& f = w.Placement()[i].field;
+    const TwipsRect& f = w.Editor()->Placement()[i].field;
     SelectAt(w, f.left + f.width / 2, f.top + f.height / 2);
 }
 
@@ -131,7 +132,7 @@ private slots:
         SelectField(*w, 30);  // an earlier selection, cleared by the click
         QCOMPARE(SelectedFields(*w), QList<int>{30});
         if (realMouse) {
-            QTest::mouseClick(w->Pic(), Qt::LeftButton, {}, QPoint(x, y));
+            QTest::mouseClick(w->Editor(), Qt::LeftButton, {}, QPoint(x, y));
         } else {
             SelectAt(*w, x * Tpp(), y * Tpp());
         }
@@ -139,7 +140,8 @@ private slots:
         QCOMPARE(SelectedFields(*w), expected);
         QCOMPARE(Background(*w, 9), selected ? kSelected : white);
         QCOMPARE(Background(*w, 30), white);
-        QCOMPARE(w->LBL()->text(), selected ? MF::SelectedTip() : MF::DragTip());
+        QCOMPARE(w->LBL()->text(),
+                 selected ? VoucherEditor::SelectedTip() : VoucherEditor::DragTip());
     }
 
     void bandSelectsSameFieldsEitherWay_data() {
@@ -159,26 +161,28 @@ private slots:
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         GridLayout(*w);
-        w->NetLine();
-        const QImage clean = w->PicCanvas();
-        QWidget* pic = w->Pic();
+        w->Editor()->NetLine();
+        const QImage clean = w->Editor()->PicCanvas();
+        QWidget* pic = w->Editor();
         QTest::mousePress(pic, Qt::LeftButton, {}, from);
-        QVERIFY(w->Dragging());
-        QCOMPARE(w->LBL()->text(), MF::DragTip());
+        QVERIFY(w->Editor()->Dragging());
+        QCOMPARE(w->LBL()->text(), VoucherEditor::DragTip());
         // A small movement draws nothing yet.
         QTest::mouseMove(pic, from + QPoint(4, 4));
-        QCOMPARE(w->PicCanvas(), clean);
+        QCOMPARE(w->Editor()->PicCanvas(), clean);
         QTest::mouseMove(pic, (from + to) / 2);
         QTest::mouseMove(pic, to);
-        QVERIFY2(HasColour(w->PicCanvas(), Qt::black) && w->PicCanvas() != clean, "no band drawn");
+        QVERIFY2(
+            HasColour(w->Editor()->PicCanvas(), Qt::black) && w->Editor()->PicCanvas() != clean,
+            "no band drawn");
         QTest::mouseRelease(pic, Qt::LeftButton, {}, to);
-        QVERIFY(!w->Dragging());
+        QVERIFY(!w->Editor()->Dragging());
         QCOMPARE(SelectedFields(*w), (QList<int>{9, 10, 15, 16}));
         for (int i : {9, 10, 15, 16}) QCOMPARE(Background(*w, i), kSelected);
         QCOMPARE(Background(*w, 8), QColor(Qt::white));
-        QCOMPARE(w->LBL()->text(), MF::SelectedTip());
+        QCOMPARE(w->LBL()->text(), VoucherEditor::SelectedTip());
         // The band is gone and the grid is whole again.
-        QCOMPARE(w->PicCanvas(), clean);
+        QCOMPARE(w->Editor()->PicCanvas(), clean);
     }
 
     void bandWithoutGridLeavesCleanPicture() {
@@ -188,14 +192,14 @@ private slots:
         w->SST()->setCurrentIndex(1);
         QTest::mouseClick(test::Child<QCheckBox>(*w, QStringLiteral("showGrid")), Qt::LeftButton);
         QVERIFY(!test::Child<QCheckBox>(*w, QStringLiteral("showGrid"))->isChecked());
-        const QColor bg = w->PicCanvas().pixelColor(0, 0);
-        QVERIFY(!HasColour(w->PicCanvas(), kMillimetreGridMajorColour));
-        QTest::mousePress(w->Pic(), Qt::LeftButton, {}, QPoint(5, 5));
-        QTest::mouseMove(w->Pic(), QPoint(200, 150));
-        QTest::mouseRelease(w->Pic(), Qt::LeftButton, {}, QPoint(200, 150));
-        QImage all(w->PicCanvas().size(), QImage::Format_RGB32);
+        const QColor bg = w->Editor()->PicCanvas().pixelColor(0, 0);
+        QVERIFY(!HasColour(w->Editor()->PicCanvas(), kMillimetreGridMajorColour));
+        QTest::mousePress(w->Editor(), Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseMove(w->Editor(), QPoint(200, 150));
+        QTest::mouseRelease(w->Editor(), Qt::LeftButton, {}, QPoint(200, 150));
+        QImage all(w->Editor()->PicCanvas().size(), QImage::Format_RGB32);
         all.fill(bg);
-        QCOMPARE(w->PicCanvas(), all);
+        QCOMPARE(w->Editor()->PicCanvas(), all);
         QVERIFY(!SelectedFields(*w).isEmpty());
     }
 
@@ -219,15 +223,16 @@ private slots:
         FieldTable<QColor> own;
         for (int i = kFirstField; i <= kLastField; ++i) own[i] = Background(*w, i);
         // Every field that can be seen, the grey date and capital fields among them.
-        w->Pic_MouseDown(Qt::LeftButton, 0, 0);
-        w->Pic_MouseUp(Qt::LeftButton, w->Arrangement()->pic.width, w->Arrangement()->pic.height);
+        w->Editor()->Pic_MouseDown(Qt::LeftButton, 0, 0);
+        w->Editor()->Pic_MouseUp(Qt::LeftButton, w->Arrangement()->pic.width,
+                                 w->Arrangement()->pic.height);
         QCOMPARE(SelectedFields(*w).size(), 32);
         for (int i = kFirstField; i <= kLastField; ++i) QCOMPARE(Background(*w, i), kSelected);
         w->SST()->setCurrentIndex(1);
         QCoreApplication::processEvents();
         if (action == u"left" || action == u"right") {
-            QTest::mousePress(w->Pic(), action == u"left" ? Qt::LeftButton : Qt::RightButton, {},
-                              QPoint(w->Pic()->width() - 3, w->Pic()->height() - 3));
+            QTest::mousePress(w->Editor(), action == u"left" ? Qt::LeftButton : Qt::RightButton, {},
+                              QPoint(w->Editor()->width() - 3, w->Editor()->height() - 3));
         } else if (auto* option = w->findChild<QCheckBox*>(action)) {
             QTest::mouseClick(option, Qt::LeftButton);
         } else if (action == u"tab") {
@@ -290,11 +295,11 @@ private slots:
         GridLayout(*w);
         SelectField(*w, 15);
         w->FieldFormats()[22].Selected = true;  // selected by other means: acts as well
-        const FieldPlacement before = w->Placement();
-        const double size15 = w->Field(FieldRole::BillNumbers)->font().pointSizeF();
+        const FieldPlacement before = w->Editor()->Placement();
+        const double size15 = w->Editor()->Field(FieldRole::BillNumbers)->font().pointSizeF();
         const FieldFormat format15 = w->FieldFormats()[15];
         // Typed into a field: the field keeps the key and the selected fields act on it.
-        QLineEdit* typing = w->Field(FieldRole::DrawerName);
+        QLineEdit* typing = w->Editor()->Field(FieldRole::DrawerName);
         typing->setFocus();
         QCoreApplication::processEvents();
         QVERIFY(typing->hasFocus());
@@ -303,29 +308,32 @@ private slots:
         SendKey(typing, QEvent::KeyRelease, key, mods);
 
         for (int i : {15, 22}) {
-            const TwipsRect& a = w->Placement()[i].field;
+            const TwipsRect& a = w->Editor()->Placement()[i].field;
             const TwipsRect& b = before[i].field;
             QCOMPARE(a.left - b.left, change[0]);
             QCOMPARE(a.top - b.top, change[1]);
             QCOMPARE(a.width - b.width, change[2]);
             QCOMPARE(a.height - b.height, change[3]);
-            QCOMPARE(w->Placement()[i].captionLeft - before[i].captionLeft, change[0]);
-            QCOMPARE(w->Field(RoleOf(i))->x(), TwipsToPixels(a.left));
-            QCOMPARE(w->Field(RoleOf(i))->width(),
+            QCOMPARE(w->Editor()->Placement()[i].captionLeft - before[i].captionLeft, change[0]);
+            QCOMPARE(w->Editor()->Field(RoleOf(i))->x(), TwipsToPixels(a.left));
+            QCOMPARE(w->Editor()->Field(RoleOf(i))->width(),
                      TwipsToPixels(a.left + a.width) - TwipsToPixels(a.left));
         }
-        QCOMPARE(w->Field(FieldRole::BillNumbers)->font().pointSizeF() - size15, change[4]);
-        QCOMPARE(w->Placement()[16], before[16]);  // not selected
+        QCOMPARE(w->Editor()->Field(FieldRole::BillNumbers)->font().pointSizeF() - size15,
+                 change[4]);
+        QCOMPARE(w->Editor()->Placement()[16], before[16]);  // not selected
         // Releasing the key took the screen into the layout, in millimetres.
         const double mmPerTwip = 85 / w->Arrangement()->pic.height;
         const bool arrow = key != Qt::Key_Home;
         const bool capture = arrow && (mods == Qt::NoModifier || mods == Qt::ShiftModifier ||
                                        mods == Qt::ControlModifier);
         const FieldFormat& f = w->FieldFormats()[15];
-        QVERIFY(std::abs(f.X - w->Placement()[15].field.left * mmPerTwip) < 1e-9 || !capture);
+        QVERIFY(std::abs(f.X - w->Editor()->Placement()[15].field.left * mmPerTwip) < 1e-9 ||
+                !capture);
         if (capture) {
-            QVERIFY(std::abs(f.W - w->Placement()[15].field.width * mmPerTwip) < 1e-9);
-            QCOMPARE(f.font.size, float(w->Field(FieldRole::BillNumbers)->font().pointSizeF()));
+            QVERIFY(std::abs(f.W - w->Editor()->Placement()[15].field.width * mmPerTwip) < 1e-9);
+            QCOMPARE(f.font.size,
+                     float(w->Editor()->Field(FieldRole::BillNumbers)->font().pointSizeF()));
         } else {
             QCOMPARE(f.X, format15.X);
         }
@@ -339,11 +347,11 @@ private slots:
         GridLayout(*w);
         const double picW = w->Arrangement()->pic.width;
         const double picH = w->Arrangement()->pic.height;
-        TwipsRect& f = w->Placement()[15].field;
+        TwipsRect& f = w->Editor()->Placement()[15].field;
         f = {picW - 600 - 5, picH - 300 - 5, 600, 300};
-        w->PlaceFieldWidgets();
+        w->Editor()->PlaceFieldWidgets();
         SelectField(*w, 15);
-        QWidget* typing = w->Field(FieldRole::DrawerName);
+        QWidget* typing = w->Editor()->Field(FieldRole::DrawerName);
         auto press = [&](int key, Qt::KeyboardModifiers m, int times) {
             for (int n = 0; n < times; ++n) SendKey(typing, QEvent::KeyPress, key, m, n > 0);
             SendKey(typing, QEvent::KeyRelease, key, m);
@@ -368,7 +376,7 @@ private slots:
         QCOMPARE(f.width, picW);
         // Fonts stop at 1 point.
         press(Qt::Key_Left, Qt::ControlModifier, 200);
-        QCOMPARE(w->Field(FieldRole::BillNumbers)->font().pointSizeF(), 1.0);
+        QCOMPARE(w->Editor()->Field(FieldRole::BillNumbers)->font().pointSizeF(), 1.0);
         QCOMPARE(w->FieldFormats()[15].font.size, 1.0f);
     }
 
@@ -378,20 +386,20 @@ private slots:
         QVERIFY(w);
         SelectField(*w, 3);                    // month, caption "月" right of it
         w->FieldFormats()[5].Selected = true;  // caption on the left
-        const PlacedField month = w->Placement()[3];
-        const PlacedField drawer = w->Placement()[5];
+        const PlacedField month = w->Editor()->Placement()[3];
+        const PlacedField drawer = w->Editor()->Placement()[5];
         QVERIFY(month.captionLeft > month.field.left);
-        w->ResizeSelected(10, 0);
-        w->ResizeSelected(10, 0);
-        const PlacedField& m = w->Placement()[3];
+        w->Editor()->ResizeSelected(10, 0);
+        w->Editor()->ResizeSelected(10, 0);
+        const PlacedField& m = w->Editor()->Placement()[3];
         QCOMPARE(m.captionLeft, m.field.left + m.field.width);
         QCOMPARE(m.field.width, double(qRound(month.field.width + 10) + 10));
-        QCOMPARE(w->FieldLabel(FieldRole::Month)->x(), TwipsToPixels(m.captionLeft));
-        w->ResizeSelected(-40, 0);
-        QCOMPARE(w->Placement()[3].captionLeft,
-                 w->Placement()[3].field.left + w->Placement()[3].field.width);
-        QCOMPARE(w->Placement()[5].captionLeft, drawer.captionLeft);
-        QVERIFY(w->Placement()[5].field.width != drawer.field.width);
+        QCOMPARE(w->Editor()->FieldLabel(FieldRole::Month)->x(), TwipsToPixels(m.captionLeft));
+        w->Editor()->ResizeSelected(-40, 0);
+        QCOMPARE(w->Editor()->Placement()[3].captionLeft,
+                 w->Editor()->Placement()[3].field.left + w->Editor()->Placement()[3].field.width);
+        QCOMPARE(w->Editor()->Placement()[5].captionLeft, drawer.captionLeft);
+        QVERIFY(w->Editor()->Placement()[5].field.width != drawer.field.width);
     }
 
     void keyUpWithoutSelectionRefreshesLayout_data() {
@@ -414,12 +422,12 @@ private slots:
         QVERIFY(w);
         QVERIFY(SelectedFields(*w).isEmpty());
         const float size = w->FieldFormats()[8].font.size;
-        QFont font = w->Field(FieldRole::PayeeName)->font();
+        QFont font = w->Editor()->Field(FieldRole::PayeeName)->font();
         font.setPointSizeF(size + 5);
-        w->Field(FieldRole::PayeeName)->setFont(font);
-        w->Field(FieldRole::DrawerName)->setFocus();
+        w->Editor()->Field(FieldRole::PayeeName)->setFont(font);
+        w->Editor()->Field(FieldRole::DrawerName)->setFocus();
         QCoreApplication::processEvents();
-        SendKey(w->Field(FieldRole::DrawerName), QEvent::KeyRelease, key,
+        SendKey(w->Editor()->Field(FieldRole::DrawerName), QEvent::KeyRelease, key,
                 Qt::KeyboardModifiers(modifiers));
         QCOMPARE(w->FieldFormats()[8].font.size, refreshed ? size + 5 : size);
     }
@@ -431,7 +439,7 @@ private slots:
         QVERIFY(w);
         const FieldFormat original = w->FieldFormats()[7];
         SelectField(*w, 7);
-        QWidget* typing = w->Field(FieldRole::DrawerName);
+        QWidget* typing = w->Editor()->Field(FieldRole::DrawerName);
         for (int n = 0; n < 3; ++n) QTest::keyClick(typing, Qt::Key_Right);
         QTest::keyClick(typing, Qt::Key_Down, Qt::ShiftModifier);
         QTest::keyClick(typing, Qt::Key_Right, Qt::ControlModifier);
@@ -456,8 +464,9 @@ private slots:
         QVERIFY(std::abs(w->FieldFormats()[7].X - edited.X) < 1e-9);
         QVERIFY(std::abs(w->FieldFormats()[7].H - edited.H) < 1e-9);
         QCOMPARE(w->FieldFormats()[7].font.size, edited.font.size);
-        QCOMPARE(w->Field(FieldRole::DrawerBank)->font().pointSizeF(), double(edited.font.size));
-        QVERIFY(std::abs(w->Placement()[7].field.left - edited.X / mmPerTwip) < 1e-6);
+        QCOMPARE(w->Editor()->Field(FieldRole::DrawerBank)->font().pointSizeF(),
+                 double(edited.font.size));
+        QVERIFY(std::abs(w->Editor()->Placement()[7].field.left - edited.X / mmPerTwip) < 1e-6);
     }
 
     // --- font menu ---------------------------------------------------------------------
@@ -477,27 +486,27 @@ private slots:
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
-        w->Field(RoleOf(field))->setFocus();
+        w->Editor()->Field(RoleOf(field))->setFocus();
         QCoreApplication::processEvents();
         const FieldTexts texts = w->Texts();
         bool seen = false, enabledWhileOpen = true, fontItem = false, spacingItem = !spacing;
         WhenMenuOpen([&](QMenu* menu) {
             seen = menu->objectName() == u"FontMenu";
-            enabledWhileOpen = w->Field(RoleOf(field))->isEnabled();
+            enabledWhileOpen = w->Editor()->Field(RoleOf(field))->isEnabled();
             auto* fs = menu->findChild<QAction*>(QStringLiteral("FontStyle"));
             auto* ms = menu->findChild<QAction*>(QStringLiteral("mModiSpace"));
             fontItem = fs && fs->isVisible() && fs->text() == u"修改字体/字号";
             spacingItem = ms && ms->isVisible() && ms->text() == u"修改字符间距";
             menu->close();
         });
-        QTest::mousePress(w->Field(RoleOf(field)), Qt::RightButton, {}, QPoint(5, 5));
+        QTest::mousePress(w->Editor()->Field(RoleOf(field)), Qt::RightButton, {}, QPoint(5, 5));
         QVERIFY(seen);
         QVERIFY(!enabledWhileOpen);
         QVERIFY(fontItem);
         QCOMPARE(spacingItem, spacing);
-        QCOMPARE(w->MenuField(), field);
-        QVERIFY(w->Field(RoleOf(field))->isEnabled());
-        QCOMPARE(w->focusWidget(), w->Field(RoleOf(field)));
+        QCOMPARE(w->Editor()->MenuField(), field);
+        QVERIFY(w->Editor()->Field(RoleOf(field))->isEnabled());
+        QCOMPARE(w->focusWidget(), w->Editor()->Field(RoleOf(field)));
         // Opening the menu is not leaving the field: no field rule ran.
         QCOMPARE(w->Texts(), texts);
         QVERIFY(env.prompt.shown.isEmpty());
@@ -518,14 +527,15 @@ private slots:
             menu->setActiveAction(menu->findChild<QAction*>(QStringLiteral("FontStyle")));
             QTest::keyClick(menu, Qt::Key_Return);
         });
-        QTest::mousePress(w->Field(FieldRole::DrawerAccount), Qt::RightButton, {}, QPoint(5, 5));
+        QTest::mousePress(w->Editor()->Field(FieldRole::DrawerAccount), Qt::RightButton, {},
+                          QPoint(5, 5));
         QCOMPARE(env.prompt.lastFontPreset.family, QStringLiteral("宋体"));
         const FieldFormat& f = w->FieldFormats()[6];
         QCOMPARE(f.font.family, QStringLiteral("黑体"));
         QCOMPARE(f.font.size, 16.0f);
         QVERIFY(f.font.bold && f.font.italic && f.font.underline && !f.font.strikeout);
         QCOMPARE(f.font.color, 0x0000FF);
-        QCOMPARE(w->Field(FieldRole::DrawerAccount)->palette().color(QPalette::Text),
+        QCOMPARE(w->Editor()->Field(FieldRole::DrawerAccount)->palette().color(QPalette::Text),
                  QColor(255, 0, 0));
     }
 
@@ -539,7 +549,8 @@ private slots:
             menu->setActiveAction(menu->findChild<QAction*>(QStringLiteral("mModiSpace")));
             QTest::keyClick(menu, Qt::Key_Return);
         });
-        QTest::mousePress(w->Field(FieldRole::PayeeAccount), Qt::RightButton, {}, QPoint(5, 5));
+        QTest::mousePress(w->Editor()->Field(FieldRole::PayeeAccount), Qt::RightButton, {},
+                          QPoint(5, 5));
         QCOMPARE(env.prompt.Texts(QStringLiteral("input")),
                  QStringList{QStringLiteral("请输入字符间距(单位：毫米)：")});
         const auto rows = test::Rows(env.ctx, QStringLiteral("SELECT Name, CID, Sp FROM 字距"));
@@ -557,20 +568,20 @@ private slots:
         font.setPointSizeF(13);
         font.setItalic(true);
         font.setStrikeOut(true);
-        w->Field(FieldRole::PayeeBank)->setFont(font);
-        QPalette p = w->Field(FieldRole::PayeeBank)->palette();
+        w->Editor()->Field(FieldRole::PayeeBank)->setFont(font);
+        QPalette p = w->Editor()->Field(FieldRole::PayeeBank)->palette();
         p.setColor(QPalette::Text, QColor(0, 128, 255));
-        w->Field(FieldRole::PayeeBank)->setPalette(p);
+        w->Editor()->Field(FieldRole::PayeeBank)->setPalette(p);
         env.prompt.fonts.enqueue(std::nullopt);
-        w->ChangeFieldFont(10);
+        w->Editor()->ChangeFieldFont(10);
         const FieldFont preset = env.prompt.lastFontPreset;
         QCOMPARE(preset, (FieldFont{.family = QStringLiteral("楷体"),
                                     .size = 13,
                                     .italic = true,
                                     .strikeout = true,
                                     .color = 0xFF8000}));
-        QCOMPARE(w->Field(FieldRole::PayeeBank)->font(), font);
-        QCOMPARE(w->Field(FieldRole::PayeeBank)->palette().color(QPalette::Text),
+        QCOMPARE(w->Editor()->Field(FieldRole::PayeeBank)->font(), font);
+        QCOMPARE(w->Editor()->Field(FieldRole::PayeeBank)->palette().color(QPalette::Text),
                  QColor(0, 128, 255));
     }
 
@@ -592,9 +603,9 @@ private slots:
         QVERIFY(w);
         w->SST()->setCurrentIndex(1);
         // Moved on screen but not yet taken into the layout.
-        const double stored = w->Placement()[7].field.left;
-        w->Placement()[7].field.left += 300;
-        w->PlaceFieldWidgets();
+        const double stored = w->Editor()->Placement()[7].field.left;
+        w->Editor()->Placement()[7].field.left += 300;
+        w->Editor()->PlaceFieldWidgets();
         const bool grid = test::Child<QCheckBox>(*w, QStringLiteral("showGrid"))->isChecked();
         QTest::mouseClick(test::Child<QCheckBox>(*w, option), Qt::LeftButton);
         QCOMPARE(test::Child<QCheckBox>(*w, QStringLiteral("showGrid"))->isChecked(),
@@ -602,8 +613,8 @@ private slots:
         if (option == u"printStub")
             QTest::mouseClick(test::Child<QCheckBox>(*w, QStringLiteral("printStub")),
                               Qt::LeftButton);  // stub shown again
-        QCOMPARE(w->Placement()[7].field.left, rearranges ? stored : stored + 300);
-        QCOMPARE(HasColour(w->PicCanvas(), kMillimetreGridMajorColour),
+        QCOMPARE(w->Editor()->Placement()[7].field.left, rearranges ? stored : stored + 300);
+        QCOMPARE(HasColour(w->Editor()->PicCanvas(), kMillimetreGridMajorColour),
                  test::Child<QCheckBox>(*w, QStringLiteral("showGrid"))->isChecked());
     }
 
@@ -613,7 +624,7 @@ private slots:
         QVERIFY(w);
         QVERIFY(test::Child<QCheckBox>(*w, QStringLiteral("showGrid"))->isChecked());
         const double step = std::nearbyint(w->Arrangement()->pic.height / 85);
-        QCOMPARE(w->PicCanvas().size(), w->Pic()->size());
+        QCOMPARE(w->Editor()->PicCanvas().size(), w->Editor()->size());
         // Near the top, above every field: the 1 cm line is major, the 2 mm and 8 mm lines minor.
         const int y = 4;
         auto colourAt = [&](const QImage& img, double twips) {
@@ -623,22 +634,22 @@ private slots:
                        ? img.pixelColor(x, y)
                        : img.pixelColor(x + 1, y);
         };
-        QCOMPARE(colourAt(w->PicCanvas(), step * 10), kMillimetreGridMajorColour);
-        QCOMPARE(colourAt(w->PicCanvas(), step * 2), kMillimetreGridMinorColour);
-        QCOMPARE(colourAt(w->PicCanvas(), step * 8), kMillimetreGridMinorColour);
+        QCOMPARE(colourAt(w->Editor()->PicCanvas(), step * 10), kMillimetreGridMajorColour);
+        QCOMPARE(colourAt(w->Editor()->PicCanvas(), step * 2), kMillimetreGridMinorColour);
+        QCOMPARE(colourAt(w->Editor()->PicCanvas(), step * 8), kMillimetreGridMinorColour);
         // The picture shows the canvas when it paints, behind the fields.
-        w->Pic()->repaint();
-        const QImage shown = w->Pic()->grab().toImage();
+        w->Editor()->repaint();
+        const QImage shown = w->Editor()->grab().toImage();
         QCOMPARE(colourAt(shown, step * 10), kMillimetreGridMajorColour);
 
         // "85m" reads as 85: the same picture.
-        const QImage at85 = w->PicCanvas();
+        const QImage at85 = w->Editor()->PicCanvas();
         test::Child<QLineEdit>(*w, QStringLiteral("formHeight"))->setText(QStringLiteral("85m"));
         w->NetLine();
-        QCOMPARE(w->PicCanvas(), at85);
+        QCOMPARE(w->Editor()->PicCanvas(), at85);
         test::Child<QLineEdit>(*w, QStringLiteral("formHeight"))->setText(QStringLiteral("90"));
         w->NetLine();
-        QVERIFY(w->PicCanvas() != at85);
+        QVERIFY(w->Editor()->PicCanvas() != at85);
     }
 };
 

@@ -13,6 +13,7 @@
 
 #include "amount/number.h"
 #include "common/fonts.h"
+#include "gui/editor/voucher_editor.h"
 #include "gui/format/format_chooser.h"
 #include "gui/main/main_window.h"
 #include "gui/window_utils.h"
@@ -83,8 +84,8 @@ private slots:
         const FieldRole voucher[] = {FieldRole::Year, FieldRole::Month, FieldRole::Day};
         const FieldRole stub[] = {FieldRole::StubYear, FieldRole::StubMonth, FieldRole::StubDay};
         for (int n = 0; n < 3; ++n) {
-            QCOMPARE(w->Field(voucher[n])->text(), date[n]);
-            QCOMPARE(w->Field(stub[n])->text(), date[n]);
+            QCOMPARE(w->Editor()->Field(voucher[n])->text(), date[n]);
+            QCOMPARE(w->Editor()->Field(stub[n])->text(), date[n]);
         }
         QCOMPARE(QApplication::focusWidget(), w->findChild<QLineEdit*>(QStringLiteral("T5")));
         QVERIFY(w->ContentChanged());
@@ -105,9 +106,10 @@ private slots:
             !test::Child<QPushButton>(*w, QStringLiteral("calibrateAmountButton"))->isEnabled());
         // The window fits the 800 × 600 offscreen screen and shows the loaded format.
         QVERIFY(w->Arrangement());
-        QCOMPARE(w->Pic()->width(), TwipsToPixels(w->Arrangement()->pic.width));
-        QVERIFY(w->StubLine()->isVisibleTo(w->Pic()));
-        QCOMPARE(w->Field(FieldRole::DrawerName)->x(), TwipsToPixels(w->Placement()[5].field.left));
+        QCOMPARE(w->Editor()->width(), TwipsToPixels(w->Arrangement()->pic.width));
+        QVERIFY(w->Editor()->StubLine()->isVisibleTo(w->Editor()));
+        QCOMPARE(w->Editor()->Field(FieldRole::DrawerName)->x(),
+                 TwipsToPixels(w->Editor()->Placement()[5].field.left));
     }
 
     void controls_data() {
@@ -135,9 +137,9 @@ private slots:
         QFETCH(bool, grey);
         test::TestEnv env;
         MF w(env.ctx);
-        QCOMPARE(w.FieldLabel(RoleOf(field))->text(), caption);
-        QCOMPARE(w.Field(RoleOf(field))->maxLength(), maxLength);
-        const QColor base = w.Field(RoleOf(field))->palette().color(QPalette::Base);
+        QCOMPARE(w.Editor()->FieldLabel(RoleOf(field))->text(), caption);
+        QCOMPARE(w.Editor()->Field(RoleOf(field))->maxLength(), maxLength);
+        const QColor base = w.Editor()->Field(RoleOf(field))->palette().color(QPalette::Base);
         QCOMPARE(base == QColor(221, 221, 221), grey);
     }
 
@@ -169,7 +171,7 @@ private slots:
         w.WidgetsFromSettings();
         QCOMPARE(test::Child<QLineEdit>(w, QStringLiteral("formWidth"))->text(),
                  QStringLiteral("220.5"));
-        QCOMPARE(w.Title()->text(), QStringLiteral("中国 XX 银行进账单    (回 单)"));
+        QCOMPARE(w.Editor()->Title()->text(), QStringLiteral("中国 XX 银行进账单    (回 单)"));
         QCOMPARE(test::Child<QLabel>(w, QStringLiteral("gridScale"))->text(),
                  QStringLiteral("(1CM/大格，2MM/小格)"));
     }
@@ -196,10 +198,11 @@ private slots:
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
-        Enter(w->Field(FieldRole::Amount), w->Field(FieldRole::BillKind), typed);
-        QCOMPARE(w->Field(FieldRole::Amount)->text(), figures);
-        QCOMPARE(w->Field(FieldRole::CapitalAmount)->text(), capitals);
-        QCOMPARE(w->Field(FieldRole::StubAmount)->text(), figures);
+        Enter(w->Editor()->Field(FieldRole::Amount), w->Editor()->Field(FieldRole::BillKind),
+              typed);
+        QCOMPARE(w->Editor()->Field(FieldRole::Amount)->text(), figures);
+        QCOMPARE(w->Editor()->Field(FieldRole::CapitalAmount)->text(), capitals);
+        QCOMPARE(w->Editor()->Field(FieldRole::StubAmount)->text(), figures);
         QVERIFY(env.prompt.Messages().isEmpty());
     }
 
@@ -207,40 +210,44 @@ private slots:
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
-        Enter(w->Field(FieldRole::Amount), w->Field(FieldRole::BillKind), QStringLiteral("1234.5"));
-        Enter(w->Field(FieldRole::Amount), w->Field(FieldRole::BillKind), QString());
-        QCOMPARE(w->Field(FieldRole::Amount)->text(), QString());
-        QCOMPARE(w->Field(FieldRole::CapitalAmount)->text(),
+        Enter(w->Editor()->Field(FieldRole::Amount), w->Editor()->Field(FieldRole::BillKind),
+              QStringLiteral("1234.5"));
+        Enter(w->Editor()->Field(FieldRole::Amount), w->Editor()->Field(FieldRole::BillKind),
+              QString());
+        QCOMPARE(w->Editor()->Field(FieldRole::Amount)->text(), QString());
+        QCOMPARE(w->Editor()->Field(FieldRole::CapitalAmount)->text(),
                  QStringLiteral("壹仟贰佰叁拾肆元伍角整"));
-        QCOMPARE(w->Field(FieldRole::StubAmount)->text(), QString());
+        QCOMPARE(w->Editor()->Field(FieldRole::StubAmount)->text(), QString());
     }
 
     void capitalsTypedByHandStay() {
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
-        Enter(w->Field(FieldRole::CapitalAmount), w->Field(FieldRole::BillKind),
+        Enter(w->Editor()->Field(FieldRole::CapitalAmount), w->Editor()->Field(FieldRole::BillKind),
               QStringLiteral("手写大写"));
-        QCOMPARE(w->Field(FieldRole::CapitalAmount)->text(), QStringLiteral("手写大写"));
+        QCOMPARE(w->Editor()->Field(FieldRole::CapitalAmount)->text(), QStringLiteral("手写大写"));
         // The capital amount has no stub field: remarks (27) keep their text.
-        QCOMPARE(w->Field(FieldRole::StubRemarks)->text(), QString());
-        Enter(w->Field(FieldRole::Amount), w->Field(FieldRole::BillKind), QStringLiteral("5"));
-        QCOMPARE(w->Field(FieldRole::CapitalAmount)->text(), QStringLiteral("伍元整"));
+        QCOMPARE(w->Editor()->Field(FieldRole::StubRemarks)->text(), QString());
+        Enter(w->Editor()->Field(FieldRole::Amount), w->Editor()->Field(FieldRole::BillKind),
+              QStringLiteral("5"));
+        QCOMPARE(w->Editor()->Field(FieldRole::CapitalAmount)->text(), QStringLiteral("伍元整"));
     }
 
     void highDigitsCutWarns() {
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
-        Enter(w->Field(FieldRole::Amount), w->Field(FieldRole::BillKind),
+        Enter(w->Editor()->Field(FieldRole::Amount), w->Editor()->Field(FieldRole::BillKind),
               QStringLiteral("123456789.5"));
-        QCOMPARE(w->Field(FieldRole::Amount)->text(), QStringLiteral("￥23456789.50"));
-        QCOMPARE(w->Field(FieldRole::StubAmount)->text(), QStringLiteral("￥23456789.50"));
+        QCOMPARE(w->Editor()->Field(FieldRole::Amount)->text(), QStringLiteral("￥23456789.50"));
+        QCOMPARE(w->Editor()->Field(FieldRole::StubAmount)->text(),
+                 QStringLiteral("￥23456789.50"));
         QTRY_COMPARE(
             env.prompt.Messages(),
             QStringList{QStringLiteral("金额超出99999999.99，最高位已被截去，请核对小写金额！")});
         // Leaving the already shortened amount again warns no more.
-        Enter(w->Field(FieldRole::Amount), w->Field(FieldRole::BillKind));
+        Enter(w->Editor()->Field(FieldRole::Amount), w->Editor()->Field(FieldRole::BillKind));
         QTest::qWait(20);
         QCOMPARE(env.prompt.Messages().size(), 1);
     }
@@ -266,9 +273,9 @@ private slots:
         QVERIFY(w);
         const FieldTexts before = w->Texts();
         const QString text = field <= 4 ? QStringLiteral("9") : QStringLiteral("上海某某有限公司");
-        QLineEdit* next =
-            field == 6 ? w->Field(FieldRole::DrawerBank) : w->Field(FieldRole::DrawerAccount);
-        Enter(w->Field(RoleOf(field)), next, text);
+        QLineEdit* next = field == 6 ? w->Editor()->Field(FieldRole::DrawerBank)
+                                     : w->Editor()->Field(FieldRole::DrawerAccount);
+        Enter(w->Editor()->Field(RoleOf(field)), next, text);
         FieldTexts expected = before;
         expected[field] = text;
         if (target) expected[target] = text;
@@ -279,10 +286,12 @@ private slots:
         test::TestEnv env;
         MF w(env.ctx);
         w.SetContentChanged(false);
-        w.Field(FieldRole::BillKind)->setText(QStringLiteral("支票"));  // set by the program
+        w.Editor()
+            ->Field(FieldRole::BillKind)
+            ->setText(QStringLiteral("支票"));  // set by the program
         QVERIFY(w.ContentChanged());
         w.SetContentChanged(false);
-        QTest::keyClicks(w.Field(FieldRole::BillCount), QStringLiteral("2"));  // typed
+        QTest::keyClicks(w.Editor()->Field(FieldRole::BillCount), QStringLiteral("2"));  // typed
         QVERIFY(w.ContentChanged());
         w.SetContentChanged(false);
         test::Child<QLineEdit>(w, QStringLiteral("formHeight"))
@@ -317,15 +326,15 @@ private slots:
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
-        Enter(w->Field(FieldRole::Amount), w->Field(FieldRole::BillKind),
+        Enter(w->Editor()->Field(FieldRole::Amount), w->Editor()->Field(FieldRole::BillKind),
               QStringLiteral("1234.56"));
         ShowSettingsTab(*w);
         Enter(test::Child<QLineEdit>(*w, QStringLiteral("currencySign")),
               test::Child<QLineEdit>(*w, QStringLiteral("stubWidth")), typed);
         QCOMPARE(test::Child<QLineEdit>(*w, QStringLiteral("currencySign"))->text(), symbol);
-        QCOMPARE(w->Field(FieldRole::Amount)->text(), figures);
-        QCOMPARE(w->Field(FieldRole::CapitalAmount)->text(), capitals);
-        QCOMPARE(w->Field(FieldRole::StubAmount)->text(), figures);
+        QCOMPARE(w->Editor()->Field(FieldRole::Amount)->text(), figures);
+        QCOMPARE(w->Editor()->Field(FieldRole::CapitalAmount)->text(), capitals);
+        QCOMPARE(w->Editor()->Field(FieldRole::StubAmount)->text(), figures);
     }
 
     void dimensionBoxes_data() {
@@ -427,18 +436,19 @@ private slots:
         QVERIFY(w);
         ShowSettingsTab(*w);
         const ArrangeResult shown = *w->Arrangement();
-        const double x21 = w->Placement()[21].field.left;
+        const double x21 = w->Editor()->Placement()[21].field.left;
         w->FieldFormats()[7].Selected = true;
         QTest::mouseClick(test::Child<QCheckBox>(*w, QStringLiteral("printStub")), Qt::LeftButton);
         QVERIFY(!test::Child<QCheckBox>(*w, QStringLiteral("printStub"))->isChecked());
         QVERIFY(!w->FieldFormats()[7].Selected);
         const ArrangeResult hidden = *w->Arrangement();
         QVERIFY(Near(hidden.window.width, shown.window.width * 155 / 220));
-        QVERIFY(!w->StubLine()->isVisibleTo(w->Pic()));
+        QVERIFY(!w->Editor()->StubLine()->isVisibleTo(w->Editor()));
         // Every field moves left by the stub's 65 mm at the new scale.
-        QVERIFY(
-            Near(x21 / shown.twipsPerMm - 65, w->Placement()[21].field.left / hidden.twipsPerMm));
-        for (int i = 18; i <= kLastField; ++i) QVERIFY(w->Field(RoleOf(i))->geometry().right() < 0);
+        QVERIFY(Near(x21 / shown.twipsPerMm - 65,
+                     w->Editor()->Placement()[21].field.left / hidden.twipsPerMm));
+        for (int i = 18; i <= kLastField; ++i)
+            QVERIFY(w->Editor()->Field(RoleOf(i))->geometry().right() < 0);
         // A stub as wide as the form is refused while hidden, without breaking the window.
         Enter(test::Child<QLineEdit>(*w, QStringLiteral("stubWidth")),
               test::Child<QLineEdit>(*w, QStringLiteral("formHeight")), QStringLiteral("220"));
@@ -446,7 +456,7 @@ private slots:
                  QStringLiteral("65"));
         QTest::mouseClick(test::Child<QCheckBox>(*w, QStringLiteral("printStub")), Qt::LeftButton);
         QVERIFY(Near(w->Arrangement()->window.width, shown.window.width));
-        QVERIFY(w->StubLine()->isVisibleTo(w->Pic()));
+        QVERIFY(w->Editor()->StubLine()->isVisibleTo(w->Editor()));
     }
 
     void captureAfterArrangeGivesBackFormats() {
@@ -457,7 +467,7 @@ private slots:
         for (bool stub : {true, false}) {
             test::Child<QCheckBox>(*w, QStringLiteral("printStub"))->setChecked(stub);
             w->ArrangeWindow();
-            w->CaptureLayout();
+            w->Editor()->CaptureLayout();
             for (int i = kFirstField; i <= kLastField; ++i) {
                 const FieldFormat& a = w->FieldFormats()[i];
                 const FieldFormat& b = loaded[i];
@@ -479,10 +489,10 @@ private slots:
         f.font = FieldFont{
             .family = QStringLiteral("黑体"), .size = 12, .bold = true, .color = 0x0000FF};
         w->ArrangeWindow();
-        QCOMPARE(w->Field(FieldRole::PayeeName)->font().family(), QStringLiteral("黑体"));
-        QCOMPARE(w->Field(FieldRole::PayeeName)->font().pointSizeF(), 12.0);
-        QVERIFY(w->Field(FieldRole::PayeeName)->font().bold());
-        QCOMPARE(w->Field(FieldRole::PayeeName)->palette().color(QPalette::Text),
+        QCOMPARE(w->Editor()->Field(FieldRole::PayeeName)->font().family(), QStringLiteral("黑体"));
+        QCOMPARE(w->Editor()->Field(FieldRole::PayeeName)->font().pointSizeF(), 12.0);
+        QVERIFY(w->Editor()->Field(FieldRole::PayeeName)->font().bold());
+        QCOMPARE(w->Editor()->Field(FieldRole::PayeeName)->palette().color(QPalette::Text),
                  QColor(255, 0, 0));
     }
 
@@ -492,10 +502,10 @@ private slots:
         QVERIFY(w);
         const int order[] = {5,  6,  7,  8,  9,  10, 11, 12, 2,  3,  4,  13, 14, 15, 16, 17,
                              18, 19, 20, 21, 22, 23, 28, 24, 25, 26, 29, 30, 31, 32, 33, 27};
-        QCOMPARE(QApplication::focusWidget(), w->Field(FieldRole::DrawerName));
-        QTest::keyClick(w->Field(FieldRole::DrawerName), Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), w->Editor()->Field(FieldRole::DrawerName));
+        QTest::keyClick(w->Editor()->Field(FieldRole::DrawerName), Qt::Key_Return);
         QCOMPARE(QApplication::focusWidget(),
-                 w->Field(FieldRole::DrawerName));  // Enter does not advance
+                 w->Editor()->Field(FieldRole::DrawerName));  // Enter does not advance
         QStringList visited;
         for (size_t n = 1; n < std::size(order); ++n) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -506,7 +516,7 @@ private slots:
             expected << QStringLiteral("T%1").arg(order[n]);
         QCOMPARE(visited, expected);
         ShowSettingsTab(*w);
-        w->Field(FieldRole::StubRemarks)->setFocus(Qt::TabFocusReason);
+        w->Editor()->Field(FieldRole::StubRemarks)->setFocus(Qt::TabFocusReason);
         visited.clear();
         for (int n = 0; n < 4; ++n) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -636,12 +646,13 @@ private slots:
         {
             auto w = test::OpenMainWindow(env);
             QVERIFY(w);
-            Enter(w->Field(FieldRole::DrawerName), w->Field(FieldRole::DrawerAccount),
+            Enter(w->Editor()->Field(FieldRole::DrawerName),
+                  w->Editor()->Field(FieldRole::DrawerAccount),
                   QStringLiteral("北京某某贸易有限公司"));
-            Enter(w->Field(FieldRole::Amount), w->Field(FieldRole::BillKind),
+            Enter(w->Editor()->Field(FieldRole::Amount), w->Editor()->Field(FieldRole::BillKind),
                   QStringLiteral("88.8"));
-            Enter(w->Field(FieldRole::StubRemarks), w->Field(FieldRole::DrawerAccount),
-                  QStringLiteral("代发工资"));
+            Enter(w->Editor()->Field(FieldRole::StubRemarks),
+                  w->Editor()->Field(FieldRole::DrawerAccount), QStringLiteral("代发工资"));
             ShowSettingsTab(*w);
             Enter(test::Child<QLineEdit>(*w, QStringLiteral("formHeight")),
                   test::Child<QLineEdit>(*w, QStringLiteral("formWidth")), QStringLiteral("90"));
@@ -667,7 +678,8 @@ private slots:
         expected[3] = expected[19] = QStringLiteral("4");
         expected[4] = expected[20] = QStringLiteral("1");
         QCOMPARE(w->Texts(), expected);
-        QCOMPARE(w->Field(FieldRole::CapitalAmount)->text(), QStringLiteral("捌拾捌元捌角整"));
+        QCOMPARE(w->Editor()->Field(FieldRole::CapitalAmount)->text(),
+                 QStringLiteral("捌拾捌元捌角整"));
         QCOMPARE(test::Child<QLineEdit>(*w, QStringLiteral("formHeight"))->text(),
                  saveLayout ? QStringLiteral("90") : QStringLiteral("85"));
         QCOMPARE(w->FieldFormats()[5].X, saveLayout ? movedX : designX);
@@ -696,7 +708,7 @@ private slots:
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
         QCOMPARE(env.prompt.Messages().size(), 1);  // the read-only notice
-        w->Field(FieldRole::PayeeAccount)->setText(QStringLiteral("6222020200112233"));
+        w->Editor()->Field(FieldRole::PayeeAccount)->setText(QStringLiteral("6222020200112233"));
         QVERIFY(w->close());
         QVERIFY(env.prompt.Questions().isEmpty());
     }
@@ -705,7 +717,7 @@ private slots:
         test::TestEnv env;
         auto w = test::OpenMainWindow(env);
         QVERIFY(w);
-        w->Field(FieldRole::PayeeAccount)->setText(QStringLiteral("6222020200112233"));
+        w->Editor()->Field(FieldRole::PayeeAccount)->setText(QStringLiteral("6222020200112233"));
         env.prompt.yesNo.enqueue(false);
         QVERIFY(w->close());
         QCOMPARE(env.prompt.Questions(), QStringList{kSaveQuestion});

@@ -8,6 +8,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "gui/editor/voucher_editor.h"
 #include "gui/main/main_window.h"
 #include "gui/print/collate_form.h"
 #include "gui/window_utils.h"
@@ -29,13 +30,13 @@ std::unique_ptr<MF> Open(test::TestEnv& env, test::RecordingPrinter& printer) {
 }
 
 void Type(MF& w, int field, const QString& text) {
-    w.Field(RoleOf(field))->setFocus();
+    w.Editor()->Field(RoleOf(field))->setFocus();
     QCoreApplication::processEvents();
-    w.Field(RoleOf(field))->setText(text);
+    w.Editor()->Field(RoleOf(field))->setText(text);
     // Leaving the field runs its rules.
     const FieldRole next =
         RoleOf(field) == FieldRole::DrawerName ? FieldRole::DrawerAccount : FieldRole::DrawerName;
-    w.Field(next)->setFocus();
+    w.Editor()->Field(next)->setFocus();
     QCoreApplication::processEvents();
 }
 
@@ -119,7 +120,7 @@ void TestPrintWindow::recordQuestionOncePerChange() {
     auto w = Open(env, printer);
     QVERIFY(w);
     Type(*w, 12, QStringLiteral("8"));
-    QCOMPARE(w->Field(FieldRole::Amount)->text(), QStringLiteral("￥8.00"));
+    QCOMPARE(w->Editor()->Field(FieldRole::Amount)->text(), QStringLiteral("￥8.00"));
 
     env.prompt.printers.enqueue(true);
     env.prompt.yesNo.enqueue(true);
@@ -221,13 +222,13 @@ void TestPrintWindow::cutWarningComesBeforeThePrinterDialog() {
     test::RecordingPrinter printer;
     auto w = Open(env, printer);
     QVERIFY(w);
-    w->Field(FieldRole::Amount)->setFocus();
+    w->Editor()->Field(FieldRole::Amount)->setFocus();
     QCoreApplication::processEvents();
-    w->Field(FieldRole::Amount)->setText(QStringLiteral("123456789.5"));
+    w->Editor()->Field(FieldRole::Amount)->setText(QStringLiteral("123456789.5"));
     env.prompt.printers.enqueue(false);
     // The press on the button takes the focus from the amount field and prints at once.
     QTest::mouseClick(test::Child<QPushButton>(*w, QStringLiteral("printButton")), Qt::LeftButton);
-    QCOMPARE(w->Field(FieldRole::Amount)->text(), QStringLiteral("￥23456789.50"));
+    QCOMPARE(w->Editor()->Field(FieldRole::Amount)->text(), QStringLiteral("￥23456789.50"));
     QTest::qWait(20);
     QStringList kinds;
     for (const auto& shown : env.prompt.shown) kinds << shown.kind;

@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "common/fonts.h"
+#include "gui/editor/voucher_editor.h"
 #include "gui/history/batch_link.h"
 #include "gui/history/history_link.h"
 #include "gui/history/old_rec.h"
@@ -125,19 +126,19 @@ void SetMargin(const AppContext& ctx, const QString& key, const QString& text) {
 // Selects the fields under a band from (x0, y0) to (x1, y1), twips inside the picture, moves
 // them by (dx, dy) steps of the arrow keys and widens them by dw steps.
 void MoveWithKeys(MF& w, double x0, double y0, double x1, double y1, int dx, int dy, int dw) {
-    w.Pic_MouseDown(Qt::LeftButton, x0, y0);
-    w.Pic_MouseMove(Qt::LeftButton, x1, y1);
-    w.Pic_MouseUp(Qt::LeftButton, x1, y1);
+    w.Editor()->Pic_MouseDown(Qt::LeftButton, x0, y0);
+    w.Editor()->Pic_MouseMove(Qt::LeftButton, x1, y1);
+    w.Editor()->Pic_MouseUp(Qt::LeftButton, x1, y1);
     const auto press = [&](int key, Qt::KeyboardModifiers m, int times) {
         for (int n = 0; n < times; ++n) {
-            w.Form_KeyDown(key, m);
-            w.Form_KeyUp(key, m);
+            w.Editor()->KeyDown(key, m);
+            w.Editor()->KeyUp(key, m);
         }
     };
     press(dx < 0 ? Qt::Key_Left : Qt::Key_Right, Qt::NoModifier, std::abs(dx));
     press(dy < 0 ? Qt::Key_Up : Qt::Key_Down, Qt::NoModifier, std::abs(dy));
     press(Qt::Key_Right, Qt::ShiftModifier, dw);
-    w.ClearSelection();
+    w.Editor()->ClearSelection();
 }
 
 bool Run(const Scenario& s, const QString& folder) {

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "gui/editor/overflow_hint.h"
+#include "gui/editor/voucher_editor.h"
 #include "gui/history/batch_link.h"
 #include "gui/history/history_link.h"
 #include "gui/history/old_rec.h"
@@ -109,7 +110,7 @@ void TestBatch::batchPrintsWhatSinglePrintsPrint() {
     QCOMPARE(history::BatchRows(rec->Grid(), true).size(), 2);  // row 2 is the hidden one
     rec->Grid().RowSel = 2;
 
-    w->Field(FieldRole::Checker)->setText(u"王五"_s);
+    w->Editor()->Field(FieldRole::Checker)->setText(u"王五"_s);
     const FieldTexts before = w->Texts();
 
     // Each record printed alone after "再次打印".
@@ -235,20 +236,21 @@ void TestBatch::hintMarksFieldsThatWillNotFit() {
     test::TestEnv env;
     auto w = test::OpenMainWindow(env);
     QVERIFY(w);
-    OverflowHint* hint = w->Hint();
+    OverflowHint* hint = w->Editor()->Hint();
     QVERIFY(hint);
-    w->Field(FieldRole::DrawerName)
+    w->Editor()
+        ->Field(FieldRole::DrawerName)
         ->setText(u"北京市朝阳区建国门外大街华信国际贸易有限责任公司总部"_s);
     // The hint follows typing by itself, a moment after the last change.
     QTRY_COMPARE(hint->Marked(), QList<int>{5});
     QVERIFY(hint->Frame(5)->isVisible());
-    QVERIFY(w->Field(FieldRole::DrawerName)->toolTip().contains(u"出票人全称"_s));
+    QVERIFY(w->Editor()->Field(FieldRole::DrawerName)->toolTip().contains(u"出票人全称"_s));
 
-    w->Field(FieldRole::DrawerName)->setText(u"华信贸易有限公司"_s);
+    w->Editor()->Field(FieldRole::DrawerName)->setText(u"华信贸易有限公司"_s);
     hint->Update();
     QVERIFY(hint->Marked().isEmpty());
     QVERIFY(!hint->Frame(5)->isVisible());
-    QVERIFY(w->Field(FieldRole::DrawerName)->toolTip().isEmpty());
+    QVERIFY(w->Editor()->Field(FieldRole::DrawerName)->toolTip().isEmpty());
     env.prompt.yesNo.enqueue(false);
     w->close();
 }
