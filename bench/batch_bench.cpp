@@ -16,8 +16,8 @@
 #include <memory>
 
 #include "amount/field_entry.h"
-#include "app/fonts.h"
 #include "bench/bench_support.h"
+#include "common/fonts.h"
 #include "common/prompt.h"
 #include "print/batch.h"
 #include "print/page.h"

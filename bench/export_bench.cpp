@@ -21,8 +21,8 @@
 
 #include "common/app_context.h"
 #include "common/progress.h"
+#include "gui/progress/indicator.h"
 #include "history/export.h"
-#include "progress/indicator.h"
 
 using tf::history::TextGrid;
 

@@ -21,9 +21,9 @@
 #include <cstdio>
 
 #include "common/prompt.h"
+#include "gui/progress/indicator.h"
 #include "history/history_records.h"
 #include "history/import.h"
-#include "progress/indicator.h"
 #include "store/database.h"
 #include "store/raw_statement.h"
 

@@ -10,7 +10,7 @@
 #include "common/fields.h"
 #include "print/page.h"
 #include "print/printer.h"
-#include "print/settings.h"
+#include "store/settings.h"
 
 // A voucher page laid out before it is drawn: every character where the printer will put
 // it, measured with the printer's own font metrics, and every field's box on the paper. The

@@ -3,8 +3,8 @@
 #include "common/prompt.h"
 #include "print/check.h"
 #include "print/layout.h"
-#include "print/settings.h"
 #include "store/record_store.h"
+#include "store/settings.h"
 
 namespace tf::print {
 

@@ -9,14 +9,15 @@
 #include <QtTest>
 #include <cstdio>
 
-#include "app/batch_link.h"
-#include "app/fonts.h"
-#include "app/history_link.h"
-#include "app/main_window.h"
-#include "history/old_rec.h"
+#include "common/fonts.h"
+#include "gui/editor/voucher_editor.h"
+#include "gui/history/batch_link.h"
+#include "gui/history/history_link.h"
+#include "gui/history/old_rec.h"
+#include "gui/main/main_window.h"
 #include "print/qt_printer.h"
-#include "print/settings.h"
 #include "store/record_store.h"
+#include "store/settings.h"
 #include "support/test_env.h"
 #include "support/window_support.h"
 
@@ -125,19 +126,19 @@ void SetMargin(const AppContext& ctx, const QString& key, const QString& text) {
 // Selects the fields under a band from (x0, y0) to (x1, y1), twips inside the picture, moves
 // them by (dx, dy) steps of the arrow keys and widens them by dw steps.
 void MoveWithKeys(MF& w, double x0, double y0, double x1, double y1, int dx, int dy, int dw) {
-    w.Pic_MouseDown(Qt::LeftButton, x0, y0);
-    w.Pic_MouseMove(Qt::LeftButton, x1, y1);
-    w.Pic_MouseUp(Qt::LeftButton, x1, y1);
+    w.Editor()->Pic_MouseDown(Qt::LeftButton, x0, y0);
+    w.Editor()->Pic_MouseMove(Qt::LeftButton, x1, y1);
+    w.Editor()->Pic_MouseUp(Qt::LeftButton, x1, y1);
     const auto press = [&](int key, Qt::KeyboardModifiers m, int times) {
         for (int n = 0; n < times; ++n) {
-            w.Form_KeyDown(key, m);
-            w.Form_KeyUp(key, m);
+            w.Editor()->KeyDown(key, m);
+            w.Editor()->KeyUp(key, m);
         }
     };
     press(dx < 0 ? Qt::Key_Left : Qt::Key_Right, Qt::NoModifier, std::abs(dx));
     press(dy < 0 ? Qt::Key_Up : Qt::Key_Down, Qt::NoModifier, std::abs(dy));
     press(Qt::Key_Right, Qt::ShiftModifier, dw);
-    w.ClearSelection();
+    w.Editor()->ClearSelection();
 }
 
 bool Run(const Scenario& s, const QString& folder) {
@@ -153,12 +154,14 @@ bool Run(const Scenario& s, const QString& folder) {
     if (!w) return false;
     if (!s.format.isEmpty()) {
         test::PickInChooser(s.format);
-        w->Cm(2)->click();
+        test::Child<QPushButton>(*w, QStringLiteral("loadFormatButton"))->click();
         if (w->CurFormat()->text() != s.format) return false;
     }
-    if (w->CHK(1)->isChecked() != s.stub) w->CHK(1)->click();
-    if (w->CHK(2)->isChecked() != s.centred) w->CHK(2)->click();
-    if (s.landscape) w->OP(1)->setChecked(true);
+    if (test::Child<QCheckBox>(*w, QStringLiteral("printStub"))->isChecked() != s.stub)
+        test::Child<QCheckBox>(*w, QStringLiteral("printStub"))->click();
+    if (test::Child<QCheckBox>(*w, QStringLiteral("centreOnFeeder"))->isChecked() != s.centred)
+        test::Child<QCheckBox>(*w, QStringLiteral("centreOnFeeder"))->click();
+    if (s.landscape) test::Child<QRadioButton>(*w, QStringLiteral("landscape"))->setChecked(true);
     QCoreApplication::processEvents();
     if (s.moved) {
         const double k = w->Arrangement()->twipsPerMm;
@@ -189,7 +192,7 @@ bool Run(const Scenario& s, const QString& folder) {
         BatchPrint(env.ctx, *w, *rec, false);
     } else {
         w->SetTexts(Voucher(1, s.longTexts));
-        w->Cm(0)->click();
+        test::Child<QPushButton>(*w, QStringLiteral("printButton"))->click();
     }
     w->UsePrinter(nullptr, nullptr);
     w->close();

@@ -5,11 +5,12 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/batch_link.h"
-#include "app/history_link.h"
-#include "app/overflow_hint.h"
+#include "gui/editor/overflow_hint.h"
+#include "gui/editor/voucher_editor.h"
+#include "gui/history/batch_link.h"
+#include "gui/history/history_link.h"
+#include "gui/history/old_rec.h"
 #include "history/history_records.h"
-#include "history/old_rec.h"
 #include "print/page.h"
 #include "print/printer.h"
 #include "print/qt_printer.h"
@@ -71,7 +72,7 @@ void StoreRecords(test::TestEnv& env, int count) {
 // Takes record row r back into the main window, as "再次打印" does.
 void TakeBack(history::OldRec& rec, int r) {
     rec.Grid().Row = rec.Grid().RowSel = r;
-    rec.Comm_Click(4);
+    rec.Commands().reprint->trigger();
 }
 
 using Runs = QList<test::RecordingPrinter::Run>;
@@ -100,7 +101,7 @@ void TestBatch::batchPrintsWhatSinglePrintsPrint() {
     QVERIFY(rec);
     // A search hides the fifth record; with no rows chosen every shown row is printed.
     rec->Search()->setText(u"公司"_s);
-    rec->Comm_Click(6);
+    rec->Commands().search->trigger();
     const QList<int> rows = history::BatchRows(rec->Grid(), false);
     QCOMPARE(rows.size(), 4);
     // A chosen range narrows the batch to the shown rows in it.
@@ -109,7 +110,7 @@ void TestBatch::batchPrintsWhatSinglePrintsPrint() {
     QCOMPARE(history::BatchRows(rec->Grid(), true).size(), 2);  // row 2 is the hidden one
     rec->Grid().RowSel = 2;
 
-    w->T(16)->setText(u"王五"_s);
+    w->Editor()->Field(FieldRole::Checker)->setText(u"王五"_s);
     const FieldTexts before = w->Texts();
 
     // Each record printed alone after "再次打印".
@@ -235,19 +236,21 @@ void TestBatch::hintMarksFieldsThatWillNotFit() {
     test::TestEnv env;
     auto w = test::OpenMainWindow(env);
     QVERIFY(w);
-    OverflowHint* hint = w->Hint();
+    OverflowHint* hint = w->Editor()->Hint();
     QVERIFY(hint);
-    w->T(5)->setText(u"北京市朝阳区建国门外大街华信国际贸易有限责任公司总部"_s);
+    w->Editor()
+        ->Field(FieldRole::DrawerName)
+        ->setText(u"北京市朝阳区建国门外大街华信国际贸易有限责任公司总部"_s);
     // The hint follows typing by itself, a moment after the last change.
     QTRY_COMPARE(hint->Marked(), QList<int>{5});
     QVERIFY(hint->Frame(5)->isVisible());
-    QVERIFY(w->T(5)->toolTip().contains(u"出票人全称"_s));
+    QVERIFY(w->Editor()->Field(FieldRole::DrawerName)->toolTip().contains(u"出票人全称"_s));
 
-    w->T(5)->setText(u"华信贸易有限公司"_s);
+    w->Editor()->Field(FieldRole::DrawerName)->setText(u"华信贸易有限公司"_s);
     hint->Update();
     QVERIFY(hint->Marked().isEmpty());
     QVERIFY(!hint->Frame(5)->isVisible());
-    QVERIFY(w->T(5)->toolTip().isEmpty());
+    QVERIFY(w->Editor()->Field(FieldRole::DrawerName)->toolTip().isEmpty());
     env.prompt.yesNo.enqueue(false);
     w->close();
 }

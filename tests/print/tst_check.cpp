@@ -5,7 +5,6 @@
 #include "print/layout.h"
 #include "print/page.h"
 #include "print/print_job.h"
-#include "print/settings.h"
 #include "store/default_format.h"
 #include "store/record_store.h"
 #include "support/recording_printer.h"

@@ -5,8 +5,8 @@
 #include <QSettings>
 #include <QtTest>
 
-#include "print/collate_form.h"
-#include "print/settings.h"
+#include "gui/print/collate_form.h"
+#include "store/settings.h"
 #include "support/test_env.h"
 
 using namespace tf;

@@ -3,8 +3,8 @@
 #include "common/rounding.h"
 #include "print/page.h"
 #include "print/print_job.h"
-#include "print/settings.h"
 #include "store/default_format.h"
+#include "store/settings.h"
 #include "support/recording_printer.h"
 #include "support/test_env.h"
 
@@ -116,7 +116,7 @@ void TestPage::fieldPositions_data() {
     QTest::addColumn<double>("dxMm");  // page position − format position
     QTest::addColumn<double>("dyMm");
     QTest::addColumn<int>("paper");
-    QTest::addColumn<QString>("height");  // TT(2), mm
+    QTest::addColumn<QString>("height");  // the form height box, mm
 
     const QString none;
     QTest::newRow("default layout, portrait, stub, no offsets: 3 mm left and up")

@@ -4,15 +4,15 @@
 #include <QRegularExpression>
 #include <QtTest>
 
-#include "app/fonts.h"
+#include "common/fonts.h"
 #include "common/temp_files.h"
+#include "gui/print/preview.h"
 #include "print/batch.h"
 #include "print/page.h"
-#include "print/preview.h"
 #include "print/print_job.h"
 #include "print/qt_printer.h"
-#include "print/settings.h"
 #include "store/default_format.h"
+#include "store/settings.h"
 #include "support/recording_printer.h"
 #include "support/test_env.h"
 

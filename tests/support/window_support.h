@@ -8,14 +8,23 @@
 #include <functional>
 #include <memory>
 
-#include "app/main_window.h"
-#include "store/format_chooser.h"
+#include "gui/format/format_chooser.h"
+#include "gui/main/main_window.h"
 #include "support/test_env.h"
 
 // Helpers for tests that drive the real main window (header-only: they need the windows,
 // which the core test library does not link).
 
 namespace tf::test {
+
+// The child of `parent` with this objectName; a test that names a control the window lacks
+// stops here with the name.
+template <typename T = QWidget>
+T* Child(const QObject& parent, const QString& name) {
+    T* child = parent.findChild<T*>(name);
+    if (!child) qFatal("no child named %s", qPrintable(name));
+    return child;
+}
 
 // Opens the main window as a start does and waits until it is active; null if it never is.
 inline std::unique_ptr<MF> OpenMainWindow(TestEnv& env) {
@@ -46,7 +55,7 @@ inline void PickInChooser(const QString& name) {
             auto* sel = qobject_cast<store::Sel*>(top);
             if (!sel || !sel->isVisible()) continue;
             sel->Com()->setCurrentIndex(sel->Com()->findText(name));
-            sel->Cm(0)->click();
+            sel->OkButton()->click();
             return true;
         }
         return false;

@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "common/app_context.h"
+#include "history/history_records.h"
+#include "history/text_grid.h"
+
+class QAction;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+
+namespace tf::history {
+
+class GridView;
+
+// The history window: the list of printed vouchers with search, sort, delete, clear and
+// "再次打印", which puts a record back into the main window. Shown without blocking the
+// main window; every opening reads the list afresh.
+class OldRec : public QWidget {
+    Q_OBJECT
+public:
+    OldRec(AppContext& ctx, std::unique_ptr<VoucherFields> voucher, QWidget* parent = nullptr);
+    ~OldRec() override;
+
+    static QString Caption() { return QStringLiteral("历史记录"); }
+
+    // The list and the controls.
+    TextGrid& Grid() { return grid_; }
+    GridView* MSG() const { return msg_; }
+    QLineEdit* Search() const { return search_; }
+    QGroupBox* Frame1() const { return frame1_; }
+    QGroupBox* Frame2() const { return frame2_; }
+
+    // The window's commands, each shown by a button.
+    struct Actions {
+        QAction* exportData = nullptr;
+        QAction* importData = nullptr;
+        QAction* deleteRecords = nullptr;
+        QAction* clearRecords = nullptr;
+        QAction* reprint = nullptr;
+        QAction* batchPrint = nullptr;
+        QAction* batchPreview = nullptr;
+        QAction* search = nullptr;
+        QAction* exit = nullptr;
+    };
+    const Actions& Commands() const { return actions_; }
+
+    // Export and import are provided from outside: providing one enables its command. They
+    // work on Grid(); the list is redrawn afterwards.
+    void SetExport(std::function<void()> run);
+    void SetImport(std::function<void()> run);
+    // "批量打印" and the preview beside it; the action receives true for the preview. Set
+    // from outside, as it prints through the voucher's window; the commands are enabled then.
+    void SetBatchAction(std::function<void(bool preview)> action);
+    // Redraws the list after the grid changed.
+    void Refresh();
+    // Reads the list afresh from the database.
+    void Reload();
+
+    // True once the clerk has chosen rows in the list since it was last filled, searched or
+    // changed; sorting keeps the choice.
+    bool RowsChosen() const { return rowsChosen_; }
+
+    // A press in the grid's header, twips inside the grid.
+    void MSG_MouseDown(Qt::MouseButton button, double x, double y);
+    // Places the list in the window's client area.
+    void ArrangeHistoryWindow();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void BuildActions();
+    void BuildControls();
+    // Enter on a row reprints it, Delete deletes the selected records, Ctrl+F goes to the
+    // search box; the keys are shown in the tooltips.
+    void WireKeys();
+    // The commands.
+    void ExportData();
+    void ImportData();
+    void DeleteRecords();
+    void ClearRecords();
+    void Reprint();
+    void SearchRecords();
+    // The list changed or was searched: the current row is the window's, not the clerk's.
+    void ListChanged();
+    void Form_Load();
+    // Widens the window, as far as its screen has room, so that every column shows.
+    void WidenToShowColumns();
+    TextWidth GridTextWidth() const;
+
+    AppContext& ctx_;
+    std::unique_ptr<VoucherFields> voucher_;
+    TextGrid grid_;
+    GridView* msg_ = nullptr;
+    Actions actions_;
+    std::function<void()> export_;
+    std::function<void()> import_;
+    std::function<void(bool)> batchAction_;
+    bool rowsChosen_ = false;
+    QLineEdit* search_ = nullptr;
+    QGroupBox* frame1_ = nullptr;
+    QGroupBox* frame2_ = nullptr;
+};
+
+}  // namespace tf::history
