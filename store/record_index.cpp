@@ -27,9 +27,6 @@ constexpr char16_t kEnd = u'\x1f';
 constexpr int kBuildChunk = 5000;
 constexpr int kBuildWorthProgress = 10000;
 
-// Trigram tokens of at most this many a query.
-constexpr int kTermsPerQuery = 200;
-
 const QString kIndexNames[] = {u"记录键"_s, u"记录检索"_s};
 const QString kTriggerNames[] = {u"记录_增"_s, u"记录_删"_s, u"记录_改"_s};
 
@@ -111,10 +108,14 @@ bool FillSearchTable(Database& db, const QList<RecordKey>& keys) {
     return ok;
 }
 
-// Reads the keys of a full-text query's matches, oldest first: the entries come in rowid order,
-// so the fields of one record come together.
-bool CollectMatches(Database& db, const QString& query, QList<RecordKey>& keys) {
-    RawStatement match(db, u"SELECT rowid FROM 记录检索 WHERE 记录检索 MATCH ?"_s);
+// The statement reading the keys of a full-text query's matches.
+QString MatchSql() {
+    return u"SELECT rowid FROM 记录检索 WHERE 记录检索 MATCH ?"_s;
+}
+
+// Appends the keys of a full-text query's matches, oldest first: the entries come in rowid
+// order, so the fields of one record come together.
+bool CollectMatches(RawStatement& match, const QString& query, QList<RecordKey>& keys) {
     match.Bind(0, query);
     while (match.Next()) {
         const RecordKey key = match.Int(0) >> kFieldBits;
@@ -193,7 +194,8 @@ std::optional<QList<RecordKey>> IndexedKeys(Database& db) {
 std::optional<QList<RecordKey>> SearchIndex(Database& db, const QString& text) {
     QList<RecordKey> keys;
     if (CodePoints(text) >= 3) {
-        if (!CollectMatches(db, Phrase(text), keys)) return std::nullopt;
+        RawStatement match(db, MatchSql());
+        if (!CollectMatches(match, Phrase(text), keys)) return std::nullopt;
         return keys;
     }
     // One or two characters are no trigram: they match the trigrams that start with them, which
@@ -209,11 +211,12 @@ std::optional<QList<RecordKey>> SearchIndex(Database& db, const QString& text) {
     QStringList found;
     while (terms.Next()) found.append(Phrase(terms.Text(0).toString()));
     if (terms.Failed()) return std::nullopt;
-    for (qsizetype at = 0; at < found.size(); at += kTermsPerQuery) {
-        if (!CollectMatches(db, found.mid(at, kTermsPerQuery).join(u" OR "_s), keys))
-            return std::nullopt;
-    }
-    if (found.size() > kTermsPerQuery) {
+    // One query a token, the keys gathered and sorted once: twice as fast as a query joining
+    // the tokens with OR, which merges the lists of all its tokens in rowid order.
+    RawStatement match(db, MatchSql());
+    for (const QString& term : found)
+        if (!CollectMatches(match, term, keys)) return std::nullopt;
+    if (found.size() > 1) {
         std::sort(keys.begin(), keys.end());
         keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
     }

@@ -190,6 +190,7 @@ void TestRecordStore::deleteByKeysAndClearKeepTheVoucherText() {
 
     QVERIFY(store_->Clear());
     QCOMPARE(Keys(), QList<RecordKey>{});
+    QCOMPARE(Read(keys[0]), FieldTexts());
     QCOMPARE(Found(u"-5"_s), QList<RecordKey>{});
     FieldTexts kept;
     QVERIFY(store_->LoadCurrentText(kept));
