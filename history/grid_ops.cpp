@@ -132,31 +132,32 @@ int GenericCompare(QStringView a, QStringView b) {
     return a.compare(b);
 }
 
-namespace {
-
-// A sort key that agrees with GenericCompare on every pair of two numbers and every pair of
-// two other texts, yet is a strict weak order on any mixture: empty texts first, then the
-// numbers in numeric order, then the other texts in text order. (The pairwise rule alone is
-// not transitive on a mixed column: "2" < "10" < "1a" < "2".)
-struct SortKey {
-    int kind = 0;  // 0 empty, 1 number, 2 other text
+SortKey SortKey::Of(QStringView text) {
+    SortKey k;
+    if (text.isEmpty()) return k;
     DecimalText number;
-    QStringView text;
+    if (ParseDecimal(text, &number)) {
+        k.kind_ = 1;
+        k.first_ = number.integer;
+        k.fraction_ = number.fraction;
+        k.negative_ = number.negative;
+    } else {
+        k.kind_ = 2;
+        k.first_ = text;
+    }
+    return k;
+}
 
-    static SortKey Of(const QString& text) {
-        SortKey k;
-        k.text = text;
-        if (text.isEmpty()) return k;
-        k.kind = ParseDecimal(text, &k.number) ? 1 : 2;
-        return k;
-    }
-    friend bool operator<(const SortKey& a, const SortKey& b) {
-        if (a.kind != b.kind) return a.kind < b.kind;
-        if (a.kind == 1) return CompareDecimal(a.number, b.number) < 0;
-        if (a.kind == 2) return a.text.compare(b.text) < 0;
-        return false;
-    }
-};
+bool operator<(const SortKey& a, const SortKey& b) {
+    if (a.kind_ != b.kind_) return a.kind_ < b.kind_;
+    if (a.kind_ == 1)
+        return CompareDecimal({a.negative_, a.first_, a.fraction_},
+                              {b.negative_, b.first_, b.fraction_}) < 0;
+    if (a.kind_ == 2) return a.first_.compare(b.first_) < 0;
+    return false;
+}
+
+namespace {
 
 void RemoveMarkers(QString& header, const QString& marker) {
     header.remove(marker);

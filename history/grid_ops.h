@@ -63,4 +63,23 @@ int GenericCompare(QStringView a, QStringView b);
 // optional fraction, an optional leading currency sign ￥ or ¥).
 bool ReadsAsNumber(QStringView text);
 
+// A cell text's place in a sorted column. It agrees with GenericCompare on every pair of two
+// numbers and every pair of two other texts, yet is a strict weak order on any mixture: empty
+// texts first, then the numbers in numeric order, then the other texts in text order. (The
+// pairwise rule alone is not transitive on a mixed column: "2" < "10" < "1a" < "2".) A key
+// refers to its text, which must outlive it.
+class SortKey {
+public:
+    static SortKey Of(QStringView text);
+    friend bool operator<(const SortKey& a, const SortKey& b);
+
+private:
+    // A number's integer digits without leading zeros, or the whole of another text.
+    QStringView first_;
+    // A number's fraction digits without trailing zeros.
+    QStringView fraction_;
+    bool negative_ = false;
+    quint8 kind_ = 0;  // 0 empty, 1 number, 2 other text
+};
+
 }  // namespace tf::history
