@@ -198,12 +198,7 @@ void SortByColumn(TextGrid& grid, int column) {
         std::vector<std::pair<SortKey, int>> rows(static_cast<size_t>(count));
         for (int i = 0; i < count; ++i)
             rows[static_cast<size_t>(i)] = {SortKey::Of(grid.Text(first + i, column)), first + i};
-        if (descending)
-            std::stable_sort(rows.begin(), rows.end(),
-                             [](const auto& a, const auto& b) { return b.first < a.first; });
-        else
-            std::stable_sort(rows.begin(), rows.end(),
-                             [](const auto& a, const auto& b) { return a.first < b.first; });
+        SortRows(rows, descending);
         std::vector<int> order(rows.size());
         for (size_t i = 0; i < rows.size(); ++i) order[i] = rows[i].second;
         grid.PermuteRows(first, order);

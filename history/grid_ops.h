@@ -2,8 +2,10 @@
 
 #include <QString>
 #include <QStringView>
+#include <algorithm>
 #include <functional>
 #include <utility>
+#include <vector>
 
 #include "history/text_grid.h"
 
@@ -81,5 +83,17 @@ private:
     bool negative_ = false;
     quint8 kind_ = 0;  // 0 empty, 1 number, 2 other text
 };
+
+// Orders rows, each a sort key beside what it stands for, by their keys: ascending, or
+// descending when asked; rows of equal keys keep their order either way.
+template <typename Row>
+void SortRows(std::vector<std::pair<SortKey, Row>>& rows, bool descending) {
+    if (descending)
+        std::stable_sort(rows.begin(), rows.end(),
+                         [](const auto& a, const auto& b) { return b.first < a.first; });
+    else
+        std::stable_sort(rows.begin(), rows.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+}
 
 }  // namespace tf::history
