@@ -132,6 +132,39 @@ int GenericCompare(QStringView a, QStringView b) {
     return a.compare(b);
 }
 
+namespace {
+
+// The first four UTF-16 units, a missing one as 0: ordered as the texts are when they differ
+// there, equal otherwise.
+quint64 TextPrefix(QStringView text) {
+    quint64 prefix = 0;
+    for (qsizetype i = 0; i < 4; ++i)
+        prefix = prefix << 16 | (i < text.size() ? text[i].unicode() : 0u);
+    return prefix;
+}
+
+// The number of integer digits (6 bits) and the first 14 digits of the integer and the
+// fraction (4 bits each, a missing one as 0), below 2^62: ordered as the magnitudes are when
+// they differ there, equal otherwise. Past 62 integer digits only the length counts.
+quint64 MagnitudePrefix(const DecimalText& n) {
+    constexpr qsizetype kLongest = 62;
+    const qsizetype length = std::min(n.integer.size(), kLongest + 1);
+    quint64 prefix = static_cast<quint64>(length);
+    for (qsizetype i = 0; i < 14; ++i) {
+        unsigned digit = 0;
+        if (length <= kLongest) {
+            if (i < n.integer.size())
+                digit = n.integer[i].unicode() - u'0';
+            else if (i - n.integer.size() < n.fraction.size())
+                digit = n.fraction[i - n.integer.size()].unicode() - u'0';
+        }
+        prefix = prefix << 4 | digit;
+    }
+    return prefix;
+}
+
+}  // namespace
+
 SortKey SortKey::Of(QStringView text) {
     SortKey k;
     if (text.isEmpty()) return k;
@@ -141,15 +174,22 @@ SortKey SortKey::Of(QStringView text) {
         k.first_ = number.integer;
         k.fraction_ = number.fraction;
         k.negative_ = number.negative;
+        // Negative numbers below the others, the larger magnitude the lower; -0 is 0.
+        constexpr quint64 kNonNegative = quint64{1} << 62;
+        const quint64 magnitude = MagnitudePrefix(number);
+        k.prefix_ = number.negative && !number.IsZero() ? kNonNegative - 1 - magnitude
+                                                        : kNonNegative | magnitude;
     } else {
         k.kind_ = 2;
         k.first_ = text;
+        k.prefix_ = TextPrefix(text);
     }
     return k;
 }
 
 bool operator<(const SortKey& a, const SortKey& b) {
     if (a.kind_ != b.kind_) return a.kind_ < b.kind_;
+    if (a.prefix_ != b.prefix_) return a.prefix_ < b.prefix_;
     if (a.kind_ == 1)
         return CompareDecimal({a.negative_, a.first_, a.fraction_},
                               {b.negative_, b.first_, b.fraction_}) < 0;

@@ -80,20 +80,23 @@ private:
     QStringView first_;
     // A number's fraction digits without trailing zeros.
     QStringView fraction_;
+    // The order of the first few characters or digits, compared before the texts themselves,
+    // which are then read only when these are equal.
+    quint64 prefix_ = 0;
     bool negative_ = false;
     quint8 kind_ = 0;  // 0 empty, 1 number, 2 other text
 };
 
 // Orders rows, each a sort key beside what it stands for, by their keys: ascending, or
-// descending when asked; rows of equal keys keep their order either way.
+// descending when asked; rows of equal keys keep the order of what they stand for (so a row
+// number or a place in a list keeps ties in the order they had).
 template <typename Row>
 void SortRows(std::vector<std::pair<SortKey, Row>>& rows, bool descending) {
-    if (descending)
-        std::stable_sort(rows.begin(), rows.end(),
-                         [](const auto& a, const auto& b) { return b.first < a.first; });
-    else
-        std::stable_sort(rows.begin(), rows.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::sort(rows.begin(), rows.end(), [descending](const auto& a, const auto& b) {
+        if (a.first < b.first) return !descending;
+        if (b.first < a.first) return descending;
+        return a.second < b.second;
+    });
 }
 
 }  // namespace tf::history

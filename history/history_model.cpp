@@ -37,21 +37,12 @@ public:
         return read && fits;
     }
 
-    // The text of a key; empty for a record without the field. Looking up the neighbours of
-    // the previous key first makes a list in key order, or in reverse, a linear walk.
-    QStringView TextOf(RecordKey key) {
-        const size_t n = entries_.size();
-        size_t at = n;
-        for (const size_t guess : {last_ + 1, last_ - 1, last_})
-            if (guess < n && entries_[guess].key == key) at = guess;
-        if (at == n) {
-            const auto it = std::lower_bound(entries_.begin(), entries_.end(), key,
-                                             [](const Entry& e, RecordKey k) { return e.key < k; });
-            if (it == entries_.end() || it->key != key) return {};
-            at = static_cast<size_t>(it - entries_.begin());
-        }
-        last_ = at;
-        const Entry& e = entries_[at];
+    // The text of a key; empty for a record without the field. Keys must be asked in
+    // ascending order, so the texts are read in one pass.
+    QStringView Next(RecordKey key) {
+        while (next_ < entries_.size() && entries_[next_].key < key) ++next_;
+        if (next_ == entries_.size() || entries_[next_].key != key) return {};
+        const Entry& e = entries_[next_];
         return QStringView(chars_.data() + e.offset, static_cast<qsizetype>(e.size));
     }
 
@@ -63,7 +54,16 @@ private:
     };
     std::vector<Entry> entries_;
     std::vector<char16_t> chars_;
-    size_t last_ = 0;
+    size_t next_ = 0;
+};
+
+// A record in a sort: its place in the list before, which orders ties, and its key.
+struct SortedRecord {
+    quint32 place;
+    RecordKey key;
+    friend bool operator<(const SortedRecord& a, const SortedRecord& b) {
+        return a.place < b.place;
+    }
 };
 
 }  // namespace
@@ -90,7 +90,6 @@ bool HistoryModel::Reload() {
     sortColumn_ = -1;
     descending_ = false;
     endResetModel();
-    emit headerDataChanged(Qt::Horizontal, 0, kColumns - 1);
     return keys.has_value();
 }
 
@@ -106,10 +105,21 @@ bool HistoryModel::SortByColumn(int column) {
     if (!texts.Read(store_, FieldOfColumn(column))) return false;
     const bool descending = column == sortColumn_ && !descending_;
 
-    // Each record's sort key beside its place, so the sort reads memory in order.
-    std::vector<std::pair<SortKey, Place>> rows(order_.size());
-    for (size_t p = 0; p < order_.size(); ++p)
-        rows[p] = {SortKey::Of(texts.TextOf(order_[p])), static_cast<Place>(p)};
+    // Memory is read in order wherever it can be: the places by key, merged with the texts,
+    // which come about in key order, give each record's sort key.
+    const size_t n = order_.size();
+    std::vector<std::pair<RecordKey, Place>> byKey(n);
+    for (size_t p = 0; p < n; ++p) byKey[p] = {order_[p], static_cast<Place>(p)};
+    if (std::is_sorted(order_.begin(), order_.end(), std::greater<>()))
+        std::reverse(byKey.begin(), byKey.end());
+    else if (!std::is_sorted(order_.begin(), order_.end()))
+        std::sort(byKey.begin(), byKey.end());
+    std::vector<std::pair<SortKey, SortedRecord>> rows(n);
+    for (size_t j = 0; j < n; ++j) {
+        const auto [key, place] = byKey[j];
+        rows[j] = {SortKey::Of(texts.Next(key)), {place, key}};
+    }
+    byKey = {};
     SortRows(rows, descending);
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
@@ -119,13 +129,10 @@ bool HistoryModel::SortByColumn(int column) {
         for (const Place p : shown_) wasShown[p] = true;
         shown_.clear();
     }
-    std::vector<RecordKey> sorted(order_.size());
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const Place from = rows[i].second;
-        sorted[i] = order_[from];
-        if (searching_ && wasShown[from]) shown_.push_back(static_cast<Place>(i));
+    for (size_t i = 0; i < n; ++i) {
+        order_[i] = rows[i].second.key;
+        if (searching_ && wasShown[rows[i].second.place]) shown_.push_back(static_cast<Place>(i));
     }
-    order_ = std::move(sorted);
     DropCache();
     sortColumn_ = column;
     descending_ = descending;
