@@ -108,12 +108,7 @@ bool HistoryModel::SortByColumn(int column) {
     // Memory is read in order wherever it can be: the places by key, merged with the texts,
     // which come about in key order, give each record's sort key.
     const size_t n = order_.size();
-    std::vector<std::pair<RecordKey, Place>> byKey(n);
-    for (size_t p = 0; p < n; ++p) byKey[p] = {order_[p], static_cast<Place>(p)};
-    if (std::is_sorted(order_.begin(), order_.end(), std::greater<>()))
-        std::reverse(byKey.begin(), byKey.end());
-    else if (!std::is_sorted(order_.begin(), order_.end()))
-        std::sort(byKey.begin(), byKey.end());
+    std::vector<std::pair<RecordKey, Place>> byKey = PlacesByKey();
     std::vector<std::pair<SortKey, SortedRecord>> rows(n);
     for (size_t j = 0; j < n; ++j) {
         const auto [key, place] = byKey[j];
@@ -149,6 +144,7 @@ bool HistoryModel::Search(const QString& text) {
         hits.assign(found->cbegin(), found->cend());
         if (!std::is_sorted(hits.begin(), hits.end())) std::sort(hits.begin(), hits.end());
     }
+    const std::vector<bool> found = PlacesOf(hits);
     beginResetModel();
     DropCache();
     if (text.isEmpty()) {
@@ -156,8 +152,7 @@ bool HistoryModel::Search(const QString& text) {
     } else {
         shown_.clear();
         for (size_t p = 0; p < order_.size(); ++p)
-            if (std::binary_search(hits.begin(), hits.end(), order_[p]))
-                shown_.push_back(static_cast<Place>(p));
+            if (found[p]) shown_.push_back(static_cast<Place>(p));
         searching_ = true;
     }
     endResetModel();
@@ -198,12 +193,41 @@ void HistoryModel::AppendKeys(std::span<const RecordKey> keys) {
 void HistoryModel::RemoveKeys(std::span<const RecordKey> keys) {
     std::vector<RecordKey> gone(keys.begin(), keys.end());
     std::sort(gone.begin(), gone.end());
-    std::vector<bool> removed(order_.size(), false);
-    bool any = false;
-    for (size_t p = 0; p < order_.size(); ++p)
-        if (std::binary_search(gone.begin(), gone.end(), order_[p])) removed[p] = any = true;
-    if (!any) return;
+    RemovePlaces(PlacesOf(gone));
+}
 
+std::vector<std::pair<RecordKey, HistoryModel::Place>> HistoryModel::PlacesByKey() const {
+    const size_t n = order_.size();
+    std::vector<std::pair<RecordKey, Place>> byKey(n);
+    for (size_t p = 0; p < n; ++p) byKey[p] = {order_[p], static_cast<Place>(p)};
+    if (std::is_sorted(order_.begin(), order_.end(), std::greater<>()))
+        std::reverse(byKey.begin(), byKey.end());
+    else if (!std::is_sorted(order_.begin(), order_.end()))
+        std::sort(byKey.begin(), byKey.end());
+    return byKey;
+}
+
+std::vector<bool> HistoryModel::PlacesOf(const std::vector<RecordKey>& keys) const {
+    std::vector<bool> flags(order_.size(), false);
+    // A few keys stay in the processor's cache while the list is walked; many are merged with
+    // the list in key order instead of looked up one by one.
+    constexpr size_t kFew = 4096;
+    if (keys.size() <= kFew && keys.size() * 16 <= order_.size()) {
+        for (size_t p = 0; p < order_.size(); ++p)
+            flags[p] = std::binary_search(keys.begin(), keys.end(), order_[p]);
+        return flags;
+    }
+    auto key = keys.begin();
+    for (const auto& [listed, place] : PlacesByKey()) {
+        while (key != keys.end() && *key < listed) ++key;
+        if (key == keys.end()) break;
+        if (*key == listed) flags[place] = true;
+    }
+    return flags;
+}
+
+void HistoryModel::RemovePlaces(const std::vector<bool>& removed) {
+    if (std::find(removed.begin(), removed.end(), true) == removed.end()) return;
     // The shown rows go run by run, from the bottom, so every step tells the views which.
     for (int r = rowCount() - 1; r >= 0; --r) {
         if (!removed[PlaceOf(r)]) continue;
@@ -231,7 +255,9 @@ bool HistoryModel::DeleteRange(int a, int b) {
     if (a < 0 || b >= rowCount()) return false;
     const QList<RecordKey> keys = KeysBetween(a, b);
     if (!store_.Delete(keys)) return false;
-    RemoveKeys(keys);
+    std::vector<bool> removed(order_.size(), false);
+    std::fill(removed.begin() + PlaceOf(a), removed.begin() + PlaceOf(b) + 1, true);
+    RemovePlaces(removed);
     return true;
 }
 

@@ -106,6 +106,12 @@ private:
     const RowTextsArray& CachedRow(int row) const;
     Page& LoadPage(qsizetype index) const;
     void DropCache() const;
+    // Every place in the list beside its key, in key order.
+    std::vector<std::pair<store::RecordKey, Place>> PlacesByKey() const;
+    // Flags over the whole list, set at the places of the keys (ascending).
+    std::vector<bool> PlacesOf(const std::vector<store::RecordKey>& keys) const;
+    // Takes the flagged places out of the list, shown rows run by run.
+    void RemovePlaces(const std::vector<bool>& removed);
     // Shows every record.
     void ShowAll();
 
