@@ -134,29 +134,70 @@ int GenericCompare(QStringView a, QStringView b) {
 
 namespace {
 
-// A sort key that agrees with GenericCompare on every pair of two numbers and every pair of
-// two other texts, yet is a strict weak order on any mixture: empty texts first, then the
-// numbers in numeric order, then the other texts in text order. (The pairwise rule alone is
-// not transitive on a mixed column: "2" < "10" < "1a" < "2".)
-struct SortKey {
-    int kind = 0;  // 0 empty, 1 number, 2 other text
-    DecimalText number;
-    QStringView text;
+// The first four UTF-16 units, a missing one as 0: ordered as the texts are when they differ
+// there, equal otherwise.
+quint64 TextPrefix(QStringView text) {
+    quint64 prefix = 0;
+    for (qsizetype i = 0; i < 4; ++i)
+        prefix = prefix << 16 | (i < text.size() ? text[i].unicode() : 0u);
+    return prefix;
+}
 
-    static SortKey Of(const QString& text) {
-        SortKey k;
-        k.text = text;
-        if (text.isEmpty()) return k;
-        k.kind = ParseDecimal(text, &k.number) ? 1 : 2;
-        return k;
+// The number of integer digits (6 bits) and the first 14 digits of the integer and the
+// fraction (4 bits each, a missing one as 0), below 2^62: ordered as the magnitudes are when
+// they differ there, equal otherwise. Past 62 integer digits only the length counts.
+quint64 MagnitudePrefix(const DecimalText& n) {
+    constexpr qsizetype kLongest = 62;
+    const qsizetype length = std::min(n.integer.size(), kLongest + 1);
+    quint64 prefix = static_cast<quint64>(length);
+    for (qsizetype i = 0; i < 14; ++i) {
+        unsigned digit = 0;
+        if (length <= kLongest) {
+            if (i < n.integer.size())
+                digit = n.integer[i].unicode() - u'0';
+            else if (i - n.integer.size() < n.fraction.size())
+                digit = n.fraction[i - n.integer.size()].unicode() - u'0';
+        }
+        prefix = prefix << 4 | digit;
     }
-    friend bool operator<(const SortKey& a, const SortKey& b) {
-        if (a.kind != b.kind) return a.kind < b.kind;
-        if (a.kind == 1) return CompareDecimal(a.number, b.number) < 0;
-        if (a.kind == 2) return a.text.compare(b.text) < 0;
-        return false;
+    return prefix;
+}
+
+}  // namespace
+
+SortKey SortKey::Of(QStringView text) {
+    SortKey k;
+    if (text.isEmpty()) return k;
+    DecimalText number;
+    if (ParseDecimal(text, &number)) {
+        k.kind_ = 1;
+        k.first_ = number.integer;
+        k.fraction_ = number.fraction;
+        k.negative_ = number.negative;
+        // Negative numbers below the others, the larger magnitude the lower; -0 is 0.
+        constexpr quint64 kNonNegative = quint64{1} << 62;
+        const quint64 magnitude = MagnitudePrefix(number);
+        k.prefix_ = number.negative && !number.IsZero() ? kNonNegative - 1 - magnitude
+                                                        : kNonNegative | magnitude;
+    } else {
+        k.kind_ = 2;
+        k.first_ = text;
+        k.prefix_ = TextPrefix(text);
     }
-};
+    return k;
+}
+
+bool operator<(const SortKey& a, const SortKey& b) {
+    if (a.kind_ != b.kind_) return a.kind_ < b.kind_;
+    if (a.prefix_ != b.prefix_) return a.prefix_ < b.prefix_;
+    if (a.kind_ == 1)
+        return CompareDecimal({a.negative_, a.first_, a.fraction_},
+                              {b.negative_, b.first_, b.fraction_}) < 0;
+    if (a.kind_ == 2) return a.first_.compare(b.first_) < 0;
+    return false;
+}
+
+namespace {
 
 void RemoveMarkers(QString& header, const QString& marker) {
     header.remove(marker);
@@ -197,12 +238,7 @@ void SortByColumn(TextGrid& grid, int column) {
         std::vector<std::pair<SortKey, int>> rows(static_cast<size_t>(count));
         for (int i = 0; i < count; ++i)
             rows[static_cast<size_t>(i)] = {SortKey::Of(grid.Text(first + i, column)), first + i};
-        if (descending)
-            std::stable_sort(rows.begin(), rows.end(),
-                             [](const auto& a, const auto& b) { return b.first < a.first; });
-        else
-            std::stable_sort(rows.begin(), rows.end(),
-                             [](const auto& a, const auto& b) { return a.first < b.first; });
+        SortRows(rows, descending);
         std::vector<int> order(rows.size());
         for (size_t i = 0; i < rows.size(); ++i) order[i] = rows[i].second;
         grid.PermuteRows(first, order);

@@ -2,8 +2,10 @@
 
 #include <QString>
 #include <QStringView>
+#include <algorithm>
 #include <functional>
 #include <utility>
+#include <vector>
 
 #include "history/text_grid.h"
 
@@ -62,5 +64,39 @@ int GenericCompare(QStringView a, QStringView b);
 // True when the whole text, blanks around it aside, is a decimal number (sign, digits, an
 // optional fraction, an optional leading currency sign ￥ or ¥).
 bool ReadsAsNumber(QStringView text);
+
+// A cell text's place in a sorted column. It agrees with GenericCompare on every pair of two
+// numbers and every pair of two other texts, yet is a strict weak order on any mixture: empty
+// texts first, then the numbers in numeric order, then the other texts in text order. (The
+// pairwise rule alone is not transitive on a mixed column: "2" < "10" < "1a" < "2".) A key
+// refers to its text, which must outlive it.
+class SortKey {
+public:
+    static SortKey Of(QStringView text);
+    friend bool operator<(const SortKey& a, const SortKey& b);
+
+private:
+    // A number's integer digits without leading zeros, or the whole of another text.
+    QStringView first_;
+    // A number's fraction digits without trailing zeros.
+    QStringView fraction_;
+    // The order of the first few characters or digits, compared before the texts themselves,
+    // which are then read only when these are equal.
+    quint64 prefix_ = 0;
+    bool negative_ = false;
+    quint8 kind_ = 0;  // 0 empty, 1 number, 2 other text
+};
+
+// Orders rows, each a sort key beside what it stands for, by their keys: ascending, or
+// descending when asked; rows of equal keys keep the order of what they stand for (so a row
+// number or a place in a list keeps ties in the order they had).
+template <typename Row>
+void SortRows(std::vector<std::pair<SortKey, Row>>& rows, bool descending) {
+    std::sort(rows.begin(), rows.end(), [descending](const auto& a, const auto& b) {
+        if (a.first < b.first) return !descending;
+        if (b.first < a.first) return descending;
+        return a.second < b.second;
+    });
+}
 
 }  // namespace tf::history
