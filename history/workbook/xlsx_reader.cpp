@@ -329,10 +329,15 @@ private:
         cornerRows_ = 0;
         SheetStream stream(book_, selected_, [](int) { return true; });
         SheetRow row;
-        while (stream.Next(&row) && row.number <= rows)
+        int last = 0;
+        while (stream.Next(&row) && row.number <= rows) {
+            // Rows ascend in a sound sheet; as the row cursor does, a row that repeats or goes
+            // back is passed over, and a repeated cell counts as its last occurrence.
+            if (row.number <= last) continue;
+            last = row.number;
             for (const auto& [col, cell] : row.cells)
-                if (!cell.text.isEmpty())
-                    corner_.insert(quint64(row.number) << 16 | quint64(col), cell.text);
+                corner_.insert(quint64(row.number) << 16 | quint64(col), cell.text);
+        }
         cornerRows_ = rows;
     }
 
