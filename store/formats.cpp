@@ -6,7 +6,11 @@
 #include "amount/number.h"
 #include "common/prompt.h"
 #include "store/database.h"
+#include "store/default_format.h"
+#include "store/server_schema.h"
 #include "store/spacing.h"
+
+using namespace Qt::StringLiterals;
 
 namespace tf::store {
 
@@ -16,39 +20,84 @@ QString Quoted(const QString& name) {
     return u'\'' + name + u'\'';
 }
 
-Statement VoucherRowQuery(const QString& name) {
-    return {FormatsTable(),
-            QStringLiteral("Name=? AND Ctl=-1"),
-            {name},
-            {},
-            QStringLiteral("SELECT * FROM 参数 WHERE Name=") + Quoted(name) +
-                QStringLiteral(" AND Ctl=-1")};
-}
-
-Statement FieldRowQuery(const QString& name, int field) {
-    return {FormatsTable(),
-            QStringLiteral("Name=? AND Ctl=?"),
-            {name, field},
-            {},
-            QStringLiteral("SELECT * FROM 参数 WHERE Name=") + Quoted(name) +
-                QStringLiteral(" AND Ctl=") + QString::number(field)};
-}
-
+// Every row of a format, in field order: one query reads one version of it, even while
+// another clerk saves the same format on the server.
 Statement AllRowsQuery(const QString& name) {
     return {FormatsTable(),
             QStringLiteral("Name=?"),
             {name},
-            {},
+            QStringLiteral("Ctl"),
             QStringLiteral("SELECT * FROM 参数 WHERE Name=") + Quoted(name)};
 }
 
-Statement FieldRowsQuery(const QString& name) {
-    return {FormatsTable(),
-            QStringLiteral("Name=? AND Ctl>=2"),
-            {name},
-            {},
-            QStringLiteral("SELECT * FROM 参数 WHERE Name=") + Quoted(name) +
-                QStringLiteral(" AND  Ctl>=2")};
+const QString kColumns =
+    u"Name, Ctl, X, Y, W, H, Color, fName, fSize, fBold, fItalic, fUnderline, fStrikethru"_s;
+
+QVariantList FieldRowValues(const QString& name, int field, const FieldFormat& f) {
+    const FieldFont& font = f.font;
+    return {name,        field,          f.X,           f.Y,       f.W,
+            f.H,         font.color,     font.family,   font.size, font.bold,
+            font.italic, font.underline, font.strikeout};
+}
+
+// The 32 field rows of a format. The local file deletes the old rows and adds new ones; on the
+// server a clerk may not delete format rows (that is deleting a format), so each row is
+// written over its old self or added.
+bool WriteFieldRows(Database& db, const QString& name, const FieldFormats& formats) {
+    if (!db.IsServer()) {
+        if (!db.ExecuteSql(u"DELETE FROM 参数 WHERE Name=? AND Ctl>=2"_s, {name})) return false;
+        for (int i = kFirstField; i <= kLastField; ++i)
+            if (!db.ExecuteSql(
+                    u"INSERT INTO 参数 ("_s + kColumns + u") VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)"_s,
+                    FieldRowValues(name, i, formats[i])))
+                return false;
+        return true;
+    }
+    const QString upsert =
+        u"INSERT INTO 参数 ("_s + kColumns +
+        u") VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?) ON CONFLICT (Name, Ctl) DO UPDATE SET "
+        u"X=EXCLUDED.X, Y=EXCLUDED.Y, W=EXCLUDED.W, H=EXCLUDED.H, Color=EXCLUDED.Color, "
+        u"fName=EXCLUDED.fName, fSize=EXCLUDED.fSize, fBold=EXCLUDED.fBold, "
+        u"fItalic=EXCLUDED.fItalic, fUnderline=EXCLUDED.fUnderline, "
+        u"fStrikethru=EXCLUDED.fStrikethru"_s;
+    for (int i = kFirstField; i <= kLastField; ++i)
+        if (!db.ExecuteSql(upsert, FieldRowValues(name, i, formats[i]))) return false;
+    return true;
+}
+
+// The voucher row, changed in place when it stands.
+bool WriteVoucherRow(Database& db, const QString& name, const VoucherSettings& s) {
+    const QVariantList values{s.TT[0],
+                              LenientNumber(s.TT[1]),
+                              LenientNumber(s.TT[2]),
+                              LenientNumber(s.TT[3]),
+                              s.CHK[0],
+                              s.CHK[1],
+                              s.OP[0],
+                              s.OP[1],
+                              s.CHK[2] == 1};
+    QSqlQuery q(db.Connection());
+    q.prepare(
+        u"UPDATE 参数 SET fName=?, X=?, Y=?, W=?, H=?, Color=?, fBold=?, fItalic=?, "
+        u"fUnderline=? WHERE Name=? AND Ctl=-1"_s);
+    for (const QVariant& v : values) q.addBindValue(v);
+    q.addBindValue(name);
+    if (!q.exec()) {
+        db.NoteFailure(q.lastError());
+        return false;
+    }
+    if (q.numRowsAffected() > 0) return true;
+    return db.ExecuteSql(
+        u"INSERT INTO 参数 (Name, Ctl, fName, X, Y, W, H, Color, fBold, "
+        u"fItalic, fUnderline) VALUES (?,-1,?,?,?,?,?,?,?,?,?)"_s,
+        QVariantList{name} + values);
+}
+
+bool FormatExists(Database& db, const QString& name, bool* exists) {
+    auto rs = db.OpenRecordset(AllRowsQuery(name));
+    if (!rs) return false;
+    *exists = rs->RecordCount() > 0;
+    return true;
 }
 
 // Copies a stored value into a setting unless the column is empty, which leaves the setting
@@ -93,10 +142,22 @@ void LoadFormat(const AppContext& ctx, QString& name, VoucherSettings& s,
         if (hooks.chooseFormat) name = hooks.chooseFormat();
         if (name.isEmpty()) return;
     }
-    // One connection for the whole load: a failure is reported once, not once per query.
     Database db(ctx);
     std::array<int, 3> checks{0, 0, 0};
-    if (auto rs = db.OpenRecordset(VoucherRowQuery(name)); rs && rs->RecordCount() > 0) {
+    // The first row of each field counts, as in the order of the file.
+    auto rs = db.OpenRecordset(AllRowsQuery(name));
+    const auto firstRow = [&rs](int ctl) {
+        if (!rs) return false;
+        for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext())
+            if (rs->Value(QStringLiteral("Ctl")).toInt() == ctl) return true;
+        return false;
+    };
+    // On the server another clerk may have deleted the format since it was chosen.
+    if (rs && rs->RecordCount() == 0 && db.IsServer())
+        ctx.UserPrompt().Message(
+            u"格式“%1”已不存在，可能已被其他人从服务器上删除。"_s
+            u"界面上的版式保持不变。"_s.arg(name));
+    if (firstRow(-1)) {
         Take(rs->Value(QStringLiteral("fName")), s.TT[0],
              [](const QVariant& v) { return v.toString(); });
         auto asText = [](const QVariant& v) { return NumberText(v.toDouble()); };
@@ -111,8 +172,7 @@ void LoadFormat(const AppContext& ctx, QString& name, VoucherSettings& s,
     }
     for (int i = kFirstField; i <= kLastField; ++i) {
         s.fieldFormats[i].Selected = false;
-        if (auto rs = db.OpenRecordset(FieldRowQuery(name, i)); rs && rs->RecordCount() > 0)
-            ApplyFieldRow(*rs, s.fieldFormats[i]);
+        if (firstRow(i)) ApplyFieldRow(*rs, s.fieldFormats[i]);
     }
     s.CHK = checks;
     if (hooks.formatApplied) hooks.formatApplied();
@@ -136,55 +196,29 @@ bool SaveFormat(const AppContext& ctx, QString& name, VoucherSettings& s) {
         return false;
     };
     if (name != DefaultFormatName()) {
-        auto rs = db.OpenRecordset(AllRowsQuery(name));
-        if (!rs) return fail();
-        if (rs->RecordCount() > 0 &&
-            !ctx.UserPrompt().AskYesNo(QStringLiteral("该记录已存在，是否覆盖？")))
+        bool exists = false;
+        if (!FormatExists(db, name, &exists)) return fail();
+        if (exists && !ctx.UserPrompt().AskYesNo(QStringLiteral("该记录已存在，是否覆盖？")))
+            return false;
+        // The format in use, gone from the server: another clerk deleted it meanwhile.
+        if (!exists && db.IsServer() && name == s.CurFormat &&
+            !ctx.UserPrompt().AskYesNo(u"格式“%1”已被其他人从服务器上删除。"_s
+                                       u"是否按当前版式重新保存这个格式？"_s.arg(name)))
             return false;
     }
-    if (!db.Begin()) return fail();
-
-    auto voucher = db.OpenRecordset(VoucherRowQuery(name));
-    if (!voucher) return fail();
-    if (voucher->RecordCount() == 0) voucher->AddNew();
-    voucher->SetValue(QStringLiteral("Name"), name);
-    voucher->SetValue(QStringLiteral("Ctl"), -1);
-    voucher->SetValue(QStringLiteral("fName"), s.TT[0]);
-    voucher->SetValue(QStringLiteral("X"), LenientNumber(s.TT[1]));
-    voucher->SetValue(QStringLiteral("Y"), LenientNumber(s.TT[2]));
-    voucher->SetValue(QStringLiteral("W"), LenientNumber(s.TT[3]));
-    voucher->SetValue(QStringLiteral("H"), s.CHK[0]);
-    voucher->SetValue(QStringLiteral("Color"), s.CHK[1]);
-    voucher->SetValue(QStringLiteral("fBold"), s.OP[0]);
-    voucher->SetValue(QStringLiteral("fItalic"), s.OP[1]);
-    voucher->SetValue(QStringLiteral("fUnderline"), s.CHK[2] == 1);
-    if (!voucher->Update()) return fail();
-
-    auto fields = db.OpenRecordset(FieldRowsQuery(name));
-    if (!fields) return fail();
-    while (fields->RecordCount() > 0) {
-        fields->MoveFirst();
-        if (!fields->Delete()) return fail();
+    // On the server, saves of the same format by several clerks follow one another: each
+    // leaves one whole version.
+    const bool ok = db.Begin() && TakeServerLock(db, ServerLock::Format, name) &&
+                    WriteVoucherRow(db, name, s) && WriteFieldRows(db, name, s.fieldFormats) &&
+                    CopySpacing(db, s.CurFormat, name) && db.Commit();
+    if (!ok) {
+        if (db.LastFailure() == DbFailure::NoRight) {
+            db.Rollback();
+            db.ReportFailure(u"没有修改格式的权限，请联系管理员"_s);
+            return false;
+        }
+        return fail();
     }
-    for (int i = kFirstField; i <= kLastField; ++i) {
-        const FieldFormat& f = s.fieldFormats[i];
-        fields->AddNew();
-        fields->SetValue(QStringLiteral("Name"), name);
-        fields->SetValue(QStringLiteral("Ctl"), i);
-        fields->SetValue(QStringLiteral("X"), f.X);
-        fields->SetValue(QStringLiteral("Y"), f.Y);
-        fields->SetValue(QStringLiteral("W"), f.W);
-        fields->SetValue(QStringLiteral("H"), f.H);
-        fields->SetValue(QStringLiteral("Color"), f.font.color);
-        fields->SetValue(QStringLiteral("fName"), f.font.family);
-        fields->SetValue(QStringLiteral("fSize"), f.font.size);
-        fields->SetValue(QStringLiteral("fBold"), f.font.bold);
-        fields->SetValue(QStringLiteral("fItalic"), f.font.italic);
-        fields->SetValue(QStringLiteral("fUnderline"), f.font.underline);
-        fields->SetValue(QStringLiteral("fStrikethru"), f.font.strikeout);
-        if (!fields->Update()) return fail();
-    }
-    if (!CopySpacing(db, s.CurFormat, name) || !db.Commit()) return fail();
 
     s.CurFormat = name;
     return true;
@@ -205,11 +239,27 @@ bool DeleteFormat(const AppContext& ctx, QString& name, const VoucherSettings& s
         return false;
     Database db(ctx, Database::Reports::ToCaller);
     if (!db.ExecuteSql(QStringLiteral("DELETE FROM 参数 WHERE Name=?"), {name})) {
-        db.ReportFailure(QStringLiteral("格式：“") + name + QStringLiteral("”删除失败！\n") +
-                         db.FailureText());
+        db.ReportFailure(db.LastFailure() == DbFailure::NoRight
+                             ? u"没有删除格式的权限，请联系管理员"_s
+                             : QStringLiteral("格式：“") + name + QStringLiteral("”删除失败！\n") +
+                                   db.FailureText());
         return false;
     }
     ctx.UserPrompt().Message(QStringLiteral("格式：“") + name + QStringLiteral("”删除完成！"));
+    return true;
+}
+
+bool InsertDefaultFormat(Database& db) {
+    const VoucherSettings s = DesignSettings();
+    const QString insert =
+        u"INSERT INTO 参数 ("_s + kColumns + u") VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)"_s;
+    if (!db.ExecuteSql(insert, {DefaultFormatName(), -1, s.TT[1].toDouble(), s.TT[2].toDouble(),
+                                s.TT[3].toDouble(), s.CHK[0], s.CHK[1], s.TT[0], QVariant(),
+                                s.OP[0], s.OP[1], s.CHK[2] == 1, QVariant()}))
+        return false;
+    for (int i = kFirstField; i <= kLastField; ++i)
+        if (!db.ExecuteSql(insert, FieldRowValues(DefaultFormatName(), i, s.fieldFormats[i])))
+            return false;
     return true;
 }
 

@@ -66,4 +66,9 @@ bool DeleteFormat(const AppContext& ctx, QString& name, const VoucherSettings& s
 // The names of all stored formats in the database's text order.
 QStringList FormatNames(const AppContext& ctx);
 
+class Database;
+// Adds the format "默认格式" made from the window's design (the voucher row and the 32 field
+// rows), in the caller's transaction.
+bool InsertDefaultFormat(Database& db);
+
 }  // namespace tf::store
