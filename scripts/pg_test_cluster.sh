@@ -3,8 +3,11 @@
 # listening only on a Unix socket in that folder (no TCP port). Run as root, the server runs as
 # the user postgres, which then owns the folder.
 #
-#   scripts/pg_test_cluster.sh start FOLDER   creates the cluster (replacing one left in FOLDER)
-#   scripts/pg_test_cluster.sh stop FOLDER    stops it and removes FOLDER
+#   scripts/pg_test_cluster.sh start FOLDER [durable]   creates the cluster (replacing one left
+#                                                       in FOLDER); "durable" keeps the server's
+#                                                       safe defaults (benchmarks), else writes
+#                                                       are not waited for (tests)
+#   scripts/pg_test_cluster.sh stop FOLDER               stops it and removes FOLDER
 #
 # The cluster's superuser is "postgres"; every login is trusted over the socket except
 # "tallyform_pw", which needs its password "tallyform-test-password". The database
@@ -50,10 +53,13 @@ cat > "$folder/data/pg_hba.conf" <<'EOF'
 local all tallyform_pw scram-sha-256
 local all all trust
 EOF
-# Speed over durability: the cluster lives for one test run.
+# Speed over durability for tests: the cluster lives for one run.
+options="-c listen_addresses='' -c unix_socket_directories='$folder' -c max_connections=60"
+if [ "${3:-}" != durable ]; then
+  options+=" -c fsync=off -c synchronous_commit=off -c full_page_writes=off"
+fi
 "${as_server[@]}" "$bindir/pg_ctl" -D "$folder/data" -l "$folder/server.log" -w -t 60 \
-  -o "-c listen_addresses='' -c unix_socket_directories='$folder' -c fsync=off \
-      -c synchronous_commit=off -c full_page_writes=off -c max_connections=60" start > /dev/null
+  -o "$options" start > /dev/null
 
 run_psql() {
   "$bindir/psql" -X -q -v ON_ERROR_STOP=1 -h "$folder" -U postgres "$@"

@@ -94,7 +94,7 @@ bool LockStatement(Database& db, QSqlQuery& q, const QString& function, ServerLo
         q.addBindValue(name);
     } else {
         q.prepare(u"SELECT "_s + function + u"(?, 0)"_s);
-        q.addBindValue(kLockClass + 1);
+        q.addBindValue(kLockClass + (lock == ServerLock::Midnights ? 1 : 2));
     }
     if (q.exec() && q.next()) return true;
     db.NoteFailure(q.lastError());

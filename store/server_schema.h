@@ -41,6 +41,9 @@ enum class ServerLock {
     // Midnight timestamps: imports (which store every row at a midnight) follow one another,
     // and a store that wants a midnight waits for a running import.
     Midnights,
+    // The free seconds at the end of the history: stores and batches follow one another, so
+    // that one that needs ten seconds is not outrun again and again by single ones.
+    Seconds,
 };
 // Takes the lock in db's open transaction (shared: alongside other shared holders, for a store
 // that only needs no import running). True at once for the local file.
