@@ -7,7 +7,7 @@
 #include "app/session_end.h"
 #include "common/app_context.h"
 #include "progress/indicator.h"
-#include "store/settings.h"
+#include "store/database_setting.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);

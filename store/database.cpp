@@ -7,10 +7,10 @@
 #include <QSqlRecord>
 
 #include "common/prompt.h"
+#include "store/database_setting.h"
 #include "store/default_format.h"
 #include "store/server_connection.h"
 #include "store/server_schema.h"
-#include "store/settings.h"
 
 using namespace Qt::StringLiterals;
 

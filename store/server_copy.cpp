@@ -53,9 +53,9 @@ QVariant ForServer(const QVariant& v, QMetaType::Type type) {
 
 const QList<QMetaType::Type>& FormatColumnTypes() {
     static const QList<QMetaType::Type> types{
-        QMetaType::QString, QMetaType::Int,     QMetaType::Double, QMetaType::Double,
-        QMetaType::Double,  QMetaType::Double,  QMetaType::Int,    QMetaType::QString,
-        QMetaType::Double,  QMetaType::Bool,    QMetaType::Bool,   QMetaType::Bool,
+        QMetaType::QString, QMetaType::Int,    QMetaType::Double, QMetaType::Double,
+        QMetaType::Double,  QMetaType::Double, QMetaType::Int,    QMetaType::QString,
+        QMetaType::Double,  QMetaType::Bool,   QMetaType::Bool,   QMetaType::Bool,
         QMetaType::Bool};
     return types;
 }
@@ -79,7 +79,8 @@ bool CopyFormats(Database& local, Database& server, CopyCounts& counts) {
 
     // The file's rows, the first of each field counting (as loading a format reads them).
     QSqlQuery rows(local.Connection());
-    if (!Run(local, rows, u"SELECT "_s + kFormatColumns + u" FROM 参数 ORDER BY Name, Ctl, rowid"_s))
+    if (!Run(local, rows,
+             u"SELECT "_s + kFormatColumns + u" FROM 参数 ORDER BY Name, Ctl, rowid"_s))
         return false;
     std::map<QString, std::map<int, QVariantList>> formats;
     while (rows.next()) {
@@ -264,8 +265,7 @@ std::optional<CopyCounts> CopyLocalToServer(const AppContext& ctx, QString* fail
     // The whole copy is one transaction; copies (which write midnights, as imports do) follow
     // one another.
     if (!server.Begin() || !TakeServerLock(server, ServerLock::Midnights)) return fail(true);
-    if (!CopyFormats(local, server, counts))
-        return fail(server.LastFailure() != DbFailure::None);
+    if (!CopyFormats(local, server, counts)) return fail(server.LastFailure() != DbFailure::None);
 
     const std::optional<QList<RecordKey>> keys = localRecords->ListKeys();
     if (!keys) {
@@ -324,8 +324,9 @@ QString CopyReport(const CopyCounts& c) {
 bool CopyLocalDataToServer(const AppContext& ctx) {
     Database server(ctx, Database::Reports::ToCaller);
     if (!server.IsServer()) {
-        ctx.UserPrompt().Message(u"现在使用的是本机数据文件。请先在“数据库设置”中选择办公室数据库"
-                                 u"服务器，再复制本机数据。"_s);
+        ctx.UserPrompt().Message(
+            u"现在使用的是本机数据文件。请先在“数据库设置”中选择办公室数据库"
+            u"服务器，再复制本机数据。"_s);
         return false;
     }
     const QString file = QFileInfo(ctx.DatabasePath()).absoluteFilePath();

@@ -14,11 +14,11 @@
 namespace tf::store {
 
 struct CopyCounts {
-    int formats = 0;         // copied, with their spacing
-    int formatsKept = 0;     // left out: the server has a format of that name
-    qint64 records = 0;      // copied
-    qint64 moved = 0;        // of those, stored under a later second than in the file
-    qint64 alreadyThere = 0; // left out: copied before
+    int formats = 0;          // copied, with their spacing
+    int formatsKept = 0;      // left out: the server has a format of that name
+    qint64 records = 0;       // copied
+    qint64 moved = 0;         // of those, stored under a later second than in the file
+    qint64 alreadyThere = 0;  // left out: copied before
 };
 
 // Copies the local file of ctx's data folder into the server ctx names. Nothing, with the

@@ -181,6 +181,7 @@ QList<QDateTime> FreeServerTimestamps(Database& db, const QDateTime& now, qsizet
 
 ServerRecordStore::ServerRecordStore(const AppContext& ctx) : ctx_(ctx), local_(ctx) {
     local_.database = std::make_shared<DatabaseChoice>();
+    local_.openRecordStore = nullptr;
 }
 
 ServerRecordStore::~ServerRecordStore() = default;

@@ -23,8 +23,7 @@ namespace {
 // Every field holds the tag, so a group's rows show whose they are.
 FieldTexts Voucher(const QString& tag, int n) {
     FieldTexts t;
-    for (int i = kFirstField; i <= kLastField; ++i)
-        t[i] = u"%1/%2/%3"_s.arg(tag).arg(n).arg(i);
+    for (int i = kFirstField; i <= kLastField; ++i) t[i] = u"%1/%2/%3"_s.arg(tag).arg(n).arg(i);
     return t;
 }
 

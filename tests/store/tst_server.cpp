@@ -1,10 +1,10 @@
 #include <QtTest>
 
 #include "store/database.h"
+#include "store/database_setting.h"
 #include "store/default_format.h"
 #include "store/formats.h"
 #include "store/server_address.h"
-#include "store/settings.h"
 #include "store/spacing.h"
 #include "support/test_env.h"
 #include "support/test_server.h"

@@ -23,8 +23,7 @@ std::unique_ptr<QProcess> Start(const QStringList& args) {
 }
 
 QList<qint64> Finish(QProcess& p) {
-    if (!p.waitForFinished(600000) || p.exitStatus() != QProcess::NormalExit ||
-        p.exitCode() != 0)
+    if (!p.waitForFinished(600000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
         return {-1};
     QList<qint64> out;
     for (const QByteArray& line : p.readAllStandardOutput().split('\n'))
@@ -52,8 +51,8 @@ void TestServerClerks::storesAndImportsAtOnceKeepEveryGroupWhole() {
     const QString now = u"2026-03-07T09:30:00"_s;
     std::vector<std::unique_ptr<QProcess>> storing, importing;
     for (int w = 0; w < 4; ++w)
-        storing.push_back(Start({u"store"_s, server.Uri(test::ClerkLogin()), u"500"_s, now,
-                                 u"s%1"_s.arg(w)}));
+        storing.push_back(
+            Start({u"store"_s, server.Uri(test::ClerkLogin()), u"500"_s, now, u"s%1"_s.arg(w)}));
     for (int w = 0; w < 2; ++w)
         importing.push_back(Start({u"import"_s, server.Uri(test::AdminLogin()), u"1000"_s,
                                    u"2026-03-06"_s, u"i%1"_s.arg(w)}));
@@ -114,9 +113,9 @@ void TestServerClerks::formatSavedByTwoClerksStaysOneWholeVersion() {
     QCOMPARE(Finish(*b), QList<qint64>{});
     QCOMPARE(Finish(*reader), QList<qint64>{0});
     QCOMPARE(server.Scalar(u"SELECT COUNT(*) FROM 参数 WHERE Name='争用'"_s).toInt(), 33);
-    QCOMPARE(server.Scalar(u"SELECT COUNT(DISTINCT X) FROM 参数 WHERE Name='争用' AND Ctl>=2"_s)
-                 .toInt(),
-             1);
+    QCOMPARE(
+        server.Scalar(u"SELECT COUNT(DISTINCT X) FROM 参数 WHERE Name='争用' AND Ctl>=2"_s).toInt(),
+        1);
     const double version =
         server.Scalar(u"SELECT X FROM 参数 WHERE Name='争用' AND Ctl=2"_s).toDouble();
     QCOMPARE(server.Scalar(u"SELECT X FROM 参数 WHERE Name='争用' AND Ctl=-1"_s).toDouble(),

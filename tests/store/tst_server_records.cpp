@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include "store/record_store.h"
+#include "store/server_address.h"
 #include "store/server_record_store.h"
 #include "support/test_env.h"
 #include "support/test_server.h"
@@ -51,14 +52,14 @@ private slots:
 void TestServerRecords::aSecondTakenMeanwhileIsPickedAgain() {
     TestServer server;
     QVERIFY(server.Ok());
-    QVERIFY(server.Exec(
-        u"CREATE SEQUENCE once; "
-        u"CREATE FUNCTION take_first() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
-        u"IF nextval('once') = 1 THEN "
-        u"INSERT INTO 记录 (Dat, Ctl, Con) VALUES (NEW.Dat, NEW.Ctl, 'other'); END IF; "
-        u"RETURN NEW; END $$; "
-        u"CREATE TRIGGER take_first BEFORE INSERT ON 记录 FOR EACH ROW "
-        u"EXECUTE FUNCTION take_first()"_s));
+    QVERIFY(
+        server.Exec(u"CREATE SEQUENCE once; GRANT USAGE ON SEQUENCE once TO PUBLIC; "
+                    u"CREATE FUNCTION take_first() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                    u"IF nextval('once') = 1 THEN "
+                    u"INSERT INTO 记录 (Dat, Ctl, Con) VALUES (NEW.Dat, NEW.Ctl, 'other'); END IF; "
+                    u"RETURN NEW; END $$; "
+                    u"CREATE TRIGGER take_first BEFORE INSERT ON 记录 FOR EACH ROW "
+                    u"EXECUTE FUNCTION take_first()"_s));
     TestEnv env;
     server.Use(env.ctx, test::ClerkLogin());
     ServerRecordStore store(env.ctx);
@@ -82,12 +83,12 @@ void TestServerRecords::lostConnectionStoresNothing() {
     QFETCH(bool, import);
     TestServer server;
     QVERIFY(server.Ok());
-    QVERIFY(server.Exec(
-        u"CREATE FUNCTION cut() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
-        u"IF EXISTS (SELECT 1 FROM 新行 WHERE Con = 'CUT') THEN "
-        u"PERFORM pg_terminate_backend(pg_backend_pid()); END IF; RETURN NULL; END $$; "
-        u"CREATE TRIGGER cut AFTER INSERT ON 记录 REFERENCING NEW TABLE AS 新行 "
-        u"FOR EACH STATEMENT EXECUTE FUNCTION cut()"_s));
+    QVERIFY(
+        server.Exec(u"CREATE FUNCTION cut() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                    u"IF EXISTS (SELECT 1 FROM 新行 WHERE Con = 'CUT') THEN "
+                    u"PERFORM pg_terminate_backend(pg_backend_pid()); END IF; RETURN NULL; END $$; "
+                    u"CREATE TRIGGER cut AFTER INSERT ON 记录 REFERENCING NEW TABLE AS 新行 "
+                    u"FOR EACH STATEMENT EXECUTE FUNCTION cut()"_s));
     TestEnv env;
     server.Use(env.ctx, test::AdminLogin());
     ServerRecordStore store(env.ctx);
@@ -104,9 +105,10 @@ void TestServerRecords::lostConnectionStoresNothing() {
         QVERIFY(store.StoreVouchers(kNow, vouchers).isEmpty());
     }
     QCOMPARE(store.LastFailure(), DbFailure::ConnectionLost);
-    QCOMPARE(store.FailureText(),
-             u"与办公室数据库服务器“%1”的连接中断了，这次操作没有完成，服务器上没有留下它的任何改动。"_s
-                 .arg(ParseServerUri(env.ctx.database->serverUri)->Shown()));
+    QCOMPARE(
+        store.FailureText(),
+        u"与办公室数据库服务器“%1”的连接中断了，这次操作没有完成，服务器上没有留下它的任何改动。"_s
+            .arg(ParseServerUri(env.ctx.database->serverUri)->Shown()));
     QCOMPARE(Vouchers(server), 0);
     QCOMPARE(server.Scalar(u"SELECT COUNT(*) FROM 记录"_s).toInt(), 0);
     QCOMPARE(store.StoreVouchers(kNow, {Voucher(u"d"_s)}).size(), 1);
@@ -116,8 +118,8 @@ void TestServerRecords::refusedRightsChangeNothing_data() {
     QTest::addColumn<QString>("login");
     QTest::addColumn<bool>("clear");
     QTest::addColumn<QString>("refusal");
-    QTest::addRow("clerk deletes") << test::ClerkLogin() << false
-                                   << u"没有删除记录的权限，请联系管理员"_s;
+    QTest::addRow("clerk deletes")
+        << test::ClerkLogin() << false << u"没有删除记录的权限，请联系管理员"_s;
     QTest::addRow("clerk clears") << test::ClerkLogin() << true
                                   << u"没有清空历史记录的权限，请联系管理员"_s;
     QTest::addRow("administrator deletes") << test::AdminLogin() << false << QString();
@@ -168,8 +170,9 @@ void TestServerRecords::everyProgramIsToldOfChanges() {
 
     // The watching connection is cut: it comes back, tells once (changes may have been missed),
     // and hears the next change.
-    QVERIFY(server.Exec(u"SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
-                        u"WHERE usename = 'tallyform_clerk1'"_s));
+    QVERIFY(
+        server.Exec(u"SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                    u"WHERE usename = 'tallyform_clerk1'"_s));
     QTRY_COMPARE_WITH_TIMEOUT(told, 2, 10000);
     QVERIFY(theirs.Delete(theirs.ListKeys().value_or(QList<RecordKey>{})));
     QTRY_COMPARE_WITH_TIMEOUT(told, 3, 5000);

@@ -1,4 +1,4 @@
-#include "store/settings.h"
+#include "store/database_setting.h"
 
 #include <QFileInfo>
 
