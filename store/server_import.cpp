@@ -45,50 +45,66 @@ public:
     ~ServerImport() override { Rollback(); }
 
     std::optional<RecordKey> Add(const FieldTexts& texts) override {
-        if (ended_ || stopped_ || (!begun_ && !Begin())) return std::nullopt;
+        if (stopped_ || (!inTransaction_ && !Begin())) return std::nullopt;
         const std::optional<QDate> day = NextFreeDay();
         if (!day) return Fail();
         const QString dat = MidnightDat(*day);
         rows_.AddVoucher(dat, texts, spec_.fields);
-        parties_->Add(dat, texts);
+        FieldTexts stored;
+        for (const int field : spec_.fields) stored[field] = texts[field];
+        parties_->Add(dat, stored);
         if (rows_.Size() >= kRowsPerStatement && !Flush()) return Fail();
         return KeyOfTime(QDateTime(*day, QTime(0, 0)));
     }
 
     bool Commit() override {
-        if (!begun_ || ended_) return !ended_ || committed_;
-        ended_ = true;
-        committed_ = Flush() && parties_->Write() && db_.Commit();
-        if (!committed_) {
+        if (!inTransaction_) return true;
+        const bool committed = Flush() && parties_->Write() && db_.Commit();
+        if (!committed) {
             db_.Rollback();
             store_.Remember(db_, ServerRecordStore::Action::Import);
         }
-        return committed_;
+        End();
+        return committed;
     }
 
     void Rollback() override {
-        if (begun_ && !ended_) db_.Rollback();
-        ended_ = true;
+        if (!inTransaction_) return;
+        db_.Rollback();
+        End();
     }
 
     bool Stopped() const override { return stopped_; }
 
 private:
     std::optional<RecordKey> Fail() {
-        Rollback();
         store_.Remember(db_, ServerRecordStore::Action::Import);
+        // A statement that failed on the server ends its transaction: nothing added stays.
+        Rollback();
         return std::nullopt;
     }
 
     bool Begin() {
-        begun_ = true;
-        if (!db_.Begin() || !WaitForOtherImports()) {
+        if (!db_.Begin()) return Fail(), false;
+        inTransaction_ = true;
+        if (!WaitForOtherImports()) {
             if (!stopped_) Fail();
-            ended_ = true;
+            Rollback();
             return false;
         }
         parties_ = std::make_unique<PartyUpdates>(db_);
         return true;
+    }
+
+    // After a commit or a rollback the next row added begins afresh from the first day.
+    void End() {
+        inTransaction_ = false;
+        parties_.reset();
+        rows_.Clear();
+        used_.clear();
+        next_ = spec_.firstDay;
+        loadedFrom_ = QDate();
+        added_ = 0;
     }
 
     // The midnights are this import's once it holds the lock; another import holding it is
@@ -104,7 +120,6 @@ private:
             if (waiting.elapsed() >= kAskAfterMs) {
                 if (!spec_.waitOnLock()) {
                     stopped_ = true;
-                    db_.Rollback();
                     return false;
                 }
                 return TakeServerLock(db_, ServerLock::Midnights);
@@ -162,9 +177,7 @@ private:
     QDate next_;
     QDate loadedFrom_;
     qint64 added_ = 0;
-    bool begun_ = false;
-    bool ended_ = false;
-    bool committed_ = false;
+    bool inTransaction_ = false;
     bool stopped_ = false;
 };
 
