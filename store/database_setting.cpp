@@ -76,6 +76,13 @@ bool OfferLocalFile(const AppContext& ctx) {
     return true;
 }
 
+AppContext LocalFileContext(const AppContext& ctx) {
+    AppContext local = ctx;
+    local.database = std::make_shared<DatabaseChoice>();
+    local.openRecordStore = nullptr;
+    return local;
+}
+
 bool ConnectAtStart(const AppContext& ctx) {
     if (!ctx.database->UsesServer()) return false;
     QString error;

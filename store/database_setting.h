@@ -37,6 +37,9 @@ void ApplyDatabaseChoice(const AppContext& ctx);
 // not be used); on Yes the context uses the local file from now on. True when switched.
 bool OfferLocalFile(const AppContext& ctx);
 
+// The same surroundings with the local file Par.mdb as the database, whatever the choice.
+AppContext LocalFileContext(const AppContext& ctx);
+
 // At start, with a server chosen: opens it, asking for the password when the server wants one
 // the environment and ~/.pgpass do not give; when it cannot be used the clerk is told why and
 // offered the local file. True when the server is in use afterwards.

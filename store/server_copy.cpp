@@ -11,6 +11,7 @@
 #include "common/progress.h"
 #include "common/prompt.h"
 #include "store/database.h"
+#include "store/database_setting.h"
 #include "store/formats.h"
 #include "store/parties.h"
 #include "store/record_store.h"
@@ -246,10 +247,9 @@ bool WritePage(Database& server, ServerVouchers& vouchers, PartyUpdates& parties
 
 }  // namespace
 
-std::optional<CopyCounts> CopyLocalToServer(const AppContext& ctx, QString* failure) {
-    AppContext localCtx = ctx;
-    localCtx.database = std::make_shared<DatabaseChoice>();
-    const std::unique_ptr<RecordStore> localRecords = OpenRecordStore(localCtx);
+std::optional<CopyCounts> CopyLocalToServer(const AppContext& ctx, RecordStore& localRecords,
+                                            QString* failure) {
+    const AppContext localCtx = LocalFileContext(ctx);
     Database local(localCtx, Database::Reports::ToCaller);
     Database server(ctx, Database::Reports::ToCaller);
     const auto fail = [&](bool serverSide) -> std::optional<CopyCounts> {
@@ -267,10 +267,10 @@ std::optional<CopyCounts> CopyLocalToServer(const AppContext& ctx, QString* fail
     if (!server.Begin() || !TakeServerLock(server, ServerLock::Midnights)) return fail(true);
     if (!CopyFormats(local, server, counts)) return fail(server.LastFailure() != DbFailure::None);
 
-    const std::optional<QList<RecordKey>> keys = localRecords->ListKeys();
+    const std::optional<QList<RecordKey>> keys = localRecords.ListKeys();
     if (!keys) {
         server.Rollback();
-        if (failure) *failure = localRecords->FailureText();
+        if (failure) *failure = localRecords.FailureText();
         return std::nullopt;
     }
     ServerVouchers vouchers;
@@ -282,11 +282,11 @@ std::optional<CopyCounts> CopyLocalToServer(const AppContext& ctx, QString* fail
     for (qsizetype from = 0; from < keys->size(); from += kPage) {
         const auto page = std::span(*keys).subspan(
             static_cast<size_t>(from), static_cast<size_t>(std::min(kPage, keys->size() - from)));
-        const std::optional<QList<Record>> records = localRecords->ReadRecords(page, Fields::All);
+        const std::optional<QList<Record>> records = localRecords.ReadRecords(page, Fields::All);
         if (!records) {
             progress.CloseProgress();
             server.Rollback();
-            if (failure) *failure = localRecords->FailureText();
+            if (failure) *failure = localRecords.FailureText();
             return std::nullopt;
         }
         QList<Pending> pending;
@@ -321,7 +321,7 @@ QString CopyReport(const CopyCounts& c) {
     return text;
 }
 
-bool CopyLocalDataToServer(const AppContext& ctx) {
+bool CopyLocalDataToServer(const AppContext& ctx, RecordStore& localRecords) {
     Database server(ctx, Database::Reports::ToCaller);
     if (!server.IsServer()) {
         ctx.UserPrompt().Message(
@@ -334,7 +334,7 @@ bool CopyLocalDataToServer(const AppContext& ctx) {
                                    u"数据库服务器“%2”？"_s.arg(file, server.Shown())))
         return false;
     QString failure;
-    const std::optional<CopyCounts> counts = CopyLocalToServer(ctx, &failure);
+    const std::optional<CopyCounts> counts = CopyLocalToServer(ctx, localRecords, &failure);
     if (!counts) {
         ctx.UserPrompt().Message(u"本机数据没有复制到服务器，服务器上的数据保持原样。\n"_s +
                                  failure);

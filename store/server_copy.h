@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "common/app_context.h"
 
 // Moving an office onto its server: the formats, spacing and print records of a clerk's
@@ -13,6 +15,8 @@
 
 namespace tf::store {
 
+class RecordStore;
+
 struct CopyCounts {
     int formats = 0;          // copied, with their spacing
     int formatsKept = 0;      // left out: the server has a format of that name
@@ -21,14 +25,16 @@ struct CopyCounts {
     qint64 alreadyThere = 0;  // left out: copied before
 };
 
-// Copies the local file of ctx's data folder into the server ctx names. Nothing, with the
-// cause noted for the caller's message in *failure, when the copy failed; then the server is
-// as it was.
-std::optional<CopyCounts> CopyLocalToServer(const AppContext& ctx, QString* failure = nullptr);
+// Copies the local file of ctx's data folder into the server ctx names: its formats and spacing,
+// and the print records of localRecords, the record store of that file
+// (OpenRecordStore(LocalFileContext(ctx))). Nothing, with the cause noted for the caller's
+// message in *failure, when the copy failed; then the server is as it was.
+std::optional<CopyCounts> CopyLocalToServer(const AppContext& ctx, RecordStore& localRecords,
+                                            QString* failure = nullptr);
 
 // What the clerk does behind "复制本机数据到服务器": asks, copies with progress, and tells what
 // was copied or why nothing was. True when copied.
-bool CopyLocalDataToServer(const AppContext& ctx);
+bool CopyLocalDataToServer(const AppContext& ctx, RecordStore& localRecords);
 
 // The closing notice of a copy.
 QString CopyReport(const CopyCounts& counts);

@@ -4,6 +4,7 @@
 #include <QSqlQuery>
 
 #include "store/database.h"
+#include "store/database_setting.h"
 #include "store/parties.h"
 #include "store/records.h"
 #include "store/server_connection.h"
@@ -179,10 +180,8 @@ QList<QDateTime> FreeServerTimestamps(Database& db, const QDateTime& now, qsizet
 
 // ---- ServerRecordStore -----------------------------------------------------------------
 
-ServerRecordStore::ServerRecordStore(const AppContext& ctx) : ctx_(ctx), local_(ctx) {
-    local_.database = std::make_shared<DatabaseChoice>();
-    local_.openRecordStore = nullptr;
-}
+ServerRecordStore::ServerRecordStore(const AppContext& ctx)
+    : ctx_(ctx), local_(LocalFileContext(ctx)) {}
 
 ServerRecordStore::~ServerRecordStore() = default;
 

@@ -3,8 +3,11 @@
 // telling every program of changes.
 #include <QtTest>
 
+#include "store/database.h"
+#include "store/formats.h"
 #include "store/record_store.h"
 #include "store/server_address.h"
+#include "store/server_copy.h"
 #include "store/server_record_store.h"
 #include "support/test_env.h"
 #include "support/test_server.h"
@@ -31,6 +34,35 @@ int Vouchers(const TestServer& server) {
     return server.Scalar(u"SELECT COUNT(*) FROM 凭证"_s).toInt();
 }
 
+// The print records of a clerk's local file, as the copy reads them: kept in memory.
+class FileRecords final : public RecordStore {
+public:
+    QMap<RecordKey, FieldTexts> records;
+
+    std::optional<QList<RecordKey>> ListKeys() override { return records.keys(); }
+    std::optional<QList<Record>> ReadRecords(std::span<const RecordKey> keys, Fields) override {
+        QList<Record> read;
+        for (const RecordKey key : keys)
+            if (records.contains(key)) read.append({key, records[key], {}});
+        return read;
+    }
+    // The copy only reads.
+    bool LoadCurrentText(FieldTexts&) override { return false; }
+    bool StoreCurrentText(const FieldTexts&) override { return false; }
+    QList<RecordKey> StoreVouchers(const QDateTime&, const QList<FieldTexts>&) override {
+        return {};
+    }
+    std::unique_ptr<ImportSink> BeginImport(const ImportSpec&) override { return nullptr; }
+    bool ReadField(int, const std::function<void(RecordKey, QStringView)>&) override {
+        return false;
+    }
+    std::optional<QList<RecordKey>> Search(const QString&) override { return std::nullopt; }
+    bool Delete(std::span<const RecordKey>) override { return false; }
+    bool Clear() override { return false; }
+    DbFailure LastFailure() const override { return DbFailure::Other; }
+    QString FailureText(bool) const override { return {}; }
+};
+
 }  // namespace
 
 class TestServerRecords : public QObject {
@@ -45,6 +77,7 @@ private slots:
     void refusedRightsChangeNothing_data();
     void refusedRightsChangeNothing();
     void everyProgramIsToldOfChanges();
+    void copyingAFileTwiceCopiesNothingTwice();
 };
 
 // Another writer takes a second the store picked, between its pick and its insert (here a
@@ -176,6 +209,58 @@ void TestServerRecords::everyProgramIsToldOfChanges() {
     QTRY_COMPARE_WITH_TIMEOUT(told, 2, 10000);
     QVERIFY(theirs.Delete(theirs.ListKeys().value_or(QList<RecordKey>{})));
     QTRY_COMPARE_WITH_TIMEOUT(told, 3, 5000);
+}
+
+// A clerk's file goes onto a server where another clerk already stored a voucher in one of its
+// seconds: that one takes the next free second, and a second copy adds nothing.
+void TestServerRecords::copyingAFileTwiceCopiesNothingTwice() {
+    TestServer server;
+    QVERIFY(server.Ok());
+    TestEnv env;
+    env.CreateDatabase();
+    VoucherSettings counter;
+    counter.TT[1] = u"180"_s;
+    counter.fieldFormats[5].X = 42.5;
+    QString name = u"柜台"_s;
+    QVERIFY(SaveFormat(env.ctx, name, counter));
+    server.Use(env.ctx, test::ClerkLogin());
+    // As at start: the server gets its format "默认格式".
+    Database(env.ctx).EnsureTables();
+    ServerRecordStore onServer(env.ctx);
+    const RecordKey taken = onServer.StoreVouchers(kNow, {Voucher(u"other"_s)}).value(0, -1);
+    QCOMPARE(taken, KeyOfTime(kNow));
+
+    FileRecords file;
+    file.records[taken] = Voucher(u"mine"_s);
+    file.records[taken - 86400] = Voucher(u"yesterday"_s);
+    file.records[taken + 3600] = Voucher(u"later"_s);
+    QString failure;
+    const std::optional<CopyCounts> first = CopyLocalToServer(env.ctx, file, &failure);
+    QVERIFY2(first, qPrintable(failure));
+    QCOMPARE(first->formats, 1);
+    QCOMPARE(first->formatsKept, 1);
+    QCOMPARE(first->records, 3);
+    QCOMPARE(first->moved, 1);
+    QCOMPARE(first->alreadyThere, 0);
+    const QList<RecordKey> keys{taken - 86400, taken, taken + 1, taken + 3600};
+    QCOMPARE(onServer.ListKeys().value_or(QList<RecordKey>{-1}), keys);
+    const auto read = onServer.ReadRecords(keys, Fields::All);
+    QVERIFY(read && read->size() == 4);
+    QCOMPARE((*read)[1].texts, Voucher(u"other"_s));
+    QCOMPARE((*read)[2].texts, Voucher(u"mine"_s));
+    QCOMPARE((*read)[3].texts, Voucher(u"later"_s));
+    VoucherSettings loaded;
+    LoadFormat(env.ctx, name, loaded, {});
+    QCOMPARE(loaded.TT[1], u"180"_s);
+    QCOMPARE(loaded.fieldFormats[5].X, 42.5);
+
+    env.prompt.yesNo.enqueue(true);
+    QVERIFY(CopyLocalDataToServer(env.ctx, file));
+    QCOMPARE(env.prompt.Messages(),
+             QStringList{u"复制完成。\n格式：复制了 0 个，服务器上已有同名格式的 2 个保持服务器上的"
+                         u"样子。\n打印记录：复制了 0 条。\n已在服务器上的 3 条（以前复制过的）没有"
+                         u"重复复制。"_s});
+    QCOMPARE(Vouchers(server), 4);
 }
 
 QTEST_GUILESS_MAIN(TestServerRecords)
