@@ -152,6 +152,14 @@ DbFailure ServerFailureOf(const QSqlError& error) {
     return DbFailure::Other;
 }
 
+bool RunOnServer(Database& db, QSqlQuery& q, const QString& sql, const QVariantList& values) {
+    const bool ready = values.isEmpty() || q.prepare(sql);
+    for (const QVariant& v : values) q.addBindValue(v);
+    if (ready && (values.isEmpty() ? q.exec(sql) : q.exec())) return true;
+    db.NoteFailure(q.lastError());
+    return false;
+}
+
 QString ServerFailureMessage(DbFailure cause, const QString& server, const QString& detail) {
     switch (cause) {
         case DbFailure::Unreachable:

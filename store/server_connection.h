@@ -2,7 +2,9 @@
 
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QString>
+#include <QVariantList>
 #include <memory>
 #include <type_traits>
 
@@ -45,6 +47,10 @@ QString ServerNumberArray(const QList<Number>& numbers) {
 }
 // A text as the server stores it: without NUL characters.
 QString ServerText(const QString& text);
+
+// Runs a statement on db's connection with its values bound; one without values runs as it is
+// (SAVEPOINT and its kin cannot be prepared). False, with the failure noted on db, when it failed.
+bool RunOnServer(Database& db, QSqlQuery& q, const QString& sql, const QVariantList& values = {});
 
 // A connection of the run's pool for one action: given back when destroyed.
 class ServerConnection {

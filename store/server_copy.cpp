@@ -61,27 +61,18 @@ const QList<QMetaType::Type>& FormatColumnTypes() {
     return types;
 }
 
-bool Run(Database& db, QSqlQuery& q, const QString& sql, const QVariantList& values = {}) {
-    // A statement without values runs as it is (SAVEPOINT and its kin cannot be prepared).
-    const bool ready = values.isEmpty() || q.prepare(sql);
-    for (const QVariant& v : values) q.addBindValue(v);
-    if (ready && (values.isEmpty() ? q.exec(sql) : q.exec())) return true;
-    db.NoteFailure(q.lastError());
-    return false;
-}
-
 // The formats and spacing of the file the server lacks, by name; counts what was copied and
 // what the server kept.
 bool CopyFormats(Database& local, Database& server, CopyCounts& counts) {
     QSet<QString> onServer;
     QSqlQuery names(server.Connection());
-    if (!Run(server, names, u"SELECT DISTINCT Name FROM 参数"_s)) return false;
+    if (!RunOnServer(server, names, u"SELECT DISTINCT Name FROM 参数"_s)) return false;
     while (names.next()) onServer.insert(names.value(0).toString());
 
     // The file's rows, the first of each field counting (as loading a format reads them).
     QSqlQuery rows(local.Connection());
-    if (!Run(local, rows,
-             u"SELECT "_s + kFormatColumns + u" FROM 参数 ORDER BY Name, Ctl, rowid"_s))
+    if (!RunOnServer(local, rows,
+                     u"SELECT "_s + kFormatColumns + u" FROM 参数 ORDER BY Name, Ctl, rowid"_s))
         return false;
     std::map<QString, std::map<int, QVariantList>> formats;
     while (rows.next()) {
@@ -96,7 +87,7 @@ bool CopyFormats(Database& local, Database& server, CopyCounts& counts) {
         format[ctl] = values;
     }
     QSqlQuery spacing(local.Connection());
-    if (!Run(local, spacing, u"SELECT Name, CID, Sp FROM 字距 ORDER BY Name, CID, rowid"_s))
+    if (!RunOnServer(local, spacing, u"SELECT Name, CID, Sp FROM 字距 ORDER BY Name, CID, rowid"_s))
         return false;
     // The last row of a field counts, as reading the spacing does.
     std::map<QString, std::map<int, double>> spacings;
@@ -142,9 +133,10 @@ class ServerVouchers {
 public:
     bool Read(Database& db) {
         QSqlQuery q(db.Connection());
-        if (!Run(db, q,
-                 u"SELECT Dat, md5(string_agg(Ctl::text || ':' || Con, chr(31) ORDER BY Ctl)) "
-                 u"FROM 记录 GROUP BY Dat"_s))
+        if (!RunOnServer(
+                db, q,
+                u"SELECT Dat, md5(string_agg(Ctl::text || ':' || Con, chr(31) ORDER BY Ctl)) "
+                u"FROM 记录 GROUP BY Dat"_s))
             return false;
         while (q.next())
             if (const auto key = KeyOfDat(q.value(0).toString())) {
@@ -206,7 +198,7 @@ bool WritePage(Database& server, ServerVouchers& vouchers, PartyUpdates& parties
                const QList<Pending>& page, CopyCounts& counts) {
     for (int attempt = 0; attempt < kPageTries; ++attempt) {
         QSqlQuery savepoint(server.Connection());
-        if (!Run(server, savepoint, u"SAVEPOINT tf_copy"_s)) return false;
+        if (!RunOnServer(server, savepoint, u"SAVEPOINT tf_copy"_s)) return false;
         RecordRows rows;
         QList<QPair<QString, const FieldTexts*>> stored;
         QList<RecordKey> taken;
@@ -228,14 +220,14 @@ bool WritePage(Database& server, ServerVouchers& vouchers, PartyUpdates& parties
             return true;
         }
         if (!IsUniqueViolation(error) ||
-            !Run(server, savepoint, u"ROLLBACK TO SAVEPOINT tf_copy"_s))
+            !RunOnServer(server, savepoint, u"ROLLBACK TO SAVEPOINT tf_copy"_s))
             return false;
         // Which of the keys tried are held now, by others.
         QStringList dats;
         for (const auto& s : stored) dats.append(s.first);
         QSqlQuery held(server.Connection());
-        if (!Run(server, held, u"SELECT Dat FROM 凭证 WHERE Dat = ANY(?::text[])"_s,
-                 {ServerTextArray(dats)}))
+        if (!RunOnServer(server, held, u"SELECT Dat FROM 凭证 WHERE Dat = ANY(?::text[])"_s,
+                         {ServerTextArray(dats)}))
             return false;
         // Keys of this page not held by others are free again for the next try.
         for (const RecordKey key : taken) vouchers.Release(key);

@@ -40,20 +40,11 @@ QList<int> AllFields() {
     return fields;
 }
 
-bool Run(Database& db, QSqlQuery& q, const QString& sql, const QVariantList& values = {}) {
-    // A statement without values runs as it is (SAVEPOINT and its kin cannot be prepared).
-    const bool ready = values.isEmpty() || q.prepare(sql);
-    for (const QVariant& v : values) q.addBindValue(v);
-    if (ready && (values.isEmpty() ? q.exec(sql) : q.exec())) return true;
-    db.NoteFailure(q.lastError());
-    return false;
-}
-
 // The keys of the first column of a query's rows, in their order.
 bool ReadKeys(Database& db, const QString& sql, const QVariantList& values,
               QList<RecordKey>& keys) {
     QSqlQuery q(db.Connection());
-    if (!Run(db, q, sql, values)) return false;
+    if (!RunOnServer(db, q, sql, values)) return false;
     keys.reserve(q.size() > 0 ? q.size() : 0);
     while (q.next())
         if (const auto key = KeyOfDat(q.value(0).toString())) keys.append(*key);
@@ -63,7 +54,7 @@ bool ReadKeys(Database& db, const QString& sql, const QVariantList& values,
 // A savepoint in the open transaction, to step back to when a unique key is met.
 bool Savepoint(Database& db, const QString& command) {
     QSqlQuery q(db.Connection());
-    return Run(db, q, command + u" tf_pick"_s);
+    return RunOnServer(db, q, command + u" tf_pick"_s);
 }
 
 QString NoRightText(ServerRecordStore::Action action) {
@@ -105,10 +96,11 @@ void RecordRows::Clear() {
 bool RecordRows::Insert(Database& db, QSqlError* error) const {
     if (dats_.isEmpty()) return true;
     QSqlQuery q(db.Connection());
-    const bool ok = Run(db, q,
-                        u"INSERT INTO 记录 (Dat, Ctl, Con) SELECT * FROM "
-                        u"unnest(?::text[], ?::smallint[], ?::text[])"_s,
-                        {ServerTextArray(dats_), ServerNumberArray(ctls_), ServerTextArray(cons_)});
+    const bool ok =
+        RunOnServer(db, q,
+                    u"INSERT INTO 记录 (Dat, Ctl, Con) SELECT * FROM "
+                    u"unnest(?::text[], ?::smallint[], ?::text[])"_s,
+                    {ServerTextArray(dats_), ServerNumberArray(ctls_), ServerTextArray(cons_)});
     if (!ok && error) *error = q.lastError();
     return ok;
 }
@@ -122,14 +114,14 @@ namespace {
 std::optional<QDateTime> FirstFreeFrom(Database& db, const QDateTime& from) {
     QSqlQuery q(db.Connection());
     const QString next = u"to_char(d::timestamp + interval '1 second', 'YYYY-MM-DD HH24:MI:SS')"_s;
-    if (!Run(db, q,
-             u"SELECT CASE WHEN NOT EXISTS (SELECT 1 FROM 凭证 WHERE Dat = ?) THEN ? ELSE ("
-             u"SELECT "_s +
-                 next +
-                 u" FROM (SELECT Dat AS d, lead(Dat) OVER (ORDER BY Dat) AS n FROM 凭证 "
-                 u"WHERE Dat >= ?) run WHERE n IS NULL OR n <> "_s +
-                 next + u" ORDER BY d LIMIT 1) END"_s,
-             {DateText(from), DateText(from), DateText(from)}) ||
+    if (!RunOnServer(db, q,
+                     u"SELECT CASE WHEN NOT EXISTS (SELECT 1 FROM 凭证 WHERE Dat = ?) THEN ? ELSE ("
+                     u"SELECT "_s +
+                         next +
+                         u" FROM (SELECT Dat AS d, lead(Dat) OVER (ORDER BY Dat) AS n FROM 凭证 "
+                         u"WHERE Dat >= ?) run WHERE n IS NULL OR n <> "_s +
+                         next + u" ORDER BY d LIMIT 1) END"_s,
+                     {DateText(from), DateText(from), DateText(from)}) ||
         !q.next())
         return std::nullopt;
     return TimeOfKey(KeyOfDat(q.value(0).toString()).value_or(KeyOfTime(from)));
@@ -138,7 +130,8 @@ std::optional<QDateTime> FirstFreeFrom(Database& db, const QDateTime& from) {
 // The earliest held second after `from`, or nothing when none is held.
 bool NextHeldAfter(Database& db, const QDateTime& from, std::optional<QDateTime>& held) {
     QSqlQuery q(db.Connection());
-    if (!Run(db, q, u"SELECT MIN(Dat) FROM 凭证 WHERE Dat > ?"_s, {DateText(from)}) || !q.next())
+    if (!RunOnServer(db, q, u"SELECT MIN(Dat) FROM 凭证 WHERE Dat > ?"_s, {DateText(from)}) ||
+        !q.next())
         return false;
     const auto key = KeyOfDat(q.value(0).toString());
     held = key ? std::optional(TimeOfKey(*key)) : std::nullopt;
@@ -152,7 +145,7 @@ QList<QDateTime> FreeServerTimestamps(Database& db, const QDateTime& now, qsizet
     const QDateTime last = RecordTime(now);
     QDateTime start = last.addSecs(-(count - 1));
     QSqlQuery latest(db.Connection());
-    if (!Run(db, latest, u"SELECT MAX(Dat) FROM 凭证 WHERE Dat <= ?"_s, {DateText(last)}) ||
+    if (!RunOnServer(db, latest, u"SELECT MAX(Dat) FROM 凭证 WHERE Dat <= ?"_s, {DateText(last)}) ||
         !latest.next())
         return {};
     // After the latest record up to now, so a later print never sorts before an earlier one.
@@ -274,10 +267,11 @@ std::optional<QList<Record>> ServerRecordStore::ReadRecords(std::span<const Reco
     const bool open = db.OpenDatabase();
     QSqlQuery q(db.Connection());
     if (!open ||
-        !Run(db, q,
-             u"SELECT r.Dat, r.Ctl, r.Con, v.Usr FROM 记录 r LEFT JOIN 凭证 v ON v.Dat = r.Dat "
-             u"WHERE r.Dat = ANY(?::text[]) AND r.Ctl = ANY(?::smallint[]) AND r.Dat <> ?"_s,
-             {ServerTextArray(DatsOf(keys)), ServerNumberArray(fields), KeptDat()})) {
+        !RunOnServer(
+            db, q,
+            u"SELECT r.Dat, r.Ctl, r.Con, v.Usr FROM 记录 r LEFT JOIN 凭证 v ON v.Dat = r.Dat "
+            u"WHERE r.Dat = ANY(?::text[]) AND r.Ctl = ANY(?::smallint[]) AND r.Dat <> ?"_s,
+            {ServerTextArray(DatsOf(keys)), ServerNumberArray(fields), KeptDat()})) {
         Remember(db, Action::Read);
         db.ReportFailure(failureText_);
         return std::nullopt;
@@ -310,8 +304,8 @@ bool ServerRecordStore::ReadField(int field,
     QSqlQuery q(db.Connection());
     // Read row by row: every record's text of a field is more than a page.
     q.setForwardOnly(true);
-    if (!open || !Run(db, q, u"SELECT Dat, Con FROM 记录 WHERE Ctl = ? AND Dat <> ?"_s,
-                      {field, KeptDat()})) {
+    if (!open || !RunOnServer(db, q, u"SELECT Dat, Con FROM 记录 WHERE Ctl = ? AND Dat <> ?"_s,
+                              {field, KeptDat()})) {
         Remember(db, Action::Read);
         db.ReportFailure(failureText_);
         return false;
@@ -352,8 +346,8 @@ bool ServerRecordStore::Delete(std::span<const RecordKey> keys) {
         for (qsizetype i = 0; ok && i < dats.size(); ++i) ok = parties.Remove(dats[i]);
         QSqlQuery q(db.Connection());
         ok = ok &&
-             Run(db, q, u"DELETE FROM 记录 WHERE Dat = ANY(?::text[]) AND Dat <> ?"_s,
-                 {ServerTextArray(dats), KeptDat()}) &&
+             RunOnServer(db, q, u"DELETE FROM 记录 WHERE Dat = ANY(?::text[]) AND Dat <> ?"_s,
+                         {ServerTextArray(dats), KeptDat()}) &&
              parties.Write() && db.Commit();
     }
     if (ok) return true;
@@ -367,8 +361,8 @@ bool ServerRecordStore::Clear() {
     if (ok) {
         PartyUpdates parties(db);
         QSqlQuery q(db.Connection());
-        ok = Run(db, q, u"DELETE FROM 记录 WHERE Dat <> ?"_s, {KeptDat()}) && parties.Clear() &&
-             db.Commit();
+        ok = RunOnServer(db, q, u"DELETE FROM 记录 WHERE Dat <> ?"_s, {KeptDat()}) &&
+             parties.Clear() && db.Commit();
     }
     if (ok) return true;
     db.Rollback();

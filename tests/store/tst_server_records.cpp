@@ -205,7 +205,7 @@ void TestServerRecords::everyProgramIsToldOfChanges() {
     // and hears the next change.
     QVERIFY(
         server.Exec(u"SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
-                    u"WHERE usename = 'tallyform_clerk1'"_s));
+                    u"WHERE usename = 'tallyform_clerk1' AND datname = current_database()"_s));
     QTRY_COMPARE_WITH_TIMEOUT(told, 2, 10000);
     QVERIFY(theirs.Delete(theirs.ListKeys().value_or(QList<RecordKey>{})));
     QTRY_COMPARE_WITH_TIMEOUT(told, 3, 5000);
