@@ -7,6 +7,7 @@
 #include "gui/main/main_window.h"
 #include "gui/main/session_end.h"
 #include "gui/progress/indicator.h"
+#include "store/database_setting.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -22,6 +23,10 @@ int main(int argc, char* argv[]) {
     ctx.SetPrompt(&prompt);
     tf::progress::Indicator indicator;
     ctx.SetProgress(&indicator);
+    // The office server when one is chosen; if it cannot be used the clerk is told why and may
+    // go on with the local file.
+    tf::store::ApplyDatabaseChoice(ctx);
+    tf::store::ConnectAtStart(ctx);
 
     tf::MF window(ctx);
     prompt.SetParent(&window);

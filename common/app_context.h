@@ -22,6 +22,16 @@ struct DataFileState {
     bool readOnlyTold = false;  // the clerk has been told that changes will not be kept
 };
 
+// Where the formats and the history live: the local file Par.mdb (the default) or an office
+// database server. Every copy of a context shares one, so the clerk's choice to go on with the
+// local file after the server failed holds for the whole run.
+struct DatabaseChoice {
+    QString serverUri;          // libpq's connection URI of the server; empty: the local file
+    bool localThisRun = false;  // the clerk chose the local file for the rest of the run
+    QString password;           // typed by the clerk for this run; never written anywhere
+    bool UsesServer() const { return !serverUri.isEmpty() && !localThisRun; }
+};
+
 // What the program needs from its surroundings: where its data lives, who answers
 // questions, who shows progress, and what time it is. Tests point all of these at their own
 // doubles.
@@ -33,6 +43,7 @@ struct AppContext {
     // folder, where SQLite keeps the journal of every write.
     std::function<bool(const QString& path)> canWrite = &DatabaseWritable;
     std::shared_ptr<DataFileState> dataFile = std::make_shared<DataFileState>();
+    std::shared_ptr<DatabaseChoice> database = std::make_shared<DatabaseChoice>();
     // Opens the record store in use; unset: the local file (store::OpenRecordStore).
     std::function<std::unique_ptr<store::RecordStore>(const AppContext&)> openRecordStore;
     // How often the page setup (the format's spacing and the printer offsets) was read, by

@@ -29,6 +29,11 @@ public:
     // A line of text; nullopt when cancelled.
     virtual std::optional<QString> InputText(const QString& prompt, const QString& title,
                                              const QString& defaultText) = 0;
+    // A password, typed without showing it; nullopt when cancelled. A prompt that cannot
+    // hide what is typed asks for a line of text.
+    virtual std::optional<QString> InputPassword(const QString& prompt, const QString& title) {
+        return InputText(prompt, title, {});
+    }
     // The font dialog; nullopt when cancelled.
     virtual std::optional<FieldFont> ChooseFont(const FieldFont& preset) = 0;
     // File dialogs; an empty text when cancelled. The save dialog puts the entry of the

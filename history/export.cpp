@@ -104,14 +104,22 @@ public:
         if (at >= chunkStart_ + chunk_.size()) {
             chunkStart_ = at;
             const qsizetype n = std::min(kExportChunk, keys_.size() - at);
-            std::optional<QList<store::Record>> read = records_.ReadRecords(
+            const std::optional<QList<store::Record>> read = records_.ReadRecords(
                 {keys_.constData() + at, static_cast<size_t>(n)}, store::Fields::Shown);
             if (!read) return false;
-            chunk_ = std::move(*read);
+            // The records come in the order of the keys; a key whose record was deleted
+            // meanwhile is passed over, and its row stays empty.
+            chunk_.fill(FieldTexts(), n);
+            qsizetype i = 0;
+            for (const store::Record& record : *read) {
+                while (i < n && keys_[at + i] != record.key) ++i;
+                if (i == n) break;
+                chunk_[i++] = record.texts;
+            }
         }
-        const store::Record& record = chunk_[at - chunkStart_];
+        const FieldTexts& record = chunk_[at - chunkStart_];
         texts.append(QString::number(r - 1));
-        for (const int field : store::kShownFields) texts.append(record.texts[field]);
+        for (const int field : store::kShownFields) texts.append(record[field]);
         return true;
     }
 
@@ -119,7 +127,7 @@ private:
     store::RecordStore& records_;
     const QList<store::RecordKey>& keys_;
     const ExportLayout& layout_;
-    QList<store::Record> chunk_;
+    QList<FieldTexts> chunk_;
     qsizetype chunkStart_ = 0;
 };
 

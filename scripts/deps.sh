@@ -7,9 +7,14 @@ pkgs=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-too
       qt6-translations-l10n)
 # The pinyin initials table is generated from the Unihan readings (bzip2-compressed).
 pkgs+=(unicode-data libbz2-dev)
+# An office's database server: Qt's PostgreSQL driver, and libpq's headers to read its
+# connection URIs and tell why a connection failed.
+pkgs+=(libqt6sql6-psql libpq-dev)
 if [ "${1:-run}" = test ]; then
   pkgs+=(poppler-utils python3-xlwt python3-xlrd python3-openpyxl python3-xlsxwriter xvfb xauth
         xdotool imagemagick clang-format sqlite3 libsqlite3-dev libxml2-utils libreoffice-calc-nogui)
+  # The tests start a throw-away PostgreSQL cluster of their own (scripts/pg_test_cluster.sh).
+  pkgs+=(postgresql)
 fi
 if [ "${1:-run}" = fuzz ]; then
   pkgs+=(clang-14)

@@ -7,9 +7,12 @@
 #include <QSqlRecord>
 
 #include "common/prompt.h"
+#include "store/database_setting.h"
 #include "store/default_format.h"
 #include "store/parties.h"
 #include "store/record_index.h"
+#include "store/server_connection.h"
+#include "store/server_schema.h"
 
 using namespace Qt::StringLiterals;
 
@@ -69,6 +72,20 @@ DbFailure FailureOf(const QSqlError& error) {
     }
 }
 
+bool ServerOutOfReach(DbFailure cause) {
+    switch (cause) {
+        case DbFailure::Unreachable:
+        case DbFailure::PasswordNeeded:
+        case DbFailure::LoginRefused:
+        case DbFailure::NoSuchDatabase:
+        case DbFailure::ConnectionLost:
+        case DbFailure::NoTables:
+            return true;
+        default:
+            return false;
+    }
+}
+
 QString FailureMessage(DbFailure cause, const QString& path, const QString& detail) {
     switch (cause) {
         case DbFailure::NotADatabase:
@@ -94,8 +111,7 @@ QString FailureMessage(DbFailure cause, const QString& path, const QString& deta
             return QStringLiteral(
                        "磁盘已满，数据库文件“%1”无法写入，改动没有保存。\n请腾出磁盘空间后再试。")
                 .arg(path);
-        case DbFailure::Other:
-        case DbFailure::None:
+        default:
             break;
     }
     if (detail.isEmpty()) return QStringLiteral("数据库文件“%1”读写出错。").arg(path);
@@ -161,6 +177,7 @@ bool Recordset::Update() {
         lastError_ = db_.FailureText();
         return false;
     }
+    if (db_.IsServer()) return RefuseOnServer();
     QSqlQuery q(db_.Connection());
     if (adding_) {
         QStringList names, marks;
@@ -213,6 +230,7 @@ bool Recordset::Delete() {
         lastError_ = db_.FailureText();
         return false;
     }
+    if (db_.IsServer()) return RefuseOnServer();
     QSqlQuery q(db_.Connection());
     const bool ready =
         q.prepare(QStringLiteral("DELETE FROM ") % QuotedName(table_) % u" WHERE rowid=?"_s);
@@ -226,14 +244,31 @@ bool Recordset::Delete() {
     return true;
 }
 
+bool Recordset::RefuseOnServer() {
+    // Rows on the server are changed by statements of their own, in a transaction that holds
+    // what they belong to; a row read here has no lasting address to write back to.
+    lastError_ = QStringLiteral("record sets on the server are read-only");
+    db_.NoteFailure(DbFailure::Other, lastError_);
+    adding_ = false;
+    changed_.clear();
+    return false;
+}
+
 // ---- Database --------------------------------------------------------------------------
 
 Database::Database(const AppContext& ctx, Reports reports)
     : ctx_(ctx),
       reports_(reports),
-      connectionName_(QStringLiteral("tf-%1").arg(connectionCounter.fetchAndAddRelaxed(1))) {}
+      connectionName_(QStringLiteral("tf-%1").arg(connectionCounter.fetchAndAddRelaxed(1))),
+      server_(ctx.database && ctx.database->UsesServer()) {}
 
 Database::~Database() {
+    if (server_) {
+        // The connection goes back to the run's pool (rolled back when a transaction is open).
+        db_ = QSqlDatabase();
+        serverConnection_.reset();
+        return;
+    }
     if (db_.isValid()) {
         db_.close();
         db_ = QSqlDatabase();
@@ -241,10 +276,19 @@ Database::~Database() {
     QSqlDatabase::removeDatabase(connectionName_);
 }
 
+QString Database::Shown() const {
+    if (!server_) return QFileInfo(ctx_.DatabasePath()).absoluteFilePath();
+    const auto address = ParseServerUri(ctx_.database->serverUri);
+    return address ? address->Shown() : ctx_.database->serverUri;
+}
+
 void Database::ReportFailure(const QString& text) {
     if (reported_) return;
     reported_ = true;
     ctx_.UserPrompt().Message(text);
+    // Never silently: after a server that cannot be used, the clerk chooses whether to go on
+    // with the local file for the rest of the run.
+    if (server_ && ServerOutOfReach(failure_)) OfferLocalFile(ctx_);
 }
 
 void Database::ReportQueryFailure(const QString& statement) {
@@ -253,6 +297,11 @@ void Database::ReportQueryFailure(const QString& statement) {
 
 void Database::ReportCause(DbFailure cause, const QString& otherwise) {
     if (reports_ == Reports::ToCaller) return;
+    if (server_) {
+        ReportFailure(cause == DbFailure::Other && failureDetail_.isEmpty() ? otherwise
+                                                                            : FailureText());
+        return;
+    }
     const QString path = QFileInfo(ctx_.DatabasePath()).absoluteFilePath();
     switch (cause) {
         case DbFailure::NotADatabase:
@@ -269,15 +318,14 @@ void Database::ReportCause(DbFailure cause, const QString& otherwise) {
         case DbFailure::Full:
             ReportFailure(FailureMessage(cause, path));
             return;
-        case DbFailure::Other:
-        case DbFailure::None:
+        default:
             ReportFailure(otherwise);
             return;
     }
 }
 
 void Database::NoteFailure(const QSqlError& error) {
-    const DbFailure cause = FailureOf(error);
+    const DbFailure cause = server_ ? ServerFailureOf(error) : FailureOf(error);
     if (cause != DbFailure::None) NoteFailure(cause, error.databaseText());
 }
 
@@ -288,11 +336,12 @@ void Database::NoteFailure(DbFailure cause, const QString& detail) {
         ctx_.dataFile->damaged = true;
     // One wait per action: the later steps of this action fail at once instead of each
     // waiting for the same lock again.
-    if (cause == DbFailure::Locked && db_.isOpen())
+    if (cause == DbFailure::Locked && db_.isOpen() && !server_)
         QSqlQuery(db_).exec(QStringLiteral("PRAGMA busy_timeout=0"));
 }
 
 QString Database::FailureText() const {
+    if (server_) return ServerFailureMessage(failure_, Shown(), failureDetail_);
     return FailureMessage(failure_, QFileInfo(ctx_.DatabasePath()).absoluteFilePath(),
                           failureDetail_);
 }
@@ -304,14 +353,36 @@ QString Database::StatementFailureText(const QString& statement) const {
 }
 
 bool Database::WritesRefused() {
-    if (!ctx_.dataFile->damaged) return false;
+    if (server_ || !ctx_.dataFile->damaged) return false;
     if (failure_ != DbFailure::NotADatabase) failure_ = DbFailure::Damaged;
+    return true;
+}
+
+bool Database::OpenServer() {
+    QString error;
+    const auto address = ParseServerUri(ctx_.database->serverUri, &error);
+    if (!address) {
+        NoteFailure(DbFailure::Other, {});
+        ReportCause(DbFailure::Other, error);
+        return false;
+    }
+    DbFailure cause = DbFailure::Other;
+    QString detail;
+    serverConnection_ = ServerConnection::Take(*address, ctx_.database->password, &cause, &detail);
+    if (!serverConnection_) {
+        NoteFailure(cause, detail);
+        ReportCause(cause, FailureText());
+        return false;
+    }
+    db_ = serverConnection_->Db();
+    open_ = true;
     return true;
 }
 
 bool Database::OpenDatabase() {
     if (triedOpen_) return open_;
     triedOpen_ = true;
+    if (server_) return OpenServer();
     const QString path = ctx_.DatabasePath();
     const QString shownPath = QFileInfo(path).absoluteFilePath();
     // A damaged file is only ever read; so is one that cannot be written, which SQLite then
@@ -354,10 +425,14 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const Statement& st) {
         if (reports_ == Reports::Own) ReportFailure(failure);
         return nullptr;
     }
-    QString sql = QStringLiteral("SELECT rowid AS \"__rowid\", * FROM ") + QuotedName(st.table);
+    // Rows of equal order come in storage order (the server's physical order stands in for
+    // SQLite's row ids there).
+    const QString storageOrder = server_ ? u"ctid"_s : u"rowid"_s;
+    QString sql = u"SELECT "_s + (server_ ? u"0"_s : u"rowid"_s) + u" AS \"__rowid\", * FROM "_s +
+                  QuotedName(st.table);
     if (!st.where.isEmpty()) sql += QStringLiteral(" WHERE ") + st.where;
     sql += QStringLiteral(" ORDER BY ") +
-           (st.orderBy.isEmpty() ? QStringLiteral("rowid") : st.orderBy);
+           (st.orderBy.isEmpty() ? storageOrder : st.orderBy + u", "_s + storageOrder);
     QSqlQuery q(db_);
     q.setForwardOnly(true);
     // A statement SQLite refuses to prepare keeps that error, not the later "no query".
@@ -407,6 +482,7 @@ bool Database::ExecuteSql(const QString& sql, const QVariantList& params, QStrin
 
 bool Database::TableExists(const QString& name) {
     if (!OpenDatabase()) return false;
+    if (server_) return ServerTableExists(*this, name);
     // Exact, case-sensitive comparison: "字距" and a table that differs only in case are
     // different names here, though SQLite itself would treat them alike.
     const QStringList tables = db_.tables(QSql::Tables);
@@ -434,6 +510,10 @@ void Database::Rollback() {
 void Database::EnsureTables() {
     // A file that cannot be written is used as it stands.
     if (!OpenDatabase() || readOnly_) return;
+    if (server_) {
+        EnsureServerTables(*this);
+        return;
+    }
     if (!TableExists(FormatsTable())) CreateFormatsTable(*this, DesignSettings());
     if (!TableExists(RecordsTable()))
         ExecuteSql(QStringLiteral("CREATE TABLE 记录 (Dat TEXT, Ctl INTEGER, Con TEXT)"));

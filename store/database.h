@@ -26,7 +26,7 @@ inline QString RecordsTable() {
     return QStringLiteral("记录");
 }
 
-// Why a database step failed, from SQLite's result code.
+// Why a database step failed, from SQLite's result code or the server's SQLSTATE.
 enum class DbFailure {
     None,
     NotADatabase,  // SQLITE_NOTADB: some other kind of file
@@ -35,10 +35,21 @@ enum class DbFailure {
     ReadOnly,      // SQLITE_READONLY, SQLITE_CANTOPEN: the file or its folder cannot be written
     Full,          // SQLITE_FULL: the disk is full
     Other,         // anything else (a faulty statement, a missing table or column)
+    // The office server only:
+    Unreachable,     // the server does not answer (address, network, server stopped)
+    PasswordNeeded,  // the server wants a password and none was given
+    LoginRefused,    // user name or password not accepted, or the login may not connect
+    NoSuchDatabase,  // the server has no database of that name (or the login may not use it)
+    ConnectionLost,  // the connection broke during the action
+    NoRight,         // the server refused the statement: the login lacks the right
+    NoTables,        // the program's tables are missing and the login may not create them
 };
 
-// The cause of a failed step; None for no error.
+// The cause of a failed step of the local file; None for no error.
 DbFailure FailureOf(const QSqlError& error);
+// True for the causes after which the clerk may go on with the local file for the run: the
+// server cannot be reached or used at all.
+bool ServerOutOfReach(DbFailure cause);
 
 // One query: rows of a table matching a condition with '?' placeholders.
 struct Statement {
@@ -50,6 +61,7 @@ struct Statement {
 };
 
 class Database;
+class ServerConnection;
 
 // The rows of one query with a current row. Rows are read when the set is opened; changes
 // are written through at once.
@@ -85,6 +97,7 @@ private:
     };
     Recordset(Database& db, QString table) : db_(db), table_(std::move(table)) {}
     int ColumnIndex(const QString& column) const;
+    bool RefuseOnServer();
 
     Database& db_;
     QString table_;
@@ -115,6 +128,11 @@ public:
     bool OpenDatabase();
     bool IsOpen() const { return open_; }
     bool IsReadOnly() const { return readOnly_; }
+    // True when this action works on the office server rather than the local file (known
+    // before the connection is opened).
+    bool IsServer() const { return server_; }
+    // How messages name the database: the local file's path, or the server.
+    QString Shown() const;
 
     // Opens a record set, positioned on its first row. On failure shows the cause, or
     // OpenErrorText(statement) when SQLite names none (once per action), and returns null.
@@ -161,9 +179,13 @@ public:
 private:
     void ReportCause(DbFailure cause, const QString& otherwise);
 
+    bool OpenServer();
+
     const AppContext& ctx_;
     Reports reports_;
     QString connectionName_;
+    bool server_ = false;
+    std::unique_ptr<ServerConnection> serverConnection_;
     QSqlDatabase db_;
     bool open_ = false;
     bool triedOpen_ = false;

@@ -6,7 +6,11 @@
 #include "amount/number.h"
 #include "common/prompt.h"
 #include "store/database.h"
+#include "store/default_format.h"
+#include "store/server_schema.h"
 #include "store/spacing.h"
+
+using namespace Qt::StringLiterals;
 
 namespace tf::store {
 
@@ -16,39 +20,60 @@ QString Quoted(const QString& name) {
     return u'\'' + name + u'\'';
 }
 
-Statement VoucherRowQuery(const QString& name) {
-    return {FormatsTable(),
-            QStringLiteral("Name=? AND Ctl=-1"),
-            {name},
-            {},
-            QStringLiteral("SELECT * FROM 参数 WHERE Name=") + Quoted(name) +
-                QStringLiteral(" AND Ctl=-1")};
-}
-
-Statement FieldRowQuery(const QString& name, int field) {
-    return {FormatsTable(),
-            QStringLiteral("Name=? AND Ctl=?"),
-            {name, field},
-            {},
-            QStringLiteral("SELECT * FROM 参数 WHERE Name=") + Quoted(name) +
-                QStringLiteral(" AND Ctl=") + QString::number(field)};
-}
-
+// Every row of a format, in field order: one query reads one version of it, even while
+// another clerk saves the same format on the server.
 Statement AllRowsQuery(const QString& name) {
     return {FormatsTable(),
             QStringLiteral("Name=?"),
             {name},
-            {},
+            QStringLiteral("Ctl"),
             QStringLiteral("SELECT * FROM 参数 WHERE Name=") + Quoted(name)};
 }
 
-Statement FieldRowsQuery(const QString& name) {
-    return {FormatsTable(),
-            QStringLiteral("Name=? AND Ctl>=2"),
-            {name},
-            {},
-            QStringLiteral("SELECT * FROM 参数 WHERE Name=") + Quoted(name) +
-                QStringLiteral(" AND  Ctl>=2")};
+const QString kColumns =
+    u"Name, Ctl, X, Y, W, H, Color, fName, fSize, fBold, fItalic, fUnderline, fStrikethru"_s;
+
+QVariantList FieldRowValues(const QString& name, int field, const FieldFormat& f) {
+    const FieldFont& font = f.font;
+    return {name,        field,          f.X,           f.Y,       f.W,
+            f.H,         font.color,     font.family,   font.size, font.bold,
+            font.italic, font.underline, font.strikeout};
+}
+
+bool InsertFieldRows(Database& db, const QString& name, const FieldFormats& formats) {
+    for (int i = kFirstField; i <= kLastField; ++i)
+        if (!db.ExecuteSql(
+                u"INSERT INTO 参数 ("_s + kColumns + u") VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)"_s,
+                FieldRowValues(name, i, formats[i])))
+            return false;
+    return true;
+}
+
+// The 32 field rows of a format. The local file deletes the old rows and adds new ones; on the
+// server a clerk may not delete format rows (that is deleting a format), so each row is
+// written over its old self or added.
+bool WriteFieldRows(Database& db, const QString& name, const FieldFormats& formats) {
+    if (!db.IsServer()) {
+        return db.ExecuteSql(u"DELETE FROM 参数 WHERE Name=? AND Ctl>=2"_s, {name}) &&
+               InsertFieldRows(db, name, formats);
+    }
+    const QString upsert =
+        u"INSERT INTO 参数 ("_s + kColumns +
+        u") VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?) ON CONFLICT (Name, Ctl) DO UPDATE SET "
+        u"X=EXCLUDED.X, Y=EXCLUDED.Y, W=EXCLUDED.W, H=EXCLUDED.H, Color=EXCLUDED.Color, "
+        u"fName=EXCLUDED.fName, fSize=EXCLUDED.fSize, fBold=EXCLUDED.fBold, "
+        u"fItalic=EXCLUDED.fItalic, fUnderline=EXCLUDED.fUnderline, "
+        u"fStrikethru=EXCLUDED.fStrikethru"_s;
+    for (int i = kFirstField; i <= kLastField; ++i)
+        if (!db.ExecuteSql(upsert, FieldRowValues(name, i, formats[i]))) return false;
+    return true;
+}
+
+bool FormatExists(Database& db, const QString& name, bool* exists) {
+    auto rs = db.OpenRecordset(AllRowsQuery(name));
+    if (!rs) return false;
+    *exists = rs->RecordCount() > 0;
+    return true;
 }
 
 // Copies a stored value into a setting unless the column is empty, which leaves the setting
@@ -110,44 +135,41 @@ VoucherOptions ApplyVoucherRow(const Recordset& rs, VoucherLayout& layout) {
             IsTrue(rs.Value(QStringLiteral("fUnderline")))};
 }
 
-void SetVoucherRow(Recordset& rs, const QString& name, const VoucherLayout& layout) {
-    rs.SetValue(QStringLiteral("Name"), name);
-    rs.SetValue(QStringLiteral("Ctl"), -1);
-    rs.SetValue(QStringLiteral("fName"), layout.currencySign);
-    rs.SetValue(QStringLiteral("X"), layout.formWidthMm);
-    rs.SetValue(QStringLiteral("Y"), layout.formHeightMm);
-    rs.SetValue(QStringLiteral("W"), layout.stubWidthMm);
-    rs.SetValue(QStringLiteral("H"), layout.showGrid ? 1 : 0);
-    rs.SetValue(QStringLiteral("Color"), layout.printStub ? 1 : 0);
-    rs.SetValue(QStringLiteral("fBold"), layout.portrait);
-    rs.SetValue(QStringLiteral("fItalic"), layout.landscape);
-    rs.SetValue(QStringLiteral("fUnderline"), layout.centreOnFeeder);
+// The voucher row's columns and their values, in the same order.
+const QString kVoucherColumns = u"fName, X, Y, W, H, Color, fBold, fItalic, fUnderline"_s;
+
+QVariantList VoucherRowValues(const VoucherLayout& layout) {
+    return {layout.currencySign, layout.formWidthMm,      layout.formHeightMm,
+            layout.stubWidthMm,  layout.showGrid ? 1 : 0, layout.printStub ? 1 : 0,
+            layout.portrait,     layout.landscape,        layout.centreOnFeeder};
 }
 
-void SetFieldRow(Recordset& rs, const QString& name, int field, const FieldFormat& f) {
-    rs.SetValue(QStringLiteral("Name"), name);
-    rs.SetValue(QStringLiteral("Ctl"), field);
-    rs.SetValue(QStringLiteral("X"), f.X);
-    rs.SetValue(QStringLiteral("Y"), f.Y);
-    rs.SetValue(QStringLiteral("W"), f.W);
-    rs.SetValue(QStringLiteral("H"), f.H);
-    rs.SetValue(QStringLiteral("Color"), f.font.color);
-    rs.SetValue(QStringLiteral("fName"), f.font.family);
-    rs.SetValue(QStringLiteral("fSize"), f.font.size);
-    rs.SetValue(QStringLiteral("fBold"), f.font.bold);
-    rs.SetValue(QStringLiteral("fItalic"), f.font.italic);
-    rs.SetValue(QStringLiteral("fUnderline"), f.font.underline);
-    rs.SetValue(QStringLiteral("fStrikethru"), f.font.strikeout);
+bool InsertVoucherRow(Database& db, const QString& name, const VoucherLayout& layout) {
+    return db.ExecuteSql(u"INSERT INTO 参数 (Name, Ctl, "_s + kVoucherColumns +
+                             u") VALUES (?,-1,?,?,?,?,?,?,?,?,?)"_s,
+                         QVariantList{name} + VoucherRowValues(layout));
 }
 
-// Adds the 32 field rows of a format to an open set of its field rows.
-bool AddFieldRows(Recordset& rs, const QString& name, const FieldFormats& formats) {
-    for (int i = kFirstField; i <= kLastField; ++i) {
-        rs.AddNew();
-        SetFieldRow(rs, name, i, formats[i]);
-        if (!rs.Update()) return false;
+// The voucher row, changed in place when it stands.
+bool WriteVoucherRow(Database& db, const QString& name, const VoucherLayout& layout) {
+    QSqlQuery q(db.Connection());
+    q.prepare(
+        u"UPDATE 参数 SET fName=?, X=?, Y=?, W=?, H=?, Color=?, fBold=?, fItalic=?, "
+        u"fUnderline=? WHERE Name=? AND Ctl=-1"_s);
+    for (const QVariant& v : VoucherRowValues(layout)) q.addBindValue(v);
+    q.addBindValue(name);
+    if (!q.exec()) {
+        db.NoteFailure(q.lastError());
+        return false;
     }
-    return true;
+    if (q.numRowsAffected() > 0) return true;
+    return InsertVoucherRow(db, name, layout);
+}
+
+// The rows of a new format: the voucher row and the 32 field rows, in the caller's
+// transaction.
+bool InsertFormatRows(Database& db, const QString& name, const VoucherSettings& s) {
+    return InsertVoucherRow(db, name, s.layout) && InsertFieldRows(db, name, s.fieldFormats);
 }
 
 }  // namespace
@@ -158,15 +180,25 @@ void LoadFormat(const AppContext& ctx, QString& name, VoucherSettings& s,
         if (hooks.chooseFormat) name = hooks.chooseFormat();
         if (name.isEmpty()) return;
     }
-    // One connection for the whole load: a failure is reported once, not once per query.
     Database db(ctx);
     VoucherOptions options;
-    if (auto rs = db.OpenRecordset(VoucherRowQuery(name)); rs && rs->RecordCount() > 0)
-        options = ApplyVoucherRow(*rs, s.layout);
+    // The first row of each field counts, as in the order of the file.
+    auto rs = db.OpenRecordset(AllRowsQuery(name));
+    const auto firstRow = [&rs](int ctl) {
+        if (!rs) return false;
+        for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext())
+            if (rs->Value(QStringLiteral("Ctl")).toInt() == ctl) return true;
+        return false;
+    };
+    // On the server another clerk may have deleted the format since it was chosen.
+    if (rs && rs->RecordCount() == 0 && db.IsServer())
+        ctx.UserPrompt().Message(
+            u"格式“%1”已不存在，可能已被其他人从服务器上删除。"_s
+            u"界面上的版式保持不变。"_s.arg(name));
+    if (firstRow(-1)) options = ApplyVoucherRow(*rs, s.layout);
     for (int i = kFirstField; i <= kLastField; ++i) {
         s.fieldFormats[i].Selected = false;
-        if (auto rs = db.OpenRecordset(FieldRowQuery(name, i)); rs && rs->RecordCount() > 0)
-            ApplyFieldRow(*rs, s.fieldFormats[i]);
+        if (firstRow(i)) ApplyFieldRow(*rs, s.fieldFormats[i]);
     }
     s.layout.showGrid = options.showGrid;
     s.layout.printStub = options.printStub;
@@ -192,28 +224,30 @@ bool SaveFormat(const AppContext& ctx, QString& name, VoucherSettings& s) {
         return false;
     };
     if (name != DefaultFormatName()) {
-        auto rs = db.OpenRecordset(AllRowsQuery(name));
-        if (!rs) return fail();
-        if (rs->RecordCount() > 0 &&
-            !ctx.UserPrompt().AskYesNo(QStringLiteral("该记录已存在，是否覆盖？")))
+        bool exists = false;
+        if (!FormatExists(db, name, &exists)) return fail();
+        if (exists && !ctx.UserPrompt().AskYesNo(QStringLiteral("该记录已存在，是否覆盖？")))
+            return false;
+        // The format in use, gone from the server: another clerk deleted it meanwhile.
+        if (!exists && db.IsServer() && name == s.CurFormat &&
+            !ctx.UserPrompt().AskYesNo(u"格式“%1”已被其他人从服务器上删除。"_s
+                                       u"是否按当前版式重新保存这个格式？"_s.arg(name)))
             return false;
     }
-    if (!db.Begin()) return fail();
-
-    auto voucher = db.OpenRecordset(VoucherRowQuery(name));
-    if (!voucher) return fail();
-    if (voucher->RecordCount() == 0) voucher->AddNew();
-    SetVoucherRow(*voucher, name, s.layout);
-    if (!voucher->Update()) return fail();
-
-    auto fields = db.OpenRecordset(FieldRowsQuery(name));
-    if (!fields) return fail();
-    while (fields->RecordCount() > 0) {
-        fields->MoveFirst();
-        if (!fields->Delete()) return fail();
+    // On the server, saves of the same format by several clerks follow one another: each
+    // leaves one whole version.
+    const bool ok = db.Begin() && TakeServerLock(db, ServerLock::Format, name) &&
+                    WriteVoucherRow(db, name, s.layout) &&
+                    WriteFieldRows(db, name, s.fieldFormats) &&
+                    CopySpacing(db, s.CurFormat, name) && db.Commit();
+    if (!ok) {
+        if (db.LastFailure() == DbFailure::NoRight) {
+            db.Rollback();
+            db.ReportFailure(u"没有修改格式的权限，请联系管理员"_s);
+            return false;
+        }
+        return fail();
     }
-    if (!AddFieldRows(*fields, name, s.fieldFormats)) return fail();
-    if (!CopySpacing(db, s.CurFormat, name) || !db.Commit()) return fail();
 
     s.CurFormat = name;
     return true;
@@ -234,12 +268,18 @@ bool DeleteFormat(const AppContext& ctx, QString& name, const VoucherSettings& s
         return false;
     Database db(ctx, Database::Reports::ToCaller);
     if (!db.ExecuteSql(QStringLiteral("DELETE FROM 参数 WHERE Name=?"), {name})) {
-        db.ReportFailure(QStringLiteral("格式：“") + name + QStringLiteral("”删除失败！\n") +
-                         db.FailureText());
+        db.ReportFailure(db.LastFailure() == DbFailure::NoRight
+                             ? u"没有删除格式的权限，请联系管理员"_s
+                             : QStringLiteral("格式：“") + name + QStringLiteral("”删除失败！\n") +
+                                   db.FailureText());
         return false;
     }
     ctx.UserPrompt().Message(QStringLiteral("格式：“") + name + QStringLiteral("”删除完成！"));
     return true;
+}
+
+bool InsertDefaultFormat(Database& db) {
+    return InsertFormatRows(db, DefaultFormatName(), DesignSettings());
 }
 
 QStringList FormatNames(const AppContext& ctx) {
@@ -265,15 +305,7 @@ bool CreateFormatsTable(Database& db, const VoucherSettings& defaults) {
         "CREATE TABLE 参数 (Name TEXT, Ctl INTEGER, X DOUBLE, Y DOUBLE, W DOUBLE, H DOUBLE, "
         "Color INTEGER, fName TEXT, fSize REAL, fBold BOOLEAN, fItalic BOOLEAN, "
         "fUnderline BOOLEAN, fStrikethru BOOLEAN)"));
-    if (ok) {
-        auto rows = db.OpenRecordset(AllRowsQuery(name));
-        ok = rows != nullptr;
-        if (ok) {
-            rows->AddNew();
-            SetVoucherRow(*rows, name, defaults.layout);
-            ok = rows->Update() && AddFieldRows(*rows, name, defaults.fieldFormats);
-        }
-    }
+    ok = ok && InsertFormatRows(db, name, defaults);
     if (ok && db.Commit()) return true;
     db.Rollback();
     return false;

@@ -48,5 +48,8 @@ class Database;
 // Creates the formats table holding the format "默认格式" made from the settings, in one
 // transaction. False when anything failed (nothing is then created).
 bool CreateFormatsTable(Database& db, const VoucherSettings& defaults);
+// Adds the format "默认格式" made from the window's design (the voucher row and the 32 field
+// rows), in the caller's transaction.
+bool InsertDefaultFormat(Database& db);
 
 }  // namespace tf::store

@@ -8,6 +8,7 @@
 #include "common/progress.h"
 #include "store/database.h"
 #include "store/record_store.h"
+#include "store/server_connection.h"
 
 using namespace Qt::StringLiterals;
 
@@ -379,6 +380,7 @@ bool PartyUpdates::Clear() {
 
 bool PartyUpdates::Write() {
     if (!present_ || pending_->All().isEmpty()) return true;
+    if (db_.IsServer()) return WriteInBulk();
     QSqlQuery insert(db_.Connection()), update(db_.Connection()), drop(db_.Connection());
     bool ok =
         Prepare(db_, insert,
@@ -406,6 +408,49 @@ bool PartyUpdates::Write() {
         ok = ok && ExecBound(db_, update, QVariantList{t.uses, t.weight, t.last, t.last} + key);
         if (ok && t.uses < 0) ok = ExecBound(db_, drop, key);
     }
+    if (ok) pending_->Clear();
+    return ok;
+}
+
+bool PartyUpdates::WriteInBulk() {
+    QList<int> lists, uses, letters;
+    QStringList names, accounts, banks, lasts, folded;
+    QList<double> weights;
+    QList<qint64> pairs;
+    bool removed = false;
+    for (const Tallies::Tally& t : pending_->All()) {
+        if (t.uses == 0 && t.last.isEmpty()) continue;
+        const Entry& e = t.entry;
+        const pinyin::Signature signature = pinyin::SignatureOf(e.name);
+        lists.append(e.list);
+        names.append(e.name);
+        accounts.append(e.account);
+        banks.append(e.bank);
+        uses.append(t.uses);
+        lasts.append(t.last);
+        weights.append(t.weight);
+        folded.append(pinyin::Folded(e.name));
+        letters.append(static_cast<int>(signature.letters));
+        pairs.append(signature.pairs);
+        removed = removed || t.uses < 0;
+    }
+    // Added to the entries that stand, new ones made; an entry counted out that the table
+    // lacks comes in below zero and leaves with the others no record uses any more.
+    QSqlQuery q(db_.Connection());
+    bool ok =
+        Prepare(db_, q,
+                u"INSERT INTO 输入提示 AS p (Fld, Name, Acct, Bank, Uses, Last, Weight, Folded, "
+                u"Letters, Pairs) SELECT * FROM unnest(?::integer[], ?::text[], ?::text[], "
+                u"?::text[], ?::integer[], ?::text[], ?::double precision[], ?::text[], "
+                u"?::integer[], ?::bigint[]) ON CONFLICT (Fld, Name, Acct, Bank) DO UPDATE SET "
+                u"Uses = p.Uses + EXCLUDED.Uses, Weight = p.Weight + EXCLUDED.Weight, "
+                u"Last = GREATEST(p.Last, EXCLUDED.Last)"_s) &&
+        ExecBound(db_, q,
+                  {ServerNumberArray(lists), ServerTextArray(names), ServerTextArray(accounts),
+                   ServerTextArray(banks), ServerNumberArray(uses), ServerTextArray(lasts),
+                   ServerNumberArray(weights), ServerTextArray(folded), ServerNumberArray(letters),
+                   ServerNumberArray(pairs)});
+    if (ok && removed) ok = Exec(db_, q, u"DELETE FROM 输入提示 WHERE Uses <= 0"_s);
     if (ok) pending_->Clear();
     return ok;
 }

@@ -90,6 +90,9 @@ public:
     bool Write();
 
 private:
+    // The server's Write: every entry in one statement.
+    bool WriteInBulk();
+
     Database& db_;
     bool present_ = false;
     std::unique_ptr<Tallies> pending_;

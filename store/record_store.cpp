@@ -1,6 +1,7 @@
 #include "store/record_store.h"
 
 #include "common/prompt.h"
+#include "store/server_record_store.h"
 #include "store/sqlite_record_store.h"
 
 using namespace Qt::StringLiterals;
@@ -9,6 +10,7 @@ namespace tf::store {
 
 std::unique_ptr<RecordStore> OpenRecordStore(const AppContext& ctx) {
     if (ctx.openRecordStore) return ctx.openRecordStore(ctx);
+    if (ctx.database->UsesServer()) return std::make_unique<ServerRecordStore>(ctx);
     return std::make_unique<SqliteRecordStore>(ctx);
 }
 

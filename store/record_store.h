@@ -67,6 +67,15 @@ enum class Fields {
 struct Record {
     RecordKey key = 0;
     FieldTexts texts;
+    // The login of the clerk who stored it ("打印人"), where the store keeps one
+    // (RecordStore::KeepsPrintedBy); empty otherwise.
+    QString printedBy;
+};
+
+// While it lives, the store tells its owner of records other programs store or delete.
+class RecordsWatch {
+public:
+    virtual ~RecordsWatch() = default;
 };
 
 // What an import stores and how it waits.
@@ -146,6 +155,18 @@ public:
     virtual bool Delete(std::span<const RecordKey> keys) = 0;
     // Deletes every print record; the kept voucher text stays.
     virtual bool Clear() = 0;
+
+    // ---- several clerks on one database ----
+    // True when every record carries the login of the clerk who stored it (Record::printedBy):
+    // the history shows it as the column "打印人" and exports it as the last column.
+    virtual bool KeepsPrintedBy() const { return false; }
+    // Calls `changed` (on this thread, from its event loop) after records were stored or
+    // deleted, by this program or another, until the watch returned is destroyed; null where
+    // no other program writes.
+    virtual std::unique_ptr<RecordsWatch> Watch(std::function<void()> changed) {
+        (void)changed;
+        return nullptr;
+    }
 
     // ---- failures ----
     // Why the last failed operation failed.

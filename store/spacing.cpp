@@ -1,10 +1,12 @@
 #include "store/spacing.h"
 
+#include <QSqlQuery>
 #include <cmath>
 
 #include "amount/number.h"
 #include "common/prompt.h"
 #include "store/database.h"
+#include "store/server_schema.h"
 
 namespace tf::store {
 
@@ -41,23 +43,29 @@ bool ReadInto(Database& db, Spacing& spacing, const QString& name) {
     return true;
 }
 
-// Sets (v != 0) or deletes (v == 0) the one row of the field.
+// Sets (v != 0) or deletes (v == 0) the one row of the field, in one transaction that holds
+// the format on the server.
 bool StoreSpacing(Database& db, const QString& format, int field, double v) {
-    auto rs = db.OpenRecordset(FieldSpacingQuery(format, field));
-    if (!rs) return false;
-    if (v == 0) {
-        if (rs->RecordCount() == 0) return true;
-        rs->MoveFirst();
-        return rs->Delete();
+    if (!db.Begin()) return false;
+    bool ok = TakeServerLock(db, ServerLock::Format, format);
+    if (ok && v == 0) {
+        ok = db.ExecuteSql(QStringLiteral("DELETE FROM 字距 WHERE Name=? AND CID=?"),
+                           {format, field});
+    } else if (ok) {
+        QSqlQuery q(db.Connection());
+        q.prepare(QStringLiteral("UPDATE 字距 SET Sp=? WHERE Name=? AND CID=?"));
+        q.addBindValue(v);
+        q.addBindValue(format);
+        q.addBindValue(field);
+        ok = q.exec();
+        if (!ok) db.NoteFailure(q.lastError());
+        if (ok && q.numRowsAffected() == 0)
+            ok = db.ExecuteSql(QStringLiteral("INSERT INTO 字距 (Name, CID, Sp) VALUES (?,?,?)"),
+                               {format, field, v});
     }
-    if (rs->RecordCount() == 0)
-        rs->AddNew();
-    else
-        rs->MoveFirst();
-    rs->SetValue(QStringLiteral("Name"), format);
-    rs->SetValue(QStringLiteral("CID"), field);
-    rs->SetValue(QStringLiteral("Sp"), v);
-    return rs->Update();
+    if (ok && db.Commit()) return true;
+    db.Rollback();
+    return false;
 }
 
 }  // namespace
@@ -84,7 +92,9 @@ bool CopySpacing(Database& db, const QString& source, const QString& target) {
 bool CopySpacing(const AppContext& ctx, const QString& source, const QString& target) {
     Database db(ctx);
     if (!db.Begin()) return false;
-    if (CopySpacing(db, source, target) && db.Commit()) return true;
+    if (TakeServerLock(db, ServerLock::Format, target) && CopySpacing(db, source, target) &&
+        db.Commit())
+        return true;
     db.Rollback();
     return false;
 }
@@ -107,7 +117,9 @@ bool SetSpacing(const AppContext& ctx, const QString& format, int field, const Q
 
     Database db(ctx, Database::Reports::ToCaller);
     if (!StoreSpacing(db, format, field, v)) {
-        db.ReportFailure(QStringLiteral("字符间距保存失败！\n") + db.FailureText());
+        db.ReportFailure(db.LastFailure() == DbFailure::NoRight
+                             ? QStringLiteral("没有修改格式的权限，请联系管理员")
+                             : QStringLiteral("字符间距保存失败！\n") + db.FailureText());
         return false;
     }
     return true;

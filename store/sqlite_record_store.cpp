@@ -174,12 +174,16 @@ std::optional<QList<Record>> SqliteRecordStore::ReadRecords(std::span<const Reco
             record.key = keys[i];
             dat = DatOfKey(keys[i]);
             group.Bind(0, dat);
+            bool held = false;
             while (group.Next()) {
                 const qint64 ctl = group.Int(0);
-                if (ctl >= kFirstField && ctl <= kLastField)
-                    record.texts[static_cast<int>(ctl)] = group.Text(1).toString();
+                if (ctl < kFirstField || ctl > kLastField) continue;
+                record.texts[static_cast<int>(ctl)] = group.Text(1).toString();
+                held = true;
             }
             ok = !group.Failed();
+            // A key no record has (deleted meanwhile) is passed over.
+            if (!held) records.removeLast();
         }
         if (ok) return records;
     }

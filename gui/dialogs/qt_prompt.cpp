@@ -117,16 +117,26 @@ bool QtPrompt::AskYesNo(const QString& text, const QString& title) {
     return box.exec() == QMessageBox::Yes;
 }
 
-std::optional<QString> QtPrompt::InputText(const QString& prompt, const QString& title,
-                                           const QString& defaultText) {
+std::optional<QString> QtPrompt::InputLine(const QString& prompt, const QString& title,
+                                           const QString& defaultText, bool hidden) {
     QInputDialog dlg(parent_);
     dlg.setWindowTitle(TitleOr(title));
     dlg.setLabelText(prompt);
     dlg.setTextValue(defaultText);
+    if (hidden) dlg.setTextEchoMode(QLineEdit::Password);
     dlg.setOkButtonText(QStringLiteral("确定"));
     dlg.setCancelButtonText(QStringLiteral("取消"));
     if (dlg.exec() != QDialog::Accepted) return std::nullopt;
     return dlg.textValue();
+}
+
+std::optional<QString> QtPrompt::InputText(const QString& prompt, const QString& title,
+                                           const QString& defaultText) {
+    return InputLine(prompt, title, defaultText, false);
+}
+
+std::optional<QString> QtPrompt::InputPassword(const QString& prompt, const QString& title) {
+    return InputLine(prompt, title, {}, true);
 }
 
 std::optional<FieldFont> QtPrompt::ChooseFont(const FieldFont& preset) {

@@ -17,6 +17,7 @@ public:
     bool AskYesNo(const QString& text, const QString& title = {}) override;
     std::optional<QString> InputText(const QString& prompt, const QString& title,
                                      const QString& defaultText) override;
+    std::optional<QString> InputPassword(const QString& prompt, const QString& title) override;
     std::optional<FieldFont> ChooseFont(const FieldFont& preset) override;
     QString OpenFileName(const QString& title, const QString& filter) override;
     QString SaveFileName(const QString& title, const QString& filter, const QString& suggested,
@@ -24,6 +25,8 @@ public:
     bool ChoosePrinter(print::PrintTarget& target) override;
 
 private:
+    std::optional<QString> InputLine(const QString& prompt, const QString& title,
+                                     const QString& defaultText, bool hidden);
     QPointer<QWidget> parent_;
 };
 

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "history/export.h"
+#include "support/memory_record_store.h"
 #include "support/python_tool.h"
 #include "support/test_env.h"
 #include "support/tmpfs.h"
@@ -140,6 +141,27 @@ private slots:
         QCOMPARE(env.prompt.Messages().size(), 1);
         QVERIFY(env.prompt.Messages()[0].contains(QDir::toNativeSeparators(path)));
         QVERIFY(!QFile::exists(path));
+    }
+
+    // A record deleted after the keys were listed (by another clerk on the server) leaves its
+    // row empty; the rows after it keep their own records.
+    void recordDeletedMeanwhileLeavesItsRowEmpty() {
+        test::MemoryRecordStore store;
+        const int field = store::kShownFields[0];
+        FieldTexts first;
+        first[field] = u"甲"_s;
+        FieldTexts third;
+        third[field] = u"丙"_s;
+        store.Put(1, first);
+        store.Put(3, third);
+
+        test::TestEnv env;
+        const QString path = env.dir.filePath(u"历史.xlsx"_s);
+        QVERIFY(ExportRecords(env.ctx, store, {1, 2, 3}, ExportLayout(), path));
+        const QJsonObject cells = Dump(path)[u"cells"_s].toObject();
+        QCOMPARE(cells[u"2,2"_s].toObject()[u"text"_s].toString(), u" 甲"_s);
+        QCOMPARE(cells[u"3,2"_s].toObject()[u"text"_s].toString(), QString());
+        QCOMPARE(cells[u"4,2"_s].toObject()[u"text"_s].toString(), u" 丙"_s);
     }
 };
 

@@ -1,6 +1,7 @@
 #include "support/store_kinds.h"
 
 #include "store/database.h"
+#include "support/server_store.h"
 
 namespace tf::test {
 
@@ -20,6 +21,7 @@ QList<StoreKind> StoreKinds() {
                     Exec(env.ctx, QStringLiteral("DROP TRIGGER 记录_删")) &&
                     Exec(env.ctx, QStringLiteral("DROP TRIGGER 记录_改"));
          }},
+        {QStringLiteral("server"), UseServerStore},
     };
 }
 

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariantList>
+#include <memory>
+#include <type_traits>
+
+#include "store/database.h"
+#include "store/server_address.h"
+
+// Connections to the office server through Qt's QPSQL driver. Opening one costs the server a
+// process and the login a round of authentication, so a run keeps the connections its actions
+// used and hands them to the next action; one found broken is opened afresh, one given back in
+// the middle of a transaction is rolled back first.
+
+namespace tf::store {
+
+// The SQLSTATE of a failed statement on the server, "" for a failure on the client's side.
+QString SqlState(const QSqlError& error);
+// The cause of a failed statement on the server: no right, connection lost, disk full …
+DbFailure ServerFailureOf(const QSqlError& error);
+// True when the statement failed on a unique key (another client stored the same key).
+bool IsUniqueViolation(const QSqlError& error);
+
+// The plain message for a cause on the server, naming it ("user@host:port/dbname"); detail is
+// the server's own text, shown only for causes without a message of their own.
+QString ServerFailureMessage(DbFailure cause, const QString& server, const QString& detail = {});
+
+// Many values bound as one: the text of a PostgreSQL array, for a statement that takes the
+// array as one parameter (`?::text[]`) and unnests it, so that thousands of rows go to the
+// server in one round trip. A NUL character, which no text on the server can hold, is left out.
+QString ServerTextArray(const QStringList& texts);
+template <typename Number>
+QString ServerNumberArray(const QList<Number>& numbers) {
+    QString array(1, u'{');
+    for (qsizetype i = 0; i < numbers.size(); ++i) {
+        if (i > 0) array += u',';
+        if constexpr (std::is_floating_point_v<Number>)
+            array += QString::number(numbers[i], 'g', 17);
+        else
+            array += QString::number(numbers[i]);
+    }
+    return array + u'}';
+}
+// A text as the server stores it: without NUL characters.
+QString ServerText(const QString& text);
+
+// Runs a statement on db's connection with its values bound; one without values runs as it is
+// (SAVEPOINT and its kin cannot be prepared). False, with the failure noted on db, when it failed.
+bool RunOnServer(Database& db, QSqlQuery& q, const QString& sql, const QVariantList& values = {});
+
+// A connection of the run's pool for one action: given back when destroyed.
+class ServerConnection {
+public:
+    ~ServerConnection();
+    ServerConnection(const ServerConnection&) = delete;
+    ServerConnection& operator=(const ServerConnection&) = delete;
+
+    // Takes an open connection to the server, or opens one. On failure: null, with the cause
+    // told apart (server not answering, password needed, login refused, no such database)
+    // in *cause and libpq's own words in *detail.
+    static std::unique_ptr<ServerConnection> Take(const ServerAddress& address,
+                                                  const QString& password, DbFailure* cause,
+                                                  QString* detail);
+
+    QSqlDatabase& Db() { return db_; }
+    // True while the connection to the server stands.
+    bool Alive() const;
+
+private:
+    ServerConnection(QString key, QString name);
+
+    QString key_;
+    QString name_;
+    QSqlDatabase db_;
+};
+
+// Opens a connection of its own (not from the pool) under the name given, for a caller that
+// keeps it, such as the listener for notifications; closed and removed by the caller.
+bool OpenServerDatabase(QSqlDatabase& db, const ServerAddress& address, const QString& password,
+                        DbFailure* cause, QString* detail);
+
+// Closes every pooled connection (at the end of the run, or when the server changes).
+void CloseServerConnections();
+
+}  // namespace tf::store
