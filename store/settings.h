@@ -29,6 +29,15 @@ inline QString SettingsApp() {
 inline QString CollateSection() {
     return QStringLiteral("Collate");
 }
+// The settings tab's options that belong to no format.
+inline QString OptionsSection() {
+    return QStringLiteral("Options");
+}
+// "0" when the fields do not list history names while the clerk types; on otherwise, and
+// when nothing is stored.
+inline QString QuickFillKey() {
+    return QStringLiteral("QuickFill");
+}
 
 // The margin printing assumes when nothing is stored: the calibration square then counts as
 // 13 mm from the edge, an offset of 3 mm.

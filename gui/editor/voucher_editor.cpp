@@ -7,9 +7,12 @@
 #include "common/colour.h"
 #include "gui/editor/font_menu.h"
 #include "gui/editor/overflow_hint.h"
+#include "gui/editor/quick_fill_popup.h"
 #include "gui/window_utils.h"
 #include "screen/millimetre_grid.h"
 #include "store/default_format.h"
+#include "store/parties.h"
+#include "store/party_fill.h"
 
 // The voucher editor's fields, texts and arrangement, and how mouse and focus events reach
 // its handlers. The layout editing lives in voucher_editor_layout.cpp.
@@ -102,7 +105,44 @@ FieldTexts VoucherEditor::Texts() const {
 }
 
 void VoucherEditor::SetTexts(const FieldTexts& texts) {
+    // Texts put in as a whole are nobody's quick fill.
+    filled_ = {};
     for (int i = kFirstField; i <= kLastField; ++i) fields_[i]->setText(texts[i]);
+}
+
+// ---------------------------------------------------------------------------------------
+// Quick fill
+
+void VoucherEditor::SetUpQuickFill() {
+    for (int i = kFirstField; i <= kLastField; ++i) {
+        if (!store::OffersSuggestions(i) || popups_[i]) continue;
+        auto* popup = new gui::QuickFillPopup(
+            fields_[i], [this, i](const QString& typed) { return store::Suggest(ctx_, i, typed); });
+        connect(popup, &gui::QuickFillPopup::Accepted, this,
+                [this, i](const store::Suggestion& entry) { QuickFillAccepted(i, entry); });
+        popups_[i] = popup;
+    }
+}
+
+void VoucherEditor::SetQuickFillActive(bool active) {
+    for (int i = kFirstField; i <= kLastField; ++i)
+        if (popups_[i]) popups_[i]->SetActive(active);
+}
+
+void VoucherEditor::QuickFillAccepted(int field, const store::Suggestion& entry) {
+    // The popup has put the entry's text into the field.
+    filled_[field] = entry.text;
+    QList<int> left{field};
+    for (const store::PartyFill& fill : store::PlanPartyFill(field, entry, Texts(), filled_)) {
+        QLineEdit* edit = fields_[fill.field];
+        if (fill.asks &&
+            !ctx_.UserPrompt().AskYesNo(store::ReplaceTypedQuestion(fill, edit->text())))
+            continue;
+        edit->setText(fill.text);
+        filled_[fill.field] = fill.text;
+        left.append(fill.field);
+    }
+    for (int f : std::as_const(left)) emit fieldLeft(f);
 }
 
 void VoucherEditor::ShowOverflow(std::function<print::VoucherPage()> page) {

@@ -18,6 +18,12 @@ class QMenu;
 namespace tf {
 
 class OverflowHint;
+namespace gui {
+class QuickFillPopup;
+}
+namespace store {
+struct Suggestion;
+}
 
 // The voucher picture with its 32 fields and their captions, the title and the stub line:
 // the clerk types the texts here and edits the layout with the mouse, the arrow keys and each
@@ -95,6 +101,15 @@ public:
     void ShowOverflow(std::function<print::VoucherPage()> page);
     OverflowHint* Hint() const { return hint_.get(); }
 
+    // Puts quick fill's list under every field that offers entries from the history. Called
+    // once the window has installed its own filters on the fields, so the lists see the keys
+    // first.
+    void SetUpQuickFill();
+    // Turned off, no field shows a list.
+    void SetQuickFillActive(bool active);
+    // The list under a field; null for a field without one.
+    gui::QuickFillPopup* QuickFill(FieldRole role) const { return popups_[role]; }
+
     static QString DragTip() {
         return QStringLiteral(
             "提示：按住鼠标拖动（别松开），可以选中控件，并调整其位置、大小及字体大小！");
@@ -110,7 +125,7 @@ signals:
     void contentChanged();
     // The layout on screen was written back into the format.
     void layoutChanged();
-    // The clerk left a field (not for a popup or another program).
+    // The clerk left a field (not for a popup or another program), or quick fill filled it.
     void fieldLeft(int field);
     // The tip for the clerk changed.
     void tipChanged(const QString& tip);
@@ -127,6 +142,9 @@ private:
     double PicWidth() const;
     double PicHeight() const;
     void DrawBand(const QColor& colour);
+    // An entry was accepted in `field`: for a full name, the account and bank it was used
+    // with are filled; each field filled is left as if the clerk had typed it.
+    void QuickFillAccepted(int field, const store::Suggestion& entry);
 
     AppContext& ctx_;
     store::VoucherSettings& settings_;
@@ -145,6 +163,10 @@ private:
     QAction* fontStyle_ = nullptr;
     QAction* modiSpace_ = nullptr;
     std::unique_ptr<OverflowHint> hint_;
+    FieldTable<gui::QuickFillPopup*> popups_{};
+    // What quick fill last put into each field; a field still holding it is replaced by the
+    // next accepted party without a question.
+    FieldTexts filled_;
 };
 
 }  // namespace tf

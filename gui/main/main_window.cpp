@@ -23,6 +23,7 @@
 #include "store/database.h"
 #include "store/default_format.h"
 #include "store/record_store.h"
+#include "store/settings.h"
 
 // The main window's start-up and shut-down and its commands, options and boxes. The controls
 // and actions are built in main_window_ui.cpp, the layout editing on the picture lives in
@@ -39,6 +40,7 @@ MF::MF(AppContext& ctx, QWidget* parent)
     ui_.editor->PlaceFieldWidgets();
     WidgetsFromSettings();
     WireControls();
+    ui_.editor->SetUpQuickFill();
     Form_Load();
     ui_.editor->ShowOverflow([this] { return CurrentPage(); });
 }
@@ -61,6 +63,10 @@ void MF::Form_Load() {
     SetTexts(texts);
 
     ui_.tabs->setCurrentIndex(0);
+    ui_.quickFill->setChecked(print::ReadSetting(ctx_, print::SettingsApp(),
+                                                 print::OptionsSection(),
+                                                 print::QuickFillKey()) != QStringLiteral("0"));
+    ui_.editor->SetQuickFillActive(ui_.quickFill->isChecked());
 
     // Today's date overrides whatever the stored texts held, on the voucher and the stub.
     const QDate today = ctx_.now().date();
@@ -231,6 +237,18 @@ void MF::Exit() {
 
 void MF::OptionClicked(const QCheckBox* option) {
     ui_.editor->ClearSelection();
+    if (option == ui_.quickFill) {
+        const bool on = option->isChecked();
+        ui_.editor->SetQuickFillActive(on);
+        if (!print::WriteSetting(ctx_, print::SettingsApp(), print::OptionsSection(),
+                                 print::QuickFillKey(),
+                                 on ? QStringLiteral("1") : QStringLiteral("0")))
+            ctx_.UserPrompt().Message(
+                QStringLiteral("“输入时提示历史名称”的选择没有保存！\n设置文件“%1”无法写入，"
+                               "下次启动时仍按原来的选择。")
+                    .arg(print::SettingsFilePath(ctx_)));
+        return;
+    }
     // The grid only redraws the picture; the other options change the arrangement.
     if (option == ui_.showGrid)
         NetLine();

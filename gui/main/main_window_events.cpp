@@ -32,7 +32,7 @@ void MF::WireControls() {
     WatchKeys(ui_.tabs->tabBar());
     for (QLineEdit* box : {ui_.currencySign, ui_.formWidth, ui_.formHeight, ui_.stubWidth})
         WatchKeys(box);
-    for (QCheckBox* option : {ui_.showGrid, ui_.printStub, ui_.centreOnFeeder})
+    for (QCheckBox* option : {ui_.showGrid, ui_.printStub, ui_.centreOnFeeder, ui_.quickFill})
         connect(option, &QCheckBox::clicked, this, [this, option] { OptionClicked(option); });
     for (QPushButton* button : findChildren<QPushButton*>()) WatchKeys(button);
 

@@ -226,8 +226,9 @@ void MainWindowUi::SetupSettingsTab(QWidget* page) {
     };
     const CheckDesign checks[] = {
         {&MainWindowUi::showGrid, u"showGrid", u"显示基准网格", 120, 1500},
-        {&MainWindowUi::printStub, u"printStub", u"连同票根打印", 4560, 1620},
-        {&MainWindowUi::centreOnFeeder, u"centreOnFeeder", u"进纸器两边向中间收缩", 6360, 2580}};
+        {&MainWindowUi::printStub, u"printStub", u"连同票根打印", 3900, 1620},
+        {&MainWindowUi::centreOnFeeder, u"centreOnFeeder", u"进纸器两边向中间收缩", 5640, 2400},
+        {&MainWindowUi::quickFill, u"quickFill", u"输入时提示历史名称", 8160, 2160}};
     for (const CheckDesign& c : checks) {
         auto* box = new QCheckBox(QString::fromUtf16(c.caption), frm);
         box->setObjectName(QString::fromUtf16(c.name));

@@ -74,6 +74,8 @@ struct MainWindowUi {
     QCheckBox* showGrid = nullptr;
     QCheckBox* printStub = nullptr;
     QCheckBox* centreOnFeeder = nullptr;
+    // Whether the fields list history names while the clerk types; kept in the settings file.
+    QCheckBox* quickFill = nullptr;
     // Hold the layout's portrait and landscape flags; captioned "横向打印" and "纵向打印".
     QRadioButton* portrait = nullptr;
     QRadioButton* landscape = nullptr;

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QCheckBox>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -8,6 +9,10 @@
 #include <memory>
 
 #include "gui/editor/quick_fill_popup.h"
+#include "gui/editor/voucher_editor.h"
+#include "store/record_store.h"
+#include "store/settings.h"
+#include "support/window_support.h"
 
 using namespace tf;
 using namespace tf::gui;
@@ -20,6 +25,8 @@ const QList<store::Suggestion> kParties{
     {u"庚方物流有限公司"_s, u"6222000000005678"_s, u"招商银行"_s, true},
     {u"庚辰贸易有限公司"_s, u"1"_s, u"交通银行"_s, false},
 };
+
+const QString kAccount = u"6217000010001234"_s;
 
 // A field in a window with a second field after it, and a popup over a fixed list of parties:
 // every entry whose name contains the typed text.
@@ -66,6 +73,8 @@ private slots:
     void keys();
     void followsCommittedTextOnly();
     void clickAcceptsAndFocusStays();
+    void fillsThePartyInTheMainWindow_data();
+    void fillsThePartyInTheMainWindow();
 };
 
 void TestQuickFillPopup::keys_data() {
@@ -149,6 +158,87 @@ void TestQuickFillPopup::clickAcceptsAndFocusStays() {
     QVERIFY(!form.popup->isVisible());
     QCOMPARE(QApplication::focusWidget(), form.field);
     QVERIFY(QApplication::activeWindow() == &form.window);
+}
+
+void TestQuickFillPopup::fillsThePartyInTheMainWindow_data() {
+    QTest::addColumn<QString>("typedAccount");
+    QTest::addColumn<bool>("replace");  // the clerk's answer when asked
+    QTest::addColumn<QString>("account");
+    QTest::newRow("empty account: filled without a question") << QString() << false << kAccount;
+    QTest::newRow("typed account, No: kept")
+        << u"6222333344445555"_s << false << u"6222333344445555"_s;
+    QTest::newRow("typed account, Yes: replaced") << u"6222333344445555"_s << true << kAccount;
+}
+
+void TestQuickFillPopup::fillsThePartyInTheMainWindow() {
+    QFETCH(QString, typedAccount);
+    QFETCH(bool, replace);
+    QFETCH(QString, account);
+    const QString name = u"庚方物流有限公司"_s;
+    const QString bank = u"中国银行"_s;
+    test::TestEnv env;
+    env.CreateDatabase();
+    FieldTexts history;
+    history[FieldRole::DrawerName] = u"北京华夏建设有限公司"_s;
+    history[FieldRole::PayeeName] = name;
+    history[FieldRole::PayeeAccount] = kAccount;
+    history[FieldRole::PayeeBank] = bank;
+    QVERIFY(store::StoreTexts(env.ctx, QDateTime(QDate(2026, 3, 1), QTime(10, 0)), history));
+    auto w = test::OpenMainWindow(env);
+    QVERIFY(w);
+    VoucherEditor& editor = *w->Editor();
+    QLineEdit* field = editor.Field(FieldRole::PayeeName);
+    QuickFillPopup* popup = editor.QuickFill(FieldRole::PayeeName);
+    QVERIFY(popup);
+    const auto textOf = [&](FieldRole role) { return editor.Field(role)->text(); };
+
+    if (!typedAccount.isEmpty()) {
+        editor.Field(FieldRole::PayeeAccount)->setFocus();
+        Type(editor.Field(FieldRole::PayeeAccount), typedAccount);
+        env.prompt.yesNo.enqueue(replace);
+    }
+    field->setFocus();
+    w->SetContentChanged(false);
+    Type(field, u"庚方"_s);
+    QVERIFY(popup->isVisible());
+    QCOMPARE(popup->List()->count(), 1);
+    QCOMPARE(popup->List()->item(0)->text(), name);
+    Key(field, Qt::Key_Down);
+    Key(field, Qt::Key_Return);
+    QVERIFY(!popup->isVisible());
+    QCOMPARE(textOf(FieldRole::PayeeName), name);
+    QCOMPARE(textOf(FieldRole::PayeeAccount), account);
+    QCOMPARE(textOf(FieldRole::PayeeBank), bank);
+    // The stub's copies follow, as when the clerk leaves the fields.
+    QCOMPARE(textOf(FieldRole::StubPayeeName), name);
+    QCOMPARE(textOf(FieldRole::StubPayeeAccount), account);
+    QCOMPARE(textOf(FieldRole::StubPayeeBank), bank);
+    QVERIFY(w->ContentChanged());
+    QCOMPARE(
+        env.prompt.Questions(),
+        typedAccount.isEmpty()
+            ? QStringList()
+            : QStringList{u"收款人账号中已有“6222333344445555”，是否换成“%1”？"_s.arg(kAccount)});
+    QCOMPARE(QApplication::focusWidget(), field);
+
+    // The pinyin initials find the same party.
+    field->clear();
+    QTest::keyClicks(field, u"gfwl"_s);
+    QVERIFY(popup->isVisible());
+    QCOMPARE(popup->Entries().value(0).text, name);
+    Key(field, Qt::Key_Escape);
+
+    // Turned off on the settings tab: no list, and the choice is kept for the next start.
+    test::Child<QCheckBox>(*w, u"quickFill"_s)->click();
+    field->setFocus();
+    field->clear();
+    Type(field, u"庚方"_s);
+    QVERIFY(!popup->isVisible());
+    w.reset();
+    w = test::OpenMainWindow(env);
+    QVERIFY(w);
+    QVERIFY(!test::Child<QCheckBox>(*w, u"quickFill"_s)->isChecked());
+    QVERIFY(env.prompt.Messages().isEmpty());
 }
 
 QTEST_MAIN(TestQuickFillPopup)
