@@ -198,11 +198,11 @@ int main(int argc, char* argv[]) {
     for (int round = 0; round < 3; ++round) {
         if (!empty()) return 1;
         imported.append(TimeMs([&] {
-            ImportSpec spec;
-            spec.fields = fields;
-            spec.firstDay = QDate(2026, 3, 6);
-            spec.expectedRows = kImportRows;
-            const std::unique_ptr<ImportSink> sink = copyStore.BeginImport(spec);
+            ImportPlan plan;
+            plan.fields = fields;
+            plan.firstDay = QDate(2026, 3, 6);
+            plan.expectedRows = kImportRows;
+            const std::unique_ptr<ImportSink> sink = copyStore.BeginImport(plan);
             for (int r = 0; r < kImportRows; ++r) sink->Add(Voucher(r));
             if (!sink->Commit()) std::printf("import failed\n");
         }));

@@ -167,14 +167,14 @@ int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& r
         const qint32 total = request.lastRow - request.firstRow + 1;
         const qint64 first = request.firstRow;
         const qint64 last = request.lastRow;
-        store::ImportSpec spec;
-        for (const auto& [col, field] : fields) spec.fields.append(field);
-        spec.firstDay = ctx.now().date().addDays(-1);
-        spec.expectedRows = last - first + 1;
+        store::ImportPlan plan;
+        for (const auto& [col, field] : fields) plan.fields.append(field);
+        plan.firstDay = ctx.now().date().addDays(-1);
+        plan.expectedRows = last - first + 1;
         // Another program holding the file is told after a second, not waited for in silence;
         // the progress window, always on top, steps aside for the question.
         const QString shownPath = QFileInfo(ctx.DatabasePath()).absoluteFilePath();
-        spec.waitOnLock = [&, shownPath] {
+        plan.waitOnLock = [&, shownPath] {
             closeProgress();
             const bool waitOn = ctx.UserPrompt().AskYesNo(LockedQuestionText(shownPath));
             if (waitOn) {
@@ -184,7 +184,7 @@ int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& r
             }
             return waitOn;
         };
-        sink = records->BeginImport(spec);
+        sink = records->BeginImport(plan);
         if (!sink) return dbFailure(false);
         qint32 start = 0;
         progress.ShowProgress(ImportProgressTitle(), total, start);

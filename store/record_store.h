@@ -79,7 +79,7 @@ public:
 };
 
 // What an import stores and how it waits.
-struct ImportSpec {
+struct ImportPlan {
     // The fields each row stores, one row of 记录 per field, also for an empty text.
     QList<int> fields;
     // Rows are stored under free midnight dates: this day first, then the nearest earlier days
@@ -96,7 +96,7 @@ struct ImportSpec {
 class ImportSink {
 public:
     virtual ~ImportSink() = default;
-    // Stores one row's texts of ImportSpec::fields under the next free midnight date, all its
+    // Stores one row's texts of ImportPlan::fields under the next free midnight date, all its
     // fields or none. Its key, or nothing on a failure (the store's LastFailure, or Stopped());
     // the rows stored before stay in the transaction.
     virtual std::optional<RecordKey> Add(const FieldTexts& texts) = 0;
@@ -105,7 +105,7 @@ public:
     // nothing to end.
     virtual bool Commit() = 0;
     virtual void Rollback() = 0;
-    // True once the clerk chose to stop waiting for the database (ImportSpec::waitOnLock).
+    // True once the clerk chose to stop waiting for the database (ImportPlan::waitOnLock).
     virtual bool Stopped() const = 0;
 };
 
@@ -134,7 +134,7 @@ public:
                                            const QList<FieldTexts>& vouchers) = 0;
     // An import: its transaction begins with the first row added, holding the right to write
     // until it ends.
-    virtual std::unique_ptr<ImportSink> BeginImport(const ImportSpec& spec) = 0;
+    virtual std::unique_ptr<ImportSink> BeginImport(const ImportPlan& plan) = 0;
 
     // ---- reading ----
     // The keys of every print record, oldest first.

@@ -37,11 +37,11 @@ QString MidnightDat(QDate day) {
 
 class ServerImport final : public ImportSink {
 public:
-    ServerImport(ServerRecordStore& store, const AppContext& ctx, ImportSpec spec)
+    ServerImport(ServerRecordStore& store, const AppContext& ctx, ImportPlan plan)
         : store_(store),
           db_(ctx, Database::Reports::ToCaller),
-          spec_(std::move(spec)),
-          next_(spec_.firstDay) {}
+          plan_(std::move(plan)),
+          next_(plan_.firstDay) {}
     ~ServerImport() override { Rollback(); }
 
     std::optional<RecordKey> Add(const FieldTexts& texts) override {
@@ -49,9 +49,9 @@ public:
         const std::optional<QDate> day = NextFreeDay();
         if (!day) return Fail();
         const QString dat = MidnightDat(*day);
-        rows_.AddVoucher(dat, texts, spec_.fields);
+        rows_.AddVoucher(dat, texts, plan_.fields);
         FieldTexts stored;
-        for (const int field : spec_.fields) stored[field] = texts[field];
+        for (const int field : plan_.fields) stored[field] = texts[field];
         parties_->Add(dat, stored);
         if (rows_.Size() >= kRowsPerStatement && !Flush()) return Fail();
         return KeyOfTime(QDateTime(*day, QTime(0, 0)));
@@ -102,7 +102,7 @@ private:
         parties_.reset();
         rows_.Clear();
         used_.clear();
-        next_ = spec_.firstDay;
+        next_ = plan_.firstDay;
         loadedFrom_ = QDate();
         added_ = 0;
     }
@@ -110,7 +110,7 @@ private:
     // The midnights are this import's once it holds the lock; another import holding it is
     // waited for, asking the clerk after a second whether to wait on.
     bool WaitForOtherImports() {
-        if (!spec_.waitOnLock) return TakeServerLock(db_, ServerLock::Midnights);
+        if (!plan_.waitOnLock) return TakeServerLock(db_, ServerLock::Midnights);
         QElapsedTimer waiting;
         waiting.start();
         for (;;) {
@@ -118,7 +118,7 @@ private:
             if (!taken) return false;
             if (*taken) return true;
             if (waiting.elapsed() >= kAskAfterMs) {
-                if (!spec_.waitOnLock()) {
+                if (!plan_.waitOnLock()) {
                     stopped_ = true;
                     return false;
                 }
@@ -143,7 +143,7 @@ private:
 
     // Reads the used midnights from the next day back as far as the rows still to come need.
     bool LoadUsedDays() {
-        const qint64 span = std::max<qint64>(spec_.expectedRows - added_, 0) + kDaysMargin;
+        const qint64 span = std::max<qint64>(plan_.expectedRows - added_, 0) + kDaysMargin;
         const QDate to = loadedFrom_.isValid() ? loadedFrom_.addDays(-1) : next_;
         const QDate from = next_.addDays(-span);
         QSqlQuery q(db_.Connection());
@@ -162,7 +162,7 @@ private:
     }
 
     bool Flush() {
-        added_ += rows_.Size() / std::max<qsizetype>(spec_.fields.size(), 1);
+        added_ += rows_.Size() / std::max<qsizetype>(plan_.fields.size(), 1);
         const bool ok = rows_.Insert(db_);
         rows_.Clear();
         return ok;
@@ -170,7 +170,7 @@ private:
 
     ServerRecordStore& store_;
     Database db_;
-    ImportSpec spec_;
+    ImportPlan plan_;
     std::unique_ptr<PartyUpdates> parties_;
     RecordRows rows_;
     QSet<QDate> used_;
@@ -184,8 +184,8 @@ private:
 }  // namespace
 
 std::unique_ptr<ImportSink> BeginServerImport(ServerRecordStore& store, const AppContext& ctx,
-                                              const ImportSpec& spec) {
-    return std::make_unique<ServerImport>(store, ctx, spec);
+                                              const ImportPlan& plan) {
+    return std::make_unique<ServerImport>(store, ctx, plan);
 }
 
 }  // namespace tf::store

@@ -245,8 +245,8 @@ QList<RecordKey> ServerRecordStore::StoreVouchers(const QDateTime& now,
     return keys;
 }
 
-std::unique_ptr<ImportSink> ServerRecordStore::BeginImport(const ImportSpec& spec) {
-    return BeginServerImport(*this, ctx_, spec);
+std::unique_ptr<ImportSink> ServerRecordStore::BeginImport(const ImportPlan& plan) {
+    return BeginServerImport(*this, ctx_, plan);
 }
 
 std::optional<QList<RecordKey>> ServerRecordStore::ListKeys() {

@@ -26,7 +26,7 @@ public:
     bool StoreCurrentText(const FieldTexts& texts) override;
     QList<RecordKey> StoreVouchers(const QDateTime& now,
                                    const QList<FieldTexts>& vouchers) override;
-    std::unique_ptr<ImportSink> BeginImport(const ImportSpec& spec) override;
+    std::unique_ptr<ImportSink> BeginImport(const ImportPlan& plan) override;
     std::optional<QList<RecordKey>> ListKeys() override;
     std::optional<QList<Record>> ReadRecords(std::span<const RecordKey> keys,
                                              Fields which) override;
@@ -79,6 +79,6 @@ QList<QDateTime> FreeServerTimestamps(Database& db, const QDateTime& now, qsizet
 
 // The import of the server: see server_import.cpp.
 std::unique_ptr<ImportSink> BeginServerImport(ServerRecordStore& store, const AppContext& ctx,
-                                              const ImportSpec& spec);
+                                              const ImportPlan& plan);
 
 }  // namespace tf::store

@@ -72,8 +72,8 @@ private:
 
 class SqliteImport : public ImportSink {
 public:
-    SqliteImport(SqliteRecordStore& store, const AppContext& ctx, const ImportSpec& spec)
-        : store_(store), spec_(spec), db_(ctx, Database::Reports::ToCaller) {}
+    SqliteImport(SqliteRecordStore& store, const AppContext& ctx, const ImportPlan& plan)
+        : store_(store), plan_(plan), db_(ctx, Database::Reports::ToCaller) {}
     ~SqliteImport() override {
         if (inTransaction_) db_.Rollback();
     }
@@ -81,7 +81,7 @@ public:
     // Opens the file and starts listening for another program holding it.
     bool Open() {
         if (!db_.OpenDatabase()) return Fail();
-        if (spec_.waitOnLock) lockWait_.emplace(db_, spec_.waitOnLock);
+        if (plan_.waitOnLock) lockWait_.emplace(db_, plan_.waitOnLock);
         return true;
     }
 
@@ -91,7 +91,7 @@ public:
         if (!day) return Failed();
         const QString dat = DayText(*day) + u" 00:00:00"_s;
         int at = 0;
-        for (const int field : spec_.fields) {
+        for (const int field : plan_.fields) {
             insert_->Bind(at++, dat);
             insert_->Bind(at++, qint64{field});
             insert_->Bind(at++, texts[field]);
@@ -99,7 +99,7 @@ public:
         // A statement that fails changes nothing: the rows stored before stay.
         if (!insert_->Run() || Stopped()) return Failed();
         FieldTexts stored;
-        for (const int field : spec_.fields) stored[field] = texts[field];
+        for (const int field : plan_.fields) stored[field] = texts[field];
         parties_->Add(dat, stored);
         return KeyOfTime(QDateTime(*day, QTime(0, 0)));
     }
@@ -140,16 +140,16 @@ private:
             return false;
         }
         inTransaction_ = true;
-        freeDates_.emplace(db_, spec_.firstDay, spec_.expectedRows);
+        freeDates_.emplace(db_, plan_.firstDay, plan_.expectedRows);
         QStringList tuples;
-        for (qsizetype k = 0; k < spec_.fields.size(); ++k) tuples.append(u"(?,?,?)"_s);
+        for (qsizetype k = 0; k < plan_.fields.size(); ++k) tuples.append(u"(?,?,?)"_s);
         insert_.emplace(db_, u"INSERT INTO 记录 (Dat, Ctl, Con) VALUES "_s + tuples.join(u','));
         parties_.emplace(db_);
         return insert_->IsReady();
     }
 
     SqliteRecordStore& store_;
-    ImportSpec spec_;
+    ImportPlan plan_;
     Database db_;
     std::optional<LockWait> lockWait_;
     bool inTransaction_ = false;
@@ -161,8 +161,8 @@ private:
 }  // namespace
 
 std::unique_ptr<ImportSink> BeginSqliteImport(SqliteRecordStore& store, const AppContext& ctx,
-                                              const ImportSpec& spec) {
-    auto import = std::make_unique<SqliteImport>(store, ctx, spec);
+                                              const ImportPlan& plan) {
+    auto import = std::make_unique<SqliteImport>(store, ctx, plan);
     if (!import->Open()) return nullptr;
     return import;
 }

@@ -134,8 +134,8 @@ QList<RecordKey> SqliteRecordStore::StoreVouchers(const QDateTime& now,
     return {};
 }
 
-std::unique_ptr<ImportSink> SqliteRecordStore::BeginImport(const ImportSpec& spec) {
-    return BeginSqliteImport(*this, ctx_, spec);
+std::unique_ptr<ImportSink> SqliteRecordStore::BeginImport(const ImportPlan& plan) {
+    return BeginSqliteImport(*this, ctx_, plan);
 }
 
 std::optional<QList<RecordKey>> SqliteRecordStore::ListKeys() {

@@ -18,7 +18,7 @@ public:
     bool StoreCurrentText(const FieldTexts& texts) override;
     QList<RecordKey> StoreVouchers(const QDateTime& now,
                                    const QList<FieldTexts>& vouchers) override;
-    std::unique_ptr<ImportSink> BeginImport(const ImportSpec& spec) override;
+    std::unique_ptr<ImportSink> BeginImport(const ImportPlan& plan) override;
     std::optional<QList<RecordKey>> ListKeys() override;
     std::optional<QList<Record>> ReadRecords(std::span<const RecordKey> keys,
                                              Fields which) override;
@@ -48,6 +48,6 @@ QList<QDateTime> FreeTimestamps(Database& db, const QDateTime& now, qsizetype co
 
 // The import of the local file: see sqlite_import.cpp.
 std::unique_ptr<ImportSink> BeginSqliteImport(SqliteRecordStore& store, const AppContext& ctx,
-                                              const ImportSpec& spec);
+                                              const ImportPlan& plan);
 
 }  // namespace tf::store

@@ -52,11 +52,11 @@ int Store(const AppContext& ctx, int count, const QDateTime& now, const QString&
 
 int Import(const AppContext& ctx, int rows, QDate firstDay, const QString& tag, QTextStream& out) {
     ServerRecordStore store(ctx);
-    ImportSpec spec;
-    spec.fields = {2, 5, 8, 11, 12, 27};
-    spec.firstDay = firstDay;
-    spec.expectedRows = rows;
-    const std::unique_ptr<ImportSink> sink = store.BeginImport(spec);
+    ImportPlan plan;
+    plan.fields = {2, 5, 8, 11, 12, 27};
+    plan.firstDay = firstDay;
+    plan.expectedRows = rows;
+    const std::unique_ptr<ImportSink> sink = store.BeginImport(plan);
     QList<RecordKey> keys;
     for (int r = 0; r < rows; ++r) {
         const auto key = sink->Add(Voucher(tag, r));

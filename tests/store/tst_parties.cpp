@@ -223,10 +223,10 @@ void TestParties::recordStoreKeepsTheTable() {
         records->StoreVouchers(now, {Voucher(u"甲公司"_s, u"1111"_s, u"乙公司"_s, u"2222"_s),
                                      Voucher(u"甲公司"_s, u"1111"_s, u"丙公司"_s, u"3333"_s)});
     QCOMPARE(printed.size(), 2);
-    ImportSpec spec;
-    spec.fields = {kPayee, kPayee + 1};
-    spec.firstDay = now.date().addDays(-1);
-    const std::unique_ptr<ImportSink> sink = records->BeginImport(spec);
+    ImportPlan plan;
+    plan.fields = {kPayee, kPayee + 1};
+    plan.firstDay = now.date().addDays(-1);
+    const std::unique_ptr<ImportSink> sink = records->BeginImport(plan);
     QVERIFY(sink);
     FieldTexts row;
     row[kPayee] = u"丁公司"_s;

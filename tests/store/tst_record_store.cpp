@@ -215,9 +215,9 @@ void TestRecordStore::deleteByKeysAndClearKeepTheVoucherText() {
 // date of its own.
 void TestRecordStore::importIsAllOrNothing() {
     const QDate yesterday = kNow.date().addDays(-1);
-    ImportSpec spec;
-    spec.fields = {5, 8, 27};
-    spec.firstDay = yesterday;
+    ImportPlan plan;
+    plan.fields = {5, 8, 27};
+    plan.firstDay = yesterday;
     const auto row = [](const QString& tag) {
         FieldTexts t;
         t[5] = tag + u"-5"_s;
@@ -227,7 +227,7 @@ void TestRecordStore::importIsAllOrNothing() {
     };
     const RecordKey printed = StoreOne(kNow, Voucher(u"p"_s));
     {
-        std::unique_ptr<ImportSink> sink = store_->BeginImport(spec);
+        std::unique_ptr<ImportSink> sink = store_->BeginImport(plan);
         QVERIFY(sink);
         QCOMPARE(sink->Add(row(u"r1"_s)).value_or(-1),
                  KeyOfTime(QDateTime(yesterday, QTime(0, 0))));
@@ -240,7 +240,7 @@ void TestRecordStore::importIsAllOrNothing() {
     QCOMPARE(Keys(), QList<RecordKey>{printed});
     QCOMPARE(Found(u"r1-5"_s), QList<RecordKey>{});
 
-    std::unique_ptr<ImportSink> sink = store_->BeginImport(spec);
+    std::unique_ptr<ImportSink> sink = store_->BeginImport(plan);
     QVERIFY(sink);
     const RecordKey first = sink->Add(row(u"r4"_s)).value_or(-1);
     const RecordKey second = sink->Add(row(u"r5"_s)).value_or(-1);

@@ -52,7 +52,7 @@ public:
     QList<RecordKey> StoreVouchers(const QDateTime&, const QList<FieldTexts>&) override {
         return {};
     }
-    std::unique_ptr<ImportSink> BeginImport(const ImportSpec&) override { return nullptr; }
+    std::unique_ptr<ImportSink> BeginImport(const ImportPlan&) override { return nullptr; }
     bool ReadField(int, const std::function<void(RecordKey, QStringView)>&) override {
         return false;
     }
@@ -128,10 +128,10 @@ void TestServerRecords::lostConnectionStoresNothing() {
     QList<FieldTexts> vouchers{Voucher(u"a"_s), Voucher(u"b"_s), Voucher(u"c"_s)};
     vouchers[1][5] = u"CUT"_s;
     if (import) {
-        ImportSpec spec;
-        spec.fields = {2, 5, 12};
-        spec.firstDay = kNow.date();
-        const std::unique_ptr<ImportSink> sink = store.BeginImport(spec);
+        ImportPlan plan;
+        plan.fields = {2, 5, 12};
+        plan.firstDay = kNow.date();
+        const std::unique_ptr<ImportSink> sink = store.BeginImport(plan);
         for (const FieldTexts& v : vouchers) QVERIFY(sink->Add(v));
         QVERIFY(!sink->Commit());
     } else {

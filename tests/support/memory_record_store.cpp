@@ -23,8 +23,8 @@ constexpr RecordKey kSecondsPerDay = 24 * 60 * 60;
 // An import's rows, held until the commit, under free midnight dates.
 class MemoryRecordStore::Sink : public store::ImportSink {
 public:
-    Sink(MemoryRecordStore& store, const store::ImportSpec& spec)
-        : store_(store), fields_(spec.fields), day_(KeyOf(spec.firstDay, QTime(0, 0))) {
+    Sink(MemoryRecordStore& store, const store::ImportPlan& plan)
+        : store_(store), fields_(plan.fields), day_(KeyOf(plan.firstDay, QTime(0, 0))) {
         for (const RecordKey key : store.keys_) usedDays_.insert(key / kSecondsPerDay);
         usedDays_.insert(KeyOf(QDate(1973, 8, 18), QTime(0, 0)) / kSecondsPerDay);
     }
@@ -126,8 +126,8 @@ QList<RecordKey> MemoryRecordStore::StoreVouchers(const QDateTime& now,
     return used;
 }
 
-std::unique_ptr<store::ImportSink> MemoryRecordStore::BeginImport(const store::ImportSpec& spec) {
-    return std::make_unique<Sink>(*this, spec);
+std::unique_ptr<store::ImportSink> MemoryRecordStore::BeginImport(const store::ImportPlan& plan) {
+    return std::make_unique<Sink>(*this, plan);
 }
 
 std::optional<QList<RecordKey>> MemoryRecordStore::ListKeys() {

@@ -42,7 +42,7 @@ public:
     bool StoreCurrentText(const FieldTexts& texts) override;
     QList<store::RecordKey> StoreVouchers(const QDateTime& now,
                                           const QList<FieldTexts>& vouchers) override;
-    std::unique_ptr<store::ImportSink> BeginImport(const store::ImportSpec& spec) override;
+    std::unique_ptr<store::ImportSink> BeginImport(const store::ImportPlan& plan) override;
     std::optional<QList<store::RecordKey>> ListKeys() override;
     std::optional<QList<store::Record>> ReadRecords(std::span<const store::RecordKey> keys,
                                                     store::Fields which) override;
