@@ -18,10 +18,12 @@ namespace {
 
 // The table's Fld for parties; the other entries carry their field's number.
 constexpr int kPartyList = 0;
-constexpr int kDrawerName = 5;
-constexpr int kPayeeName = 8;
+constexpr int kDrawerName = FieldOf(FieldRole::DrawerName);
+constexpr int kPayeeName = FieldOf(FieldRole::PayeeName);
 // The fields that offer their own texts.
-constexpr int kTextFields[] = {7, 10, 13, 16, 17, 27};
+constexpr int kTextFields[] = {FieldOf(FieldRole::DrawerBank), FieldOf(FieldRole::PayeeBank),
+                               FieldOf(FieldRole::BillKind),   FieldOf(FieldRole::Checker),
+                               FieldOf(FieldRole::BookKeeper), kRemarksField};
 // A use counts half as much every 90 days.
 constexpr double kHalfLifeDays = 90;
 
