@@ -26,6 +26,8 @@ QuickFillPopup::QuickFillPopup(QLineEdit* field, Provider provider)
     list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->setMouseTracking(true);
     list_->setFont(field->font());
+    // The list is sized to its rows; a scroll area's own minimum would leave empty rows below.
+    list_->setMinimumHeight(1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(1, 1, 1, 1);
     layout->addWidget(list_);

@@ -150,6 +150,9 @@ void TestQuickFillPopup::clickAcceptsAndFocusStays() {
     QCOMPARE(form.popup->geometry().top(),
              form.field->mapToGlobal(QPoint(0, 0)).y() + form.field->height());
     QListWidget* list = form.popup->List();
+    // As tall as its rows: no empty space under the last one.
+    QCOMPARE(list->visualItemRect(list->item(list->count() - 1)).bottom() + 1,
+             list->viewport()->height());
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                       list->visualItemRect(list->item(2)).center());
     QCOMPARE(spy.size(), 1);
