@@ -8,6 +8,8 @@
 #     bash scripts/compare_print.sh REVISION [WORK_FOLDER]
 #
 # A WORK_FOLDER below the checkout (build-compare, say) lets ccache reuse compiled objects.
+# OWN_PROGRAM=1 keeps the revision's own copy of the printing program, for a revision whose
+# window interface this checkout's copy no longer compiles against.
 #
 # Prints one line per PDF and the largest difference in millimetres; fails when a text differs
 # or a box moved by 0.005 mm or more.
@@ -26,7 +28,9 @@ build() {  # source folder, build folder
 rm -rf "$work/old-src"
 mkdir -p "$work/old-src"
 git archive "$revision" | tar -x -C "$work/old-src"
-cp tests/print/print_positions.cpp "$work/old-src/tests/print/"
+if [ "${OWN_PROGRAM:-0}" != 1 ] || [ ! -f "$work/old-src/tests/print/print_positions.cpp" ]; then
+  cp tests/print/print_positions.cpp "$work/old-src/tests/print/"
+fi
 if ! grep -q print_positions "$work/old-src/tests/CMakeLists.txt"; then
   sed -n '/^# Prints a fixed set of vouchers/,/^target_link_libraries(print_positions/p' \
     tests/CMakeLists.txt >> "$work/old-src/tests/CMakeLists.txt"

@@ -176,8 +176,10 @@ bool Run(const Scenario& s, const QString& folder) {
     device.Printer()->setOutputFormat(QPrinter::PdfFormat);
     device.Printer()->setOutputFileName(QDir(folder).filePath(s.name + u".pdf"_s));
     w->UsePrinter(&device, &device);
-    // The check's question, when it has one, is answered Yes, as is the printer dialog.
+    // The check's question, when it has one, is answered Yes, as is the printer dialog; a batch
+    // first asks whether to print all its vouchers.
     env.prompt.yesNo.enqueue(true);
+    if (s.batch > 0) env.prompt.yesNo.enqueue(true);
     env.prompt.printers.enqueue(true);
 
     if (s.batch > 0) {
