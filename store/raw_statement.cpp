@@ -13,6 +13,18 @@ sqlite3* SqliteHandle(Database& db) {
     return *static_cast<sqlite3* const*>(handle.data());
 }
 
+ReadTransaction::ReadTransaction(Database& db) : handle_(SqliteHandle(db)) {
+    // A failed BEGIN leaves each statement its own transaction, as without this.
+    if (handle_ && (!sqlite3_get_autocommit(handle_) ||
+                    sqlite3_exec(handle_, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK))
+        handle_ = nullptr;
+}
+
+ReadTransaction::~ReadTransaction() {
+    if (handle_ && !sqlite3_get_autocommit(handle_))
+        sqlite3_exec(handle_, "COMMIT", nullptr, nullptr, nullptr);
+}
+
 RawStatement::RawStatement(Database& db, const QString& sql) : db_(db), handle_(SqliteHandle(db)) {
     if (!handle_) {
         db_.NoteFailure(DbFailure::Other, QStringLiteral("no SQLite connection"));

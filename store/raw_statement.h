@@ -62,4 +62,18 @@ private:
     bool failed_ = false;
 };
 
+// Holds one read transaction on a database's connection for its lifetime, unless one is open
+// already: statements run inside it share one lock of the file and one check that it is
+// unchanged, where each would otherwise take its own.
+class ReadTransaction {
+public:
+    explicit ReadTransaction(Database& db);
+    ~ReadTransaction();
+    ReadTransaction(const ReadTransaction&) = delete;
+    ReadTransaction& operator=(const ReadTransaction&) = delete;
+
+private:
+    sqlite3* handle_ = nullptr;
+};
+
 }  // namespace tf::store

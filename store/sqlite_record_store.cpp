@@ -168,6 +168,7 @@ std::optional<QList<Record>> SqliteRecordStore::ReadRecords(std::span<const Reco
             db, u"SELECT Ctl, Con FROM 记录 WHERE Dat=?"_s +
                     (which == Fields::Shown ? u" AND "_s + ShownCondition() : QString()));
         records.reserve(static_cast<qsizetype>(keys.size()));
+        const ReadTransaction reading(db);
         bool ok = group.IsReady();
         for (size_t i = 0; ok && i < keys.size(); ++i) {
             Record& record = records.emplace_back();
