@@ -43,6 +43,8 @@ public:
     QTabWidget* SST() const { return ui_.tabs; }
     QLabel* LBL() const { return ui_.tip; }
     QLabel* CurFormat() const { return ui_.curFormat; }
+    // The status line naming the database in use; its tool tip holds the whole description.
+    QLabel* DatabaseLine() const { return ui_.database; }
     // The commands, each shown by a button.
     const MainWindowActions& Actions() const { return ui_.actions; }
 
@@ -122,6 +124,12 @@ private:
     // The warning that the amount's highest digits were cut, when one is waiting.
     void ShowPendingWarning();
     void ShowCurrentFormat();
+    // "数据库设置"; after a switch nothing of the other database stays in use.
+    void DatabaseSettings();
+    void DatabaseSwitched();
+    // The status line: the database in use, at the right end of the tip's line.
+    void ShowDatabase();
+    void PlaceDatabaseLine();
     void WatchKeys(QWidget* w);
     store::FormatHooks Hooks();
     // Tells the editor whether to draw the reference grid, and for which form height.
@@ -136,6 +144,8 @@ private:
     bool cutWarningPending_ = false;
 
     MainWindowUi ui_;
+    // The tip's line as the arrangement placed it, shared by the tip and the status line.
+    QRect tipRow_;
     // One printer for the whole run, so the choices of the printer dialog are kept.
     std::unique_ptr<print::QtPrinter> printer_;
     print::PrintTarget* target_ = nullptr;
