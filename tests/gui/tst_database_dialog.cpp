@@ -145,11 +145,24 @@ private slots:
         QCOMPARE(test::Child<QLineEdit>(*w, u"formWidth"_s)->text(), u"220"_s);
         QVERIFY2(w->DatabaseLine()->toolTip().startsWith(u"办公室数据库服务器 "_s),
                  qPrintable(w->DatabaseLine()->toolTip()));
+        // "复制本机数据到服务器" copies the local file's format onto the server in use.
+        env.prompt.yesNo.enqueue(true);
         EditInDialog(*w, [](const gui::DatabaseDialogUi& ui) {
             QVERIFY(ui.server->isChecked());
             QVERIFY(ui.copyToServer->isEnabled());
+            ui.copyButton->click();
             ui.cancel->click();
         });
+        QCOMPARE(env.prompt.Questions().size(), 1);
+        QCOMPARE(env.prompt.Messages().size(), 1);
+        QVERIFY2(env.prompt.Messages()[0].startsWith(u"复制完成。\n格式：复制了 1 个"_s),
+                 qPrintable(env.prompt.Messages()[0]));
+        QCOMPARE(
+            server
+                .Scalar(u"SELECT count(DISTINCT Name) FROM 参数 WHERE Name = ?"_s, {u"本机格式"_s})
+                .toInt(),
+            1);
+        QVERIFY(env.progress.calls.contains(u"close"_s));
         // Closing stores the voucher text on the server; the format question is answered No.
         w.reset();
     }
