@@ -41,8 +41,8 @@ MF::MF(AppContext& ctx, QWidget* parent)
     ui_.SetupUi(this, new VoucherEditor(ctx_, settings_, this));
     // The status line follows every change of the database in use, a fallback to the local
     // file in the middle of a command included.
-    ctx_.database->changed = [this] { ShowDatabase(); };
-    ShowDatabase();
+    ctx_.database->changed = [this] { DatabaseChanged(); };
+    DatabaseChanged();
     ui_.editor->PlaceFieldWidgets();
     WidgetsFromSettings();
     WireControls();
@@ -53,6 +53,7 @@ MF::MF(AppContext& ctx, QWidget* parent)
 
 MF::~MF() {
     ctx_.database->changed = nullptr;
+    DeleteRetiredWindows();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -205,6 +206,7 @@ void MF::PreviewVoucher() {
 }
 
 void MF::OpenHistory() {
+    DeleteRetiredWindows();
     ShowHistoryWindow(ctx_, *this);
 }
 
@@ -236,11 +238,29 @@ void MF::DatabaseSettings() {
     ShowDatabase();
 }
 
+void MF::DatabaseChanged() {
+    ShowDatabase();
+    const QString inUse = ctx_.database->UsesServer() ? ctx_.database->serverUri : QString();
+    if (inUse == databaseInUse_) return;
+    databaseInUse_ = inUse;
+    // The history window lists the other database's records, so nothing it shows may be
+    // reprinted, changed or deleted in the database now in use. It may be in the middle of
+    // the very operation that gave up on the server: it is only taken out of use here
+    // (hidden, deaf to input, no longer the open history window) and deleted later.
+    if (auto* history = findChild<history::OldRec*>(QString(), Qt::FindDirectChildrenOnly)) {
+        history->hide();
+        history->setEnabled(false);
+        history->setParent(nullptr);
+        retired_.append(history);
+    }
+}
+
+void MF::DeleteRetiredWindows() {
+    for (const QPointer<QWidget>& w : std::as_const(retired_)) delete w.data();
+    retired_.clear();
+}
+
 void MF::DatabaseSwitched() {
-    // The history window lists the other database's records: it is closed, so nothing it
-    // shows is reprinted from, changed or deleted in the database now in use.
-    if (auto* history = findChild<history::OldRec*>(QString(), Qt::FindDirectChildrenOnly))
-        history->close();
     // The format in use is read again from the database now in use: the same name when it
     // holds one, else its default format.
     store::Database(ctx_).EnsureTables();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QPointer>
 #include <QWidget>
 #include <memory>
 
@@ -124,9 +125,13 @@ private:
     // The warning that the amount's highest digits were cut, when one is waiting.
     void ShowPendingWarning();
     void ShowCurrentFormat();
-    // "数据库设置"; after a switch nothing of the other database stays in use.
+    // "数据库设置"; after a switch the format in use is read from the database now in use.
     void DatabaseSettings();
     void DatabaseSwitched();
+    // The database in use may have changed (a switch, or a fallback to the local file): the
+    // status line is redrawn and the history window of another database retired.
+    void DatabaseChanged();
+    void DeleteRetiredWindows();
     // The status line: the database in use, at the right end of the tip's line.
     void ShowDatabase();
     void PlaceDatabaseLine();
@@ -146,6 +151,10 @@ private:
     MainWindowUi ui_;
     // The tip's line as the arrangement placed it, shared by the tip and the status line.
     QRect tipRow_;
+    // The database the window last saw in use: the server's URI, empty for the local file.
+    QString databaseInUse_;
+    // History windows of a database no longer in use, waiting to be deleted.
+    QList<QPointer<QWidget>> retired_;
     // One printer for the whole run, so the choices of the printer dialog are kept.
     std::unique_ptr<print::QtPrinter> printer_;
     print::PrintTarget* target_ = nullptr;

@@ -1,5 +1,6 @@
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -165,6 +166,31 @@ private slots:
         QVERIFY(env.progress.calls.contains(u"close"_s));
         // Closing stores the voucher text on the server; the format question is answered No.
         w.reset();
+    }
+
+    // The server given up in the middle of a command: the open history window, which lists the
+    // server's records, is taken out of use at once, and the status line names the local file.
+    void fallbackRetiresHistory() {
+        test::TestServer server;
+        QVERIFY(server.Ok());
+        test::TestEnv env;
+        server.Use(env.ctx, test::ClerkLogin());
+        auto w = test::OpenMainWindow(env);
+        QVERIFY(w);
+        QVERIFY(w->DatabaseLine()->toolTip().startsWith(u"办公室数据库服务器 "_s));
+        w->Actions().history->trigger();
+        QPointer<history::OldRec> shown = w->findChild<history::OldRec*>();
+        QVERIFY(shown && shown->isVisible());
+
+        env.prompt.yesNo.enqueue(true);
+        QVERIFY(store::OfferLocalFile(env.ctx));
+        QVERIFY(!w->findChild<history::OldRec*>());
+        QVERIFY(shown && !shown->isVisible() && !shown->isEnabled());
+        QVERIFY(w->DatabaseLine()->toolTip().startsWith(u"本机数据文件 "_s));
+        // Opened again, the history window is a new one, over the local file.
+        w->Actions().history->trigger();
+        QVERIFY(!shown);
+        QVERIFY(w->findChild<history::OldRec*>());
     }
 };
 
