@@ -29,6 +29,8 @@ struct DatabaseChoice {
     QString serverUri;          // libpq's connection URI of the server; empty: the local file
     bool localThisRun = false;  // the clerk chose the local file for the rest of the run
     QString password;           // typed by the clerk for this run; never written anywhere
+    // Told after the database in use may have changed (the main window's status line).
+    std::function<void()> changed;
     bool UsesServer() const { return !serverUri.isEmpty() && !localThisRun; }
 };
 

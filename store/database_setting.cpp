@@ -63,6 +63,7 @@ void ApplyDatabaseChoice(const AppContext& ctx) {
     }
     ctx.database->serverUri = uri;
     ctx.database->localThisRun = false;
+    if (ctx.database->changed) ctx.database->changed();
 }
 
 bool OfferLocalFile(const AppContext& ctx) {
@@ -73,6 +74,7 @@ bool OfferLocalFile(const AppContext& ctx) {
             u"本次运行中的格式改动和打印记录将只保存在本机的“%1”中。"_s.arg(path)))
         return false;
     ctx.database->localThisRun = true;
+    if (ctx.database->changed) ctx.database->changed();
     return true;
 }
 
@@ -90,7 +92,7 @@ bool ConnectAtStart(const AppContext& ctx) {
     if (!address) {
         ctx.UserPrompt().Message(error);
         OfferLocalFile(ctx);
-        return ctx.database->UsesServer();
+        return false;
     }
     const QString shown = address->Shown();
     for (int asked = 0;; ++asked) {
@@ -111,7 +113,7 @@ bool ConnectAtStart(const AppContext& ctx) {
         }
         // Told once, then the choice: the local file for this run, or nothing to work with.
         db.ReportFailure(db.FailureText());
-        return ctx.database->UsesServer();
+        return false;
     }
 }
 

@@ -42,7 +42,8 @@ AppContext LocalFileContext(const AppContext& ctx);
 
 // At start, with a server chosen: opens it, asking for the password when the server wants one
 // the environment and ~/.pgpass do not give; when it cannot be used the clerk is told why and
-// offered the local file. True when the server is in use afterwards.
+// offered the local file. True when connected to the server; false when it could not be used,
+// whether the clerk went on with the local file or kept the server chosen.
 bool ConnectAtStart(const AppContext& ctx);
 
 // The database in use, as the status line shows it.

@@ -12,9 +12,11 @@
 #include "amount/amount.h"
 #include "amount/number.h"
 #include "common/prompt.h"
+#include "gui/database/database_dialog.h"
 #include "gui/editor/voucher_editor.h"
 #include "gui/format/format_chooser.h"
 #include "gui/history/history_link.h"
+#include "gui/history/old_rec.h"
 #include "gui/main/help_page.h"
 #include "gui/print/collate_form.h"
 #include "gui/print/preview.h"
@@ -37,6 +39,10 @@ MF::MF(AppContext& ctx, QWidget* parent)
     setObjectName(QStringLiteral("MF"));
     setWindowTitle(Caption());
     ui_.SetupUi(this, new VoucherEditor(ctx_, settings_, this));
+    // The status line follows every change of the database in use, a fallback to the local
+    // file in the middle of a command included.
+    ctx_.database->changed = [this] { DatabaseChanged(); };
+    DatabaseChanged();
     ui_.editor->PlaceFieldWidgets();
     WidgetsFromSettings();
     WireControls();
@@ -45,7 +51,10 @@ MF::MF(AppContext& ctx, QWidget* parent)
     ui_.editor->ShowOverflow([this] { return CurrentPage(); });
 }
 
-MF::~MF() = default;
+MF::~MF() {
+    ctx_.database->changed = nullptr;
+    DeleteRetiredWindows();
+}
 
 // ---------------------------------------------------------------------------------------
 // Start-up and shut-down
@@ -197,6 +206,7 @@ void MF::PreviewVoucher() {
 }
 
 void MF::OpenHistory() {
+    DeleteRetiredWindows();
     ShowHistoryWindow(ctx_, *this);
 }
 
@@ -221,6 +231,44 @@ void MF::DeleteFormat() {
 void MF::CalibratePrinter() {
     print::PrintCalibrationMark(ctx_, Target(), Device(),
                                 [this] { print::ShowCollateForm(ctx_, this); });
+}
+
+void MF::DatabaseSettings() {
+    if (gui::EditDatabaseSetting(ctx_, this)) DatabaseSwitched();
+    ShowDatabase();
+}
+
+void MF::DatabaseChanged() {
+    ShowDatabase();
+    const QString inUse = ctx_.database->UsesServer() ? ctx_.database->serverUri : QString();
+    if (inUse == databaseInUse_) return;
+    databaseInUse_ = inUse;
+    // The history window lists the other database's records, so nothing it shows may be
+    // reprinted, changed or deleted in the database now in use. It may be in the middle of
+    // the very operation that gave up on the server: it is only taken out of use here
+    // (hidden, deaf to input, no longer the open history window) and deleted later.
+    if (auto* history = findChild<history::OldRec*>(QString(), Qt::FindDirectChildrenOnly)) {
+        history->hide();
+        history->setEnabled(false);
+        history->setParent(nullptr);
+        retired_.append(history);
+    }
+}
+
+void MF::DeleteRetiredWindows() {
+    for (const QPointer<QWidget>& w : std::as_const(retired_)) delete w.data();
+    retired_.clear();
+}
+
+void MF::DatabaseSwitched() {
+    // The format in use is read again from the database now in use: the same name when it
+    // holds one, else its default format.
+    store::Database(ctx_).EnsureTables();
+    QString name = store::FormatNames(ctx_).contains(settings_.CurFormat)
+                       ? settings_.CurFormat
+                       : store::DefaultFormatName();
+    store::LoadFormat(ctx_, name, settings_, Hooks());
+    ShowCurrentFormat();
 }
 
 void MF::ShowHelp() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QPointer>
 #include <QWidget>
 #include <memory>
 
@@ -43,6 +44,8 @@ public:
     QTabWidget* SST() const { return ui_.tabs; }
     QLabel* LBL() const { return ui_.tip; }
     QLabel* CurFormat() const { return ui_.curFormat; }
+    // The status line naming the database in use; its tool tip holds the whole description.
+    QLabel* DatabaseLine() const { return ui_.database; }
     // The commands, each shown by a button.
     const MainWindowActions& Actions() const { return ui_.actions; }
 
@@ -122,6 +125,16 @@ private:
     // The warning that the amount's highest digits were cut, when one is waiting.
     void ShowPendingWarning();
     void ShowCurrentFormat();
+    // "数据库设置"; after a switch the format in use is read from the database now in use.
+    void DatabaseSettings();
+    void DatabaseSwitched();
+    // The database in use may have changed (a switch, or a fallback to the local file): the
+    // status line is redrawn and the history window of another database retired.
+    void DatabaseChanged();
+    void DeleteRetiredWindows();
+    // The status line: the database in use, at the right end of the tip's line.
+    void ShowDatabase();
+    void PlaceDatabaseLine();
     void WatchKeys(QWidget* w);
     store::FormatHooks Hooks();
     // Tells the editor whether to draw the reference grid, and for which form height.
@@ -136,6 +149,12 @@ private:
     bool cutWarningPending_ = false;
 
     MainWindowUi ui_;
+    // The tip's line as the arrangement placed it, shared by the tip and the status line.
+    QRect tipRow_;
+    // The database the window last saw in use: the server's URI, empty for the local file.
+    QString databaseInUse_;
+    // History windows of a database no longer in use, waiting to be deleted.
+    QList<QPointer<QWidget>> retired_;
     // One printer for the whole run, so the choices of the printer dialog are kept.
     std::unique_ptr<print::QtPrinter> printer_;
     print::PrintTarget* target_ = nullptr;

@@ -9,6 +9,7 @@
 #include "gui/editor/voucher_editor.h"
 #include "gui/main/main_window.h"
 #include "gui/window_utils.h"
+#include "store/database_setting.h"
 
 // The arrangement of the main window: its size and the picture's from the screen and the
 // voucher dimensions; the editor then places every field where the format puts it.
@@ -59,6 +60,8 @@ void MF::ArrangeWindow() {
          screenRect.top() + TwipsToPixels(r->window.top));
 
     PlaceInTwips(ui_.tip, r->tip.left, r->tip.top, r->tip.width, kTipHeight);
+    tipRow_ = ui_.tip->geometry();
+    PlaceDatabaseLine();
     GridToEditor();
     ui_.editor->Arrange(*r);
     PlaceInTwips(ui_.tabs, kTabLeft, kTabTop, r->tabWidth, kTabHeight);
@@ -68,6 +71,24 @@ void MF::ArrangeWindow() {
 
     ui_.editor->ApplyLayout();
     ui_.editor->show();
+}
+
+void MF::ShowDatabase() {
+    ui_.database->setToolTip(store::DatabaseDescription(ctx_));
+    PlaceDatabaseLine();
+}
+
+void MF::PlaceDatabaseLine() {
+    // The right end of the tip's line, at most half of it; a longer description is shortened
+    // in the middle, and the whole of it is the label's tool tip.
+    if (tipRow_.isNull()) tipRow_ = ui_.tip->geometry();
+    const QRect row = tipRow_;
+    const QString full = ui_.database->toolTip();
+    const QFontMetrics fm(ui_.database->font());
+    const int width = std::min(fm.horizontalAdvance(full) + 8, row.width() / 2);
+    ui_.database->setText(fm.elidedText(full, Qt::ElideMiddle, width - 8));
+    ui_.database->setGeometry(row.right() + 1 - width, row.top(), width, row.height());
+    ui_.tip->setGeometry(row.left(), row.top(), row.width() - width, row.height());
 }
 
 }  // namespace tf

@@ -44,6 +44,7 @@ void MF::WireControls() {
     Command(a.saveFormat, &MF::SaveFormat);
     Command(a.deleteFormat, &MF::DeleteFormat);
     Command(a.calibratePrinter, &MF::CalibratePrinter);
+    Command(a.databaseSettings, &MF::DatabaseSettings);
     Command(a.help, &MF::ShowHelp);
     Command(a.contact, &MF::ShowContact);
     Command(a.exit, &MF::Exit);

@@ -38,6 +38,7 @@ constexpr ActionDesign kActions[] = {
     {&MainWindowActions::deleteFormat, u"actionDeleteFormat", u"删除格式", {}},
     {&MainWindowActions::calibratePrinter, u"actionCalibratePrinter", u"校准打印机", {}},
     {&MainWindowActions::calibrateAmount, u"actionCalibrateAmount", u"校准小写金额", {}},
+    {&MainWindowActions::databaseSettings, u"actionDatabaseSettings", u"数据库设置", {}},
     {&MainWindowActions::contact, u"actionContact", u"QQ在线帮助", {}},
     {&MainWindowActions::help, u"actionHelp", u"帮助", Qt::Key_F1},
     {&MainWindowActions::exit, u"actionExit", u"退出", {}},
@@ -64,6 +65,15 @@ constexpr ButtonDesign kTabButtons[] = {
     {&MainWindowActions::calibrateAmount, u"calibrateAmountButton", u"校准 小写金额", 8760, 480,
      1455, 375},
 };
+
+// On the settings tab, beside the options' frame.
+constexpr ButtonDesign kDatabaseButton = {&MainWindowActions::databaseSettings,
+                                          u"databaseSettingsButton",
+                                          u"数据库设置",
+                                          10500,
+                                          30,
+                                          1095,
+                                          375};
 
 // Buttons above the tab control.
 constexpr ButtonDesign kTopButtons[] = {
@@ -167,6 +177,9 @@ void MainWindowUi::SetupUi(QWidget* form, VoucherEditor* voucherEditor) {
     SetTextColour(tip, Qt::blue);
     PlaceInTwips(tip, kPicLeft, kPicTop + store::kDesignPictureHeight + 60,
                  store::kDesignPictureWidth, kTipHeight);
+    database = new QLabel(form);
+    database->setObjectName(QStringLiteral("databaseLine"));
+    database->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     SetupTabOrder();
 }
@@ -217,6 +230,8 @@ void MainWindowUi::SetupSettingsTab(QWidget* page) {
     frm->setFrameShape(QFrame::StyledPanel);
     frm->setFrameShadow(QFrame::Sunken);
     PlaceInTwips(frm, 60, 30, 10395, 870);
+    // Beside the frame: which database holds the formats and the history.
+    ActionButton(kDatabaseButton, actions, page, kDatabaseButton.left, kDatabaseButton.top);
 
     struct CheckDesign {
         QCheckBox* MainWindowUi::*box;

@@ -53,6 +53,7 @@ struct MainWindowActions {
     QAction* deleteFormat = nullptr;
     QAction* calibratePrinter = nullptr;
     QAction* calibrateAmount = nullptr;
+    QAction* databaseSettings = nullptr;
     QAction* contact = nullptr;
     QAction* help = nullptr;
     QAction* exit = nullptr;
@@ -81,6 +82,8 @@ struct MainWindowUi {
     QRadioButton* landscape = nullptr;
     QLabel* curFormat = nullptr;
     QLabel* tip = nullptr;
+    // The database in use, at the right end of the tip's line.
+    QLabel* database = nullptr;
 
     // Creates every control on form at its design place, with its caption and objectName,
     // places the voucher editor and sets the focus order of the fields and the settings boxes.
