@@ -85,6 +85,8 @@ public:
     FieldTexts RowTexts(int row) const;
     // Every key in the current order, hidden ones included (an export reads them in chunks).
     std::span<const store::RecordKey> OrderedKeys() const { return order_; }
+    // The store the list is read from (its FailureText tells why a delete was refused).
+    store::RecordStore& Store() const { return store_; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
