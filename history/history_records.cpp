@@ -21,7 +21,7 @@ HistoryColumnWidths FitHistoryColumns(const HistoryModel& model, int first, int 
                                       const TextWidth& width) {
     HistoryColumnWidths fitted;
     const int end = std::min(model.rowCount(), first + std::max(0, count));
-    for (int c = 0; c < HistoryModel::kColumns; ++c) {
+    for (int c = 0; c < model.columnCount(); ++c) {
         double w = 0;
         for (int r = std::max(0, first); r < end; ++r) {
             const QString text = model.data(model.index(r, c)).toString();
@@ -29,7 +29,7 @@ HistoryColumnWidths FitHistoryColumns(const HistoryModel& model, int first, int 
         }
         // A column with texts is wide enough for its header too.
         if (w != 0) w = std::max(w, width(model.headerData(c, Qt::Horizontal).toString()));
-        fitted.columns[static_cast<size_t>(c)] = std::round(w != 0 ? w + 100 : 50);
+        fitted.columns.append(std::round(w != 0 ? w + 100 : 50));
     }
     // Row numbers grow down the list: the last is the widest.
     const QString largest =

@@ -31,10 +31,10 @@ public:
 // The header texts of the list's columns: the captions of the shown fields' labels.
 QStringList HistoryCaptions(const VoucherFields& voucher);
 
-// Widths the list gives its columns, twips: the numbering column and one per shown field.
+// Widths the list gives its columns, twips: the numbering column and one per model column.
 struct HistoryColumnWidths {
     double numbering = 0;
-    std::array<double, HistoryModel::kColumns> columns{};
+    QList<double> columns;
 };
 
 // Fits the columns to the texts of `count` rows from `first` (a screenful, not the whole list)

@@ -205,14 +205,13 @@ void OldRec::ApplyWidths(const HistoryColumnWidths& widths) {
     // No column wider than half the list.
     const double half = PixelsToTwips(msg_->width()) / 2;
     msg_->verticalHeader()->setFixedWidth(std::max(1, TwipsToPixels(widths.numbering)));
-    for (int c = 0; c < HistoryModel::kColumns; ++c)
-        msg_->setColumnWidth(
-            c, std::max(1, TwipsToPixels(std::min(widths.columns[static_cast<size_t>(c)], half))));
+    for (int c = 0; c < widths.columns.size(); ++c)
+        msg_->setColumnWidth(c, std::max(1, TwipsToPixels(std::min(widths.columns[c], half))));
     FillLastColumn();
 }
 
 void OldRec::FillLastColumn() {
-    const int last = HistoryModel::kColumns - 1;
+    const int last = model_->columnCount() - 1;
     int others = msg_->verticalHeader()->width();
     for (int c = 0; c < last; ++c) others += msg_->columnWidth(c);
     // What is left of the list's width, less 400 twips.
@@ -229,8 +228,8 @@ void OldRec::WidenToShowColumns() {
     // The columns as the list shows them, in whole pixels each; the last one as its texts
     // need, not capped.
     int columns = std::max(1, TwipsToPixels(widths.numbering));
-    for (int c = 0; c < HistoryModel::kColumns - 1; ++c) columns += msg_->columnWidth(c);
-    columns += TwipsToPixels(widths.columns[HistoryModel::kColumns - 1]);
+    for (int c = 0; c < widths.columns.size() - 1; ++c) columns += msg_->columnWidth(c);
+    columns += TwipsToPixels(widths.columns.constLast());
     // Beside them the list's frame and scroll bar, and the margins around the list.
     const int needed = columns + 2 * msg_->frameWidth() +
                        msg_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, msg_) +
@@ -294,7 +293,7 @@ ExportLayout OldRec::CurrentExportLayout() const {
     ExportLayout layout;
     layout.captions.append(QString());
     layout.widths.append(PixelsToTwips(msg_->verticalHeader()->width()));
-    for (int c = 0; c < HistoryModel::kColumns; ++c) {
+    for (int c = 0; c < model_->columnCount(); ++c) {
         layout.captions.append(model_->headerData(c, Qt::Horizontal).toString());
         layout.widths.append(PixelsToTwips(msg_->columnWidth(c)));
     }

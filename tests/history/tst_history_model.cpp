@@ -103,6 +103,7 @@ private slots:
     void deletesTheWholeListBetweenTheChosenRows_data();
     void deletesTheWholeListBetweenTheChosenRows();
     void readsOnlyThePagesShownAndKeepsFew();
+    void showsWhoStoredEachRecordWhereTheStoreKeepsIt();
 };
 
 void TestHistoryModel::sortsEveryRecordByTheGridRule_data() {
@@ -306,6 +307,31 @@ void TestHistoryModel::readsOnlyThePagesShownAndKeepsFew() {
     QVERIFY(!model.SortByColumn(ColumnOf(8)));
     QCOMPARE(model.headerData(ColumnOf(8), Qt::Horizontal).toString(), u"L8"_s);
     QVERIFY(std::equal(before.begin(), before.end(), model.OrderedKeys().begin()));
+}
+
+// On an office server every record carries the login that stored it: a last column
+// "打印人" shows it beside its own record, also after a sort and past the cache; the local file
+// has no such column.
+void TestHistoryModel::showsWhoStoredEachRecordWhereTheStoreKeepsIt() {
+    test::MemoryRecordStore local;
+    Fill(local);
+    HistoryModel plain(local, Captions(), kPaging);
+    QVERIFY(plain.Reload());
+    QCOMPARE(plain.columnCount(), HistoryModel::kColumns);
+    QCOMPARE(plain.PrintedByColumn(), -1);
+
+    test::MemoryRecordStore server;
+    server.printedBy = [](store::RecordKey key) { return u"clerk%1"_s.arg(key); };
+    Fill(server);
+    HistoryModel model(server, Captions(), kPaging);
+    QVERIFY(model.Reload());
+    const int column = model.PrintedByColumn();
+    QCOMPARE(column, HistoryModel::kColumns);
+    QCOMPARE(model.columnCount(), HistoryModel::kColumns + 1);
+    QCOMPARE(model.headerData(column, Qt::Horizontal).toString(), u"打印人"_s);
+    QVERIFY(model.SortByColumn(ColumnOf(5)));
+    for (const int r : {0, model.rowCount() / 2, model.rowCount() - 1})
+        QCOMPARE(model.data(model.index(r, column)).toString(), u"clerk%1"_s.arg(model.KeyAt(r)));
 }
 
 QTEST_GUILESS_MAIN(TestHistoryModel)
