@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
 #include <limits>
 #include <numeric>
 #include <utility>
@@ -198,6 +199,25 @@ void HistoryModel::RemoveKeys(std::span<const RecordKey> keys) {
     std::vector<RecordKey> gone(keys.begin(), keys.end());
     std::sort(gone.begin(), gone.end());
     RemovePlaces(PlacesOf(gone));
+}
+
+bool HistoryModel::SyncKeys() {
+    const std::optional<QList<RecordKey>> keys = store_.ListKeys();
+    if (!keys) return false;
+    std::vector<RecordKey> now(keys->cbegin(), keys->cend());
+    if (!std::is_sorted(now.begin(), now.end())) std::sort(now.begin(), now.end());
+    std::vector<RecordKey> listed(order_.begin(), order_.end());
+    std::sort(listed.begin(), listed.end());
+    std::vector<RecordKey> gone;
+    std::set_difference(listed.begin(), listed.end(), now.begin(), now.end(),
+                        std::back_inserter(gone));
+    std::vector<RecordKey> added;
+    std::set_difference(now.begin(), now.end(), listed.begin(), listed.end(),
+                        std::back_inserter(added));
+    if (!gone.empty()) RemovePlaces(PlacesOf(gone));
+    std::reverse(added.begin(), added.end());
+    AppendKeys(added);
+    return true;
 }
 
 std::vector<std::pair<RecordKey, HistoryModel::Place>> HistoryModel::PlacesByKey() const {

@@ -68,6 +68,11 @@ public:
     void AppendKeys(std::span<const store::RecordKey> keys);
     // Records deleted from the store: their rows go, hidden or shown.
     void RemoveKeys(std::span<const store::RecordKey> keys);
+    // Takes in what others stored or deleted since the list was read: the keys the store lists
+    // now are compared with the list's; records gone leave it, new ones are appended newest
+    // first (AppendKeys). The order, the search and the sort marker stay. False when the keys
+    // cannot be read (the store has told the clerk).
+    bool SyncKeys();
 
     // Deletes from the store the records from row a's to row b's (either order) in the whole
     // list, rows hidden by a search between them included, and then from the list. False, and

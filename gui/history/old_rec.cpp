@@ -110,10 +110,12 @@ OldRec::OldRec(AppContext& ctx, std::unique_ptr<VoucherFields> voucher, QWidget*
     connect(msg_, &HistoryView::rowsChosen, this, [this] { rowsChosen_ = true; });
     WireKeys();
     Form_Load();
+    watch_ = store_->Watch([this] { TakeInChanges(); });
 }
 
 OldRec::~OldRec() {
     // The list's view and model read the store, which goes before the children would.
+    watch_.reset();
     delete msg_;
     delete model_;
 }
@@ -277,6 +279,26 @@ void OldRec::Reload() {
 
 void OldRec::AddRecords(const QList<store::RecordKey>& keys) {
     model_->AppendKeys(keys);
+}
+
+void OldRec::TakeInChanges() {
+    // The rows chosen stay chosen: the view's selection follows its rows.
+    const auto [anchor, current] = msg_->ChosenRows();
+    const bool chosen = rowsChosen_;
+    const store::RecordKey anchorKey = anchor >= 0 ? model_->KeyAt(anchor) : -1;
+    const store::RecordKey currentKey = current >= 0 ? model_->KeyAt(current) : -1;
+    if (!model_->SyncKeys()) return;
+    const auto rowOf = [this](store::RecordKey key) {
+        for (int r = 0; r < model_->rowCount(); ++r)
+            if (model_->KeyAt(r) == key) return r;
+        return -1;
+    };
+    const int at = rowOf(currentKey);
+    if (at >= 0) {
+        const int from = rowOf(anchorKey);
+        msg_->ChooseRows(from >= 0 ? from : at, at);
+        rowsChosen_ = chosen;
+    }
 }
 
 void OldRec::SetBatchAction(std::function<void(bool preview)> action) {

@@ -61,6 +61,8 @@ public:
     void Reload();
     // Records stored by an import or a print since the list was read: listed at its end.
     void AddRecords(const QList<store::RecordKey>& keys);
+    // Takes in the records others stored or deleted, keeping the order, search and choice.
+    void TakeInChanges();
 
     // True once the clerk has chosen rows in the list since it was last filled, searched or
     // changed; sorting keeps the choice.
@@ -110,6 +112,8 @@ private:
     AppContext& ctx_;
     std::unique_ptr<VoucherFields> voucher_;
     std::unique_ptr<store::RecordStore> store_;
+    // While the window is open, records others store or delete come into the list.
+    std::unique_ptr<store::RecordsWatch> watch_;
     HistoryModel* model_ = nullptr;
     HistoryView* msg_ = nullptr;
     Actions actions_;

@@ -23,8 +23,10 @@
 #include "gui/window_utils.h"
 #include "history/workbook/workbook.h"
 #include "store/record_store.h"
+#include "store/server_record_store.h"
 #include "support/recording_printer.h"
 #include "support/test_env.h"
+#include "support/test_server.h"
 #include "support/window_support.h"
 
 using namespace tf;
@@ -83,6 +85,7 @@ private slots:
     void batchPrintsTheChosenRowOrAsksBeforeAll();
     void dialogsBelongToTheHistoryWindow();
     void opensWideEnoughForEveryColumn();
+    void followsOtherClerksOnTheServer();
 };
 
 void TestHistoryWindow::openedFromMainWindowTakesBackARecord() {
@@ -359,6 +362,40 @@ void TestHistoryWindow::opensWideEnoughForEveryColumn() {
     QVERIFY(rec.width() > TwipsToPixels(12615));
     QVERIFY(rec.width() < screen.width());
     QCOMPARE(rec.MSG()->horizontalScrollBar()->maximum(), 0);
+}
+
+// On an office server the list names who stored each record and takes in, while open, what
+// another clerk stores, keeping the clerk's sort and chosen row.
+void TestHistoryWindow::followsOtherClerksOnTheServer() {
+    test::TestServer server;
+    QVERIFY(server.Ok());
+    test::TestEnv env, other;
+    server.Use(env.ctx, test::ClerkLogin());
+    other.ctx.database->serverUri = server.Uri(test::AdminLogin());
+    store::ServerRecordStore theirs(other.ctx);
+    FieldTexts t;
+    for (const QString& payer : {u"乙"_s, u"丙"_s, u"甲"_s}) {
+        t[5] = payer;
+        QCOMPARE(theirs.StoreVouchers(env.clock, {t}).size(), 1);
+    }
+    OldRec rec(env.ctx, std::make_unique<FakeVoucher>());
+    rec.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rec));
+    const int printedBy = rec.Model()->PrintedByColumn();
+    QCOMPARE(printedBy, HistoryModel::kColumns);
+    QCOMPARE(rec.Model()->headerData(printedBy, Qt::Horizontal).toString(), u"打印人"_s);
+    QVERIFY(!rec.Model()->data(rec.Model()->index(0, printedBy)).toString().isEmpty());
+
+    PressHeader(*rec.MSG(), 5 - 2);
+    QTest::mouseClick(rec.MSG()->viewport(), Qt::LeftButton, {},
+                      rec.MSG()->visualRect(rec.Model()->index(1, 3)).center());
+    t[5] = u"丁"_s;
+    QCOMPARE(theirs.StoreVouchers(env.clock.addSecs(60), {t}).size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(rec.Model()->rowCount(), 4, 2000);
+    QCOMPARE(ShownColumn(*rec.MSG(), 5), (QStringList{u"丙"_s, u"乙"_s, u"甲"_s, u"丁"_s}));
+    QCOMPARE(rec.Model()->headerData(3, Qt::Horizontal).toString(), u"L5△"_s);
+    QCOMPARE(rec.ChosenRows(), std::make_pair(1, 1));
+    QVERIFY(rec.RowsChosen());
 }
 
 // A screen of 1366 × 768 pixels, as an office desktop has, instead of the offscreen

@@ -104,6 +104,7 @@ private slots:
     void deletesTheWholeListBetweenTheChosenRows();
     void readsOnlyThePagesShownAndKeepsFew();
     void showsWhoStoredEachRecordWhereTheStoreKeepsIt();
+    void takesInWhatOthersStoredAndDeletedKeepingSortAndSearch();
 };
 
 void TestHistoryModel::sortsEveryRecordByTheGridRule_data() {
@@ -332,6 +333,35 @@ void TestHistoryModel::showsWhoStoredEachRecordWhereTheStoreKeepsIt() {
     QVERIFY(model.SortByColumn(ColumnOf(5)));
     for (const int r : {0, model.rowCount() / 2, model.rowCount() - 1})
         QCOMPARE(model.data(model.index(r, column)).toString(), u"clerk%1"_s.arg(model.KeyAt(r)));
+}
+
+// Another clerk stores two records and deletes one meanwhile: the list follows, sorted and
+// searched as the clerk left it; the new records come at the end, newest first.
+void TestHistoryModel::takesInWhatOthersStoredAndDeletedKeepingSortAndSearch() {
+    test::MemoryRecordStore store;
+    Fill(store);
+    HistoryModel model(store, Captions(), kPaging);
+    QVERIFY(model.Reload());
+    QVERIFY(model.SortByColumn(ColumnOf(8)));
+    QVERIFY(model.Search(u"标记"_s));
+    const int shown = model.rowCount();
+    Paint(model, 0, shown - 1);
+    const store::RecordKey gone = model.KeyAt(1);
+    QVERIFY(store.Delete(std::span<const store::RecordKey>(&gone, 1)));
+    FieldTexts fresh = Record(3);
+    fresh[6] = u"新"_s;
+    store.Put(KeyOf(kRecords + 1), fresh);
+    store.Put(KeyOf(kRecords + 2), fresh);
+
+    QVERIFY(model.SyncKeys());
+    QCOMPARE(model.rowCount(), shown - 1 + 2);
+    QCOMPARE(model.OrderedKeys().size(), size_t(kRecords - 1 + 2));
+    QCOMPARE(model.KeyAt(model.rowCount() - 2), KeyOf(kRecords + 2));
+    QCOMPARE(model.KeyAt(model.rowCount() - 1), KeyOf(kRecords + 1));
+    QCOMPARE(model.data(model.index(model.rowCount() - 1, ColumnOf(6))).toString(), u"新"_s);
+    QCOMPARE(model.headerData(ColumnOf(8), Qt::Horizontal).toString(), u"L8△"_s);
+    QVERIFY(model.Searching());
+    for (int r = 0; r < model.rowCount(); ++r) QVERIFY(model.KeyAt(r) != gone);
 }
 
 QTEST_GUILESS_MAIN(TestHistoryModel)
