@@ -5,19 +5,28 @@
 // libxlsxwriter alone writing the same cells. The history is written once into the build
 // folder (bench-data/history-N/Par.mdb) and used again; the first run also times the building
 // of the file's index of its records, as a first start of the program on an older file does.
+// With --window, the same history through the history window itself on the offscreen platform:
+// from opening to the first rows painted, the peak memory of the process with the window open,
+// sorting by a text and by a number column (to the rows repainted) beside the sqlite3 tool
+// reading that column, searching for a rare and a common text, deleting 10 rows, jumping to
+// the last row, and exporting the list to .xlsx beside libxlsxwriter alone.
 // Run by hand, under nice:
 //   build/bench/history_bench [vouchers]
+//   QT_QPA_PLATFORM=offscreen build/bench/history_bench --window [vouchers]
 // or, to only write a Par.mdb for looking at the window:
 //   build/bench/history_bench --populate DIR vouchers
 #include <sqlite3.h>
 #include <sys/resource.h>
 #include <xlsxwriter.h>
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
@@ -32,6 +41,8 @@
 #include "amount/amount.h"
 #include "bench/bench_support.h"
 #include "common/fields.h"
+#include "gui/history/history_view.h"
+#include "gui/history/old_rec.h"
 #include "history/export.h"
 #include "store/database.h"
 #include "store/record_store.h"
@@ -255,6 +266,34 @@ bool WriteWithLibxlsxwriter(const Cells& cells, const QString& path, int columns
     return workbook_close(book) == LXW_NO_ERROR;
 }
 
+// The cells an export of the keys writes: the captions, then each record numbered from 1.
+Cells ExportCells(store::RecordStore& records, const QList<RecordKey>& keys,
+                  const history::ExportLayout& layout) {
+    Cells cells;
+    for (int c = 0; c < 18; ++c) {
+        cells.text += ' ' + layout.captions.value(c).toStdString();
+        cells.at.emplace_back(0, c);
+        cells.end.push_back(cells.text.size());
+    }
+    for (qsizetype at = 0; at < keys.size(); at += 1000) {
+        const qsizetype n = std::min<qsizetype>(1000, keys.size() - at);
+        const QList<store::Record> chunk = *records.ReadRecords(
+            {keys.constData() + at, static_cast<size_t>(n)}, store::Fields::Shown);
+        for (qsizetype i = 0; i < chunk.size(); ++i) {
+            const auto row = static_cast<quint32>(at + i + 1);
+            QStringList texts{QString::number(row)};
+            for (const int field : store::kShownFields) texts.append(chunk[i].texts[field]);
+            for (int c = 0; c < texts.size(); ++c) {
+                if (texts[c].isEmpty()) continue;
+                cells.text += ' ' + texts[c].toStdString();
+                cells.at.emplace_back(row, c);
+                cells.end.push_back(cells.text.size());
+            }
+        }
+    }
+    return cells;
+}
+
 // ---- the records deleted by the bench go back, so that every run finds the same history ----
 
 bool Restore(const QString& path, const QList<store::Record>& records) {
@@ -282,15 +321,170 @@ bool Restore(const QString& path, const QList<store::Record>& records) {
     return ok;
 }
 
+// ---- the window ------------------------------------------------------------------------------
+
+struct Captions : history::VoucherFields {
+    QString Caption(int field) const override { return u"字段%1"_s.arg(field); }
+    void TakeText(int, const QString&) override {}
+};
+
+// Notes the paint events a widget receives.
+class PaintWatch : public QObject {
+public:
+    explicit PaintWatch(QWidget* widget) { widget->installEventFilter(this); }
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) painted = true;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+// Runs the step and then the event loop until the widget has painted anew (10 s at most).
+template <typename F>
+void UntilPainted(PaintWatch& watch, F step) {
+    watch.painted = false;
+    step();
+    QElapsedTimer t;
+    t.start();
+    while (!watch.painted && t.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    if (!watch.painted) std::printf("  (no repaint within 10 s)\n");
+}
+
+Timing Middle(std::vector<Timing> runs) {
+    std::vector<double> walls, cpus;
+    for (const Timing& t : runs) {
+        walls.push_back(t.wall);
+        cpus.push_back(t.cpu);
+    }
+    std::sort(walls.begin(), walls.end());
+    std::sort(cpus.begin(), cpus.end());
+    return {walls[walls.size() / 2], cpus[cpus.size() / 2]};
+}
+
+// The window figures of the history at `path` (see the top of this file).
+int WindowFigures(AppContext& ctx, const QString& path) {
+    std::printf("before the window: %.0f MB resident, peak %.0f MB\n", RssMb(), PeakRssMb());
+    std::unique_ptr<history::OldRec> window;
+    std::unique_ptr<PaintWatch> watch;
+    // The first opening reads a cold list; each opening is a new window, as for the clerk.
+    const Timing open = Median(3, [&] {
+        watch.reset();
+        window.reset();
+        window = std::make_unique<history::OldRec>(ctx, std::make_unique<Captions>());
+        watch = std::make_unique<PaintWatch>(window->MSG()->viewport());
+        UntilPainted(*watch, [&] { window->show(); });
+    });
+    history::OldRec& w = *window;
+    history::HistoryModel& model = *w.Model();
+    Line("Window: open to the first rows painted", open);
+    std::printf("  %d rows listed, window %d px wide; peak memory %.0f MB (VmHWM)\n",
+                model.rowCount(), w.width(), PeakRssMb());
+
+    // A press on a column's header, to the rows repainted, beside the tool reading the column.
+    for (const auto& [field, what] : {std::pair{14, "Window: sort by bill count (number)"},
+                                      std::pair{5, "Window: sort by drawer (text)"}}) {
+        const int column = static_cast<int>(
+            std::find(store::kShownFields.begin(), store::kShownFields.end(), field) -
+            store::kShownFields.begin());
+        const Timing ours = Median(3, [&] {
+            UntilPainted(*watch, [&] { emit w.MSG()->horizontalHeader()->sectionClicked(column); });
+        });
+        Line(what, ours, Tool(path, u"SELECT Dat, Con FROM 记录 WHERE Ctl = %1"_s.arg(field), 3),
+             qPrintable(u"sqlite3: Ctl = %1"_s.arg(field)));
+    }
+
+    // "搜索" with a rare and a common text, to the rows repainted; the list shown whole again
+    // after each (not timed).
+    const QString account = model.RowTexts(model.rowCount() / 2)[6].mid(3, 12);
+    for (const auto& [text, what] :
+         {std::pair{account, "Window: search, rare (12 digits of an account)"},
+          std::pair{u"中国银行"_s, "Window: search, common (a bank, about 23 %)"}}) {
+        std::vector<Timing> runs;
+        int shown = 0;
+        for (int i = 0; i < 3; ++i) {
+            w.Search()->setText(text);
+            runs.push_back(
+                Median(1, [&] { UntilPainted(*watch, [&] { w.Commands().search->trigger(); }); }));
+            shown = model.rowCount();
+            w.Search()->clear();
+            UntilPainted(*watch, [&] { w.Commands().search->trigger(); });
+        }
+        Line(what, Middle(runs));
+        std::printf("  %d rows shown\n", shown);
+    }
+
+    // Ten rows in the middle chosen and deleted ("删除记录", answered yes), to the rows
+    // repainted; the records are stored back afterwards (not timed), the list keeps 10 fewer.
+    {
+        std::vector<Timing> runs;
+        for (int i = 0; i < 3; ++i) {
+            const int at = model.rowCount() / 2;
+            const QList<RecordKey> ten = model.KeysBetween(at, at + 9);
+            const QList<store::Record> saved = *model.Store().ReadRecords(ten, store::Fields::All);
+            w.MSG()->ChooseRows(at, at + 9);
+            runs.push_back(Median(
+                1, [&] { UntilPainted(*watch, [&] { w.Commands().deleteRecords->trigger(); }); }));
+            if (!Restore(path, saved)) std::printf("  the records could not be stored back\n");
+        }
+        Line("Window: delete 10 rows", Middle(runs));
+    }
+
+    // Ctrl+End in the list, to the last rows painted; Ctrl+Home back (not timed).
+    {
+        std::vector<Timing> runs;
+        const auto key = [&](Qt::Key k) {
+            QKeyEvent press(QEvent::KeyPress, k, Qt::ControlModifier);
+            QCoreApplication::sendEvent(w.MSG(), &press);
+        };
+        for (int i = 0; i < 3; ++i) {
+            runs.push_back(Median(1, [&] { UntilPainted(*watch, [&] { key(Qt::Key_End); }); }));
+            UntilPainted(*watch, [&] { key(Qt::Key_Home); });
+        }
+        Line("Window: jump to the last row", Middle(runs));
+    }
+
+    // "导出数据" as the window runs it: the list's keys in its order, its captions and widths.
+    QTemporaryDir out;
+    const std::span<const RecordKey> ordered = model.OrderedKeys();
+    const QList<RecordKey> keys(ordered.begin(), ordered.end());
+    const history::ExportLayout layout = w.CurrentExportLayout();
+    const double before = RssMb();
+    ResetPeakRss();
+    bool exported = false;
+    const Timing ours = Median(1, [&] {
+        exported = history::ExportRecords(ctx, model.Store(), keys, layout,
+                                          out.filePath(u"history.xlsx"_s));
+    });
+    const double peak = PeakRssMb();
+    const Cells cells = ExportCells(model.Store(), keys, layout);
+    const Timing reference =
+        Median(1, [&] { WriteWithLibxlsxwriter(cells, out.filePath(u"reference.xlsx"_s), 18); });
+    Line("Window: export all to .xlsx", ours, reference, "libxlsxwriter alone");
+    std::printf("  %s, %.0f MB written (reference %.0f MB); memory %.0f MB before, peak %.0f MB\n",
+                exported ? "saved" : "NOT saved", FileMb(out.filePath(u"history.xlsx"_s)),
+                FileMb(out.filePath(u"reference.xlsx"_s)), before, peak);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
+    // The window figures need widgets; the store-level ones run without.
+    const bool windowed = argc > 1 && qstrcmp(argv[1], "--window") == 0;
+    std::unique_ptr<QCoreApplication> app;
+    if (windowed)
+        app = std::make_unique<QApplication>(argc, argv);
+    else
+        app = std::make_unique<QCoreApplication>(argc, argv);
     bench::PrintingPrompt prompt(true, "");
     AppContext ctx;
     ctx.SetPrompt(&prompt);
 
-    const QStringList args = QCoreApplication::arguments();
+    QStringList args = QCoreApplication::arguments();
+    if (windowed) args.removeAt(1);
     if (args.size() == 4 && args[1] == u"--populate"_s) {
         ctx.dataDir = args[2];
         return Populate(ctx.DatabasePath(), args[3].toInt()) ? 0 : 1;
@@ -310,6 +504,12 @@ int main(int argc, char* argv[]) {
         }
         std::printf("history written in %.1f s (set-up, once)\n",
                     static_cast<double>(timer.elapsed()) / 1000);
+    }
+    if (windowed) {
+        store::Database(ctx).EnsureTables();
+        std::printf("Par.mdb: %d vouchers, %.0f MB (%s)\n", vouchers, FileMb(path),
+                    qPrintable(path));
+        return WindowFigures(ctx, path);
     }
     const double bareMb = FileMb(path);
     Line("start: tables, record index, suggestion table",
@@ -393,28 +593,7 @@ int main(int argc, char* argv[]) {
                                           out.filePath(u"history.xlsx"_s));
     });
     const double exportPeak = PeakRssMb();
-    Cells cells;
-    for (int c = 0; c < 18; ++c) {
-        cells.text += ' ' + layout.captions[c].toStdString();
-        cells.at.emplace_back(0, c);
-        cells.end.push_back(cells.text.size());
-    }
-    for (qsizetype at = 0; at < newestFirst.size(); at += 1000) {
-        const qsizetype n = std::min<qsizetype>(1000, newestFirst.size() - at);
-        const QList<store::Record> chunk = *records->ReadRecords(
-            {newestFirst.constData() + at, static_cast<size_t>(n)}, store::Fields::Shown);
-        for (qsizetype i = 0; i < chunk.size(); ++i) {
-            const auto row = static_cast<quint32>(at + i + 1);
-            QStringList texts{QString::number(row)};
-            for (const int field : store::kShownFields) texts.append(chunk[i].texts[field]);
-            for (int c = 0; c < texts.size(); ++c) {
-                if (texts[c].isEmpty()) continue;
-                cells.text += ' ' + texts[c].toStdString();
-                cells.at.emplace_back(row, c);
-                cells.end.push_back(cells.text.size());
-            }
-        }
-    }
+    const Cells cells = ExportCells(*records, newestFirst, layout);
     const Timing reference =
         Median(1, [&] { WriteWithLibxlsxwriter(cells, out.filePath(u"reference.xlsx"_s), 18); });
     Line("Export all to .xlsx", ours, reference, "libxlsxwriter alone");

@@ -60,18 +60,6 @@ void MakeHistory(const AppContext& ctx) {
     db.Commit();
 }
 
-// The history grid with its mapping row, header and one row per stored voucher.
-history::TextGrid HistoryGrid() {
-    history::TextGrid grid;
-    grid.SetCols(history::kHistoryCols);
-    grid.SetRows(2 + kVouchers);
-    grid.SetFixedRows(2);
-    grid.SetFixedCols(2);
-    for (int c = 2; c <= 17; ++c) grid.SetText(0, c, QString::number(c));
-    grid.SetText(0, 18, QString::number(history::kRemarksField));
-    return grid;
-}
-
 constexpr int kRuns = 5;
 
 // A value of /proc/self/status, KiB.
@@ -240,7 +228,7 @@ int main(int argc, char** argv) {
         ctx.dataDir = data;
         ctx.SetPrompt(&prompt);
         ctx.SetProgress(window ? static_cast<Progress*>(&indicator) : &quiet);
-        history::TextGrid grid = HistoryGrid();
+        QList<store::RecordKey> keys;
         history::ImportRequest request;
         request.path = dir.filePath(u"bench."_s + kind);
         request.sheet = u"记录"_s;
@@ -253,13 +241,13 @@ int main(int argc, char** argv) {
         ResetPeak();
         QElapsedTimer timer;
         timer.start();
-        const int result = history::ImportWorkbook(ctx, grid, request, workbook::OpenWorkbook);
+        const int result = history::ImportWorkbook(ctx, request, workbook::OpenWorkbook, &keys);
         const double seconds = timer.nsecsElapsed() / 1e9;
         const long peak = StatusKiB("VmHWM:") - held;
         const qint64 added = RecordCount(ctx) - before;
         if (result != 0 || added != qint64(kRows) * 17)
-            std::printf("  import .%s: result %d, %d grid rows added, %lld records added\n",
-                        qPrintable(kind), result, grid.Rows() - 2 - kVouchers, added);
+            std::printf("  import .%s: result %d, %lld keys listed, %lld records added\n",
+                        qPrintable(kind), result, static_cast<long long>(keys.size()), added);
         if (keepRows && !WriteImportedRows(ctx, csv))
             std::printf("  the imported rows could not be written out\n");
         return std::pair{seconds, peak};

@@ -89,9 +89,11 @@ class RecordTable : public ExportTable {
 public:
     RecordTable(store::RecordStore& records, const QList<store::RecordKey>& keys,
                 const ExportLayout& layout)
-        : records_(records), keys_(keys), layout_(layout) {}
+        : records_(records), keys_(keys), layout_(layout), printedBy_(records.KeepsPrintedBy()) {}
     int LastRow() const override { return static_cast<int>(keys_.size()) + 1; }
-    int LastCol() const override { return static_cast<int>(store::kShownFields.size()) + 1; }
+    int LastCol() const override {
+        return static_cast<int>(store::kShownFields.size()) + 1 + (printedBy_ ? 1 : 0);
+    }
     int HeaderRows() const override { return 1; }
     double ColumnTwips(int col) const override { return layout_.widths.value(col - 1); }
     bool Row(int r, QStringList& texts) override {
@@ -109,17 +111,18 @@ public:
             if (!read) return false;
             // The records come in the order of the keys; a key whose record was deleted
             // meanwhile is passed over, and its row stays empty.
-            chunk_.fill(FieldTexts(), n);
+            chunk_.fill(store::Record(), n);
             qsizetype i = 0;
             for (const store::Record& record : *read) {
                 while (i < n && keys_[at + i] != record.key) ++i;
                 if (i == n) break;
-                chunk_[i++] = record.texts;
+                chunk_[i++] = record;
             }
         }
-        const FieldTexts& record = chunk_[at - chunkStart_];
+        const store::Record& record = chunk_[at - chunkStart_];
         texts.append(QString::number(r - 1));
-        for (const int field : store::kShownFields) texts.append(record[field]);
+        for (const int field : store::kShownFields) texts.append(record.texts[field]);
+        if (printedBy_) texts.append(record.printedBy);
         return true;
     }
 
@@ -127,7 +130,8 @@ private:
     store::RecordStore& records_;
     const QList<store::RecordKey>& keys_;
     const ExportLayout& layout_;
-    QList<FieldTexts> chunk_;
+    const bool printedBy_;
+    QList<store::Record> chunk_;
     qsizetype chunkStart_ = 0;
 };
 

@@ -40,7 +40,8 @@ bool ExportGrid(const AppContext& ctx, const TextGrid& grid, const QString& path
                 const WorkbookFactory& create);
 
 // The header and column widths of an export of records, as the list shows them: column 1 is
-// the row number, columns 2 … hold the shown fields (store::kShownFields).
+// the row number, columns 2 … hold the shown fields (store::kShownFields), and where the store
+// keeps who stored each record, the last column that login ("打印人").
 struct ExportLayout {
     QStringList captions;  // of columns 1 …, with a sort marker where the list shows one
     QList<double> widths;  // of columns 1 …, twips

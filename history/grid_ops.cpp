@@ -42,25 +42,6 @@ void FitColumns(TextGrid& grid, int firstRow, const TextWidth& width) {
     FillLastColumn(grid);
 }
 
-void GridHeaderClick(TextGrid& grid, double x, double y, const TextWidth& width) {
-    double h = 0;
-    for (int r = 0; r < grid.FixedRows() && r < grid.Rows(); ++r) h += grid.RowHeight(r);
-    if (y >= h) return;
-    double w = 0;
-    for (int c = 0; c < grid.FixedCols() && c < grid.Cols(); ++c) w += grid.ColWidth(c);
-    if (x <= w) {
-        FitColumns(grid, 1, width);
-        return;
-    }
-    for (int i = std::max(grid.LeftCol, grid.FixedCols()); i < grid.Cols(); ++i) {
-        w += grid.ColWidth(i);
-        if (x < w) {
-            SortByColumn(grid, i);
-            return;
-        }
-    }
-}
-
 namespace {
 
 // A decimal number as written, for exact comparison at any length: the sign, the integer
@@ -195,73 +176,6 @@ bool operator<(const SortKey& a, const SortKey& b) {
                               {b.negative_, b.first_, b.fraction_}) < 0;
     if (a.kind_ == 2) return a.first_.compare(b.first_) < 0;
     return false;
-}
-
-namespace {
-
-void RemoveMarkers(QString& header, const QString& marker) {
-    header.remove(marker);
-}
-
-}  // namespace
-
-void SortByColumn(TextGrid& grid, int column) {
-    const int h = grid.FixedRows() - 1;
-    if (h < 0 || column < 0 || column >= grid.Cols()) return;
-    for (int d = grid.FixedCols(); d < grid.Cols(); ++d) {
-        if (d == column) continue;
-        QString header = grid.Text(h, d);
-        RemoveMarkers(header, AscendingMarker());
-        RemoveMarkers(header, DescendingMarker());
-        grid.SetText(h, d, header);
-    }
-    grid.Col = column;
-
-    QString header = grid.Text(h, column);
-    bool descending = false;
-    if (header.endsWith(AscendingMarker())) {
-        RemoveMarkers(header, AscendingMarker());
-        header += DescendingMarker();
-        descending = true;
-    } else if (header.endsWith(DescendingMarker())) {
-        RemoveMarkers(header, DescendingMarker());
-        header += AscendingMarker();
-    } else {
-        header += AscendingMarker();
-    }
-    grid.SetText(h, column, header);
-
-    const int first = h + 1;
-    const int count = grid.Rows() - first;
-    if (count > 1) {
-        // Keys and row numbers side by side, so the sort reads memory in order.
-        std::vector<std::pair<SortKey, int>> rows(static_cast<size_t>(count));
-        for (int i = 0; i < count; ++i)
-            rows[static_cast<size_t>(i)] = {SortKey::Of(grid.Text(first + i, column)), first + i};
-        SortRows(rows, descending);
-        std::vector<int> order(rows.size());
-        for (size_t i = 0; i < rows.size(); ++i) order[i] = rows[i].second;
-        grid.PermuteRows(first, order);
-    }
-
-    const int numbering = grid.FixedCols() - 1;
-    if (numbering >= 0)
-        for (int i = first; i < grid.Rows(); ++i)
-            grid.SetText(i, numbering, QString::number(i - h));
-}
-
-void RemoveGridRows(TextGrid& grid, int a, int b) {
-    OrderPair(b, a);
-    if (a < 0 || b >= grid.Rows()) return;
-    const int n = b - a + 1;
-    const int numbering = grid.FixedCols() - 1;
-    // The numbering column keeps its texts where they are, so the numbers stay 1, 2, 3 …
-    // without gaps: its texts move down by n first and then up again with their rows.
-    // Every other text moves up with its row, and hidden rows stay hidden.
-    if (numbering >= 0)
-        for (int r = grid.Rows() - 1; r >= a + n; --r)
-            grid.SetText(r, numbering, grid.TakeText(r - n, numbering));
-    grid.RemoveRows(a, n);
 }
 
 }  // namespace tf::history

@@ -9,9 +9,8 @@
 
 #include "history/text_grid.h"
 
-// Operations on a TextGrid shared by the history list and the import's sample grid: fitting
-// column widths to the texts, a press in the header (refit or sort), sorting with a direction
-// marker in the header, and removing a range of data rows. They keep no state of their own.
+// Fitting a TextGrid's column widths to its texts (the import's sample grid), and the rules the
+// history list sorts by: the generic order of two texts and the direction markers.
 
 namespace tf::history {
 
@@ -43,18 +42,6 @@ double FittedWidth(const TextGrid& grid, int col, int firstRow, const TextWidth&
 // Widens the last column to take up what is left of the grid's width less 400 twips, when
 // the columns leave room.
 void FillLastColumn(TextGrid& grid);
-
-// A mouse press at (x, y), twips inside the grid: on the numbering column's header it refits
-// the columns, on another column's header it sorts by that column, elsewhere it does nothing.
-void GridHeaderClick(TextGrid& grid, double x, double y, const TextWidth& width);
-
-// Sorts the data rows by a column, ascending on the first press and then alternating, marks
-// the direction in that column's header, and renumbers the rows.
-void SortByColumn(TextGrid& grid, int column);
-
-// Removes the data rows from a to b inclusive, given in either order. Row numbers stay
-// 1, 2, 3 … without gaps.
-void RemoveGridRows(TextGrid& grid, int a, int b);
 
 // The generic order of two cell texts: two texts that both read as numbers compare as
 // numbers, exactly at any number of digits, any other pair as text. Negative, zero or

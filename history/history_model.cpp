@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
 #include <limits>
 #include <numeric>
 #include <utility>
@@ -70,7 +71,11 @@ struct SortedRecord {
 
 HistoryModel::HistoryModel(store::RecordStore& store, QStringList captions, HistoryPaging paging,
                            QObject* parent)
-    : QAbstractTableModel(parent), store_(store), captions_(std::move(captions)), paging_(paging) {
+    : QAbstractTableModel(parent),
+      store_(store),
+      captions_(std::move(captions)),
+      paging_(paging),
+      printedBy_(store.KeepsPrintedBy()) {
     paging_.pageRows = std::max(1, paging_.pageRows);
     paging_.cachedPages = std::max(1, paging_.cachedPages);
     pages_.reserve(static_cast<size_t>(paging_.cachedPages));
@@ -132,7 +137,7 @@ bool HistoryModel::SortByColumn(int column) {
     sortColumn_ = column;
     descending_ = descending;
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
-    emit headerDataChanged(Qt::Horizontal, 0, kColumns - 1);
+    emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
     return true;
 }
 
@@ -194,6 +199,25 @@ void HistoryModel::RemoveKeys(std::span<const RecordKey> keys) {
     std::vector<RecordKey> gone(keys.begin(), keys.end());
     std::sort(gone.begin(), gone.end());
     RemovePlaces(PlacesOf(gone));
+}
+
+bool HistoryModel::SyncKeys() {
+    const std::optional<QList<RecordKey>> keys = store_.ListKeys();
+    if (!keys) return false;
+    std::vector<RecordKey> now(keys->cbegin(), keys->cend());
+    if (!std::is_sorted(now.begin(), now.end())) std::sort(now.begin(), now.end());
+    std::vector<RecordKey> listed(order_.begin(), order_.end());
+    std::sort(listed.begin(), listed.end());
+    std::vector<RecordKey> gone;
+    std::set_difference(listed.begin(), listed.end(), now.begin(), now.end(),
+                        std::back_inserter(gone));
+    std::vector<RecordKey> added;
+    std::set_difference(now.begin(), now.end(), listed.begin(), listed.end(),
+                        std::back_inserter(added));
+    if (!gone.empty()) RemovePlaces(PlacesOf(gone));
+    std::reverse(added.begin(), added.end());
+    AppendKeys(added);
+    return true;
 }
 
 std::vector<std::pair<RecordKey, HistoryModel::Place>> HistoryModel::PlacesByKey() const {
@@ -291,11 +315,11 @@ int HistoryModel::rowCount(const QModelIndex& parent) const {
 }
 
 int HistoryModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kColumns;
+    return parent.isValid() ? 0 : kColumns + (printedBy_ ? 1 : 0);
 }
 
 QVariant HistoryModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= rowCount() || index.column() >= kColumns) return {};
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount()) return {};
     switch (role) {
         case Qt::DisplayRole:
             return CachedRow(index.row())[static_cast<size_t>(index.column())];
@@ -313,7 +337,8 @@ QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int 
                 if (section < 0 || section >= rowCount()) return {};
                 return QString::number(SequenceNumber(section));
             }
-            if (section < 0 || section >= kColumns) return {};
+            if (section < 0 || section >= columnCount()) return {};
+            if (section == PrintedByColumn()) return PrintedByCaption();
             if (section != sortColumn_) return captions_.value(section);
             return QString(captions_.value(section) +
                            (descending_ ? DescendingMarker() : AscendingMarker()));
@@ -357,6 +382,7 @@ HistoryModel::Page& HistoryModel::LoadPage(qsizetype index) const {
             if (i == keys.size()) break;
             for (int c = 0; c < kColumns; ++c)
                 page.rows[i][static_cast<size_t>(c)] = record.texts[FieldOfColumn(c)];
+            page.rows[i][kColumns] = record.printedBy;
             ++i;
         }
     }

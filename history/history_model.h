@@ -32,8 +32,10 @@ struct HistoryPaging {
 class HistoryModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    // One column per shown field, in store::kShownFields order.
+    // One column per shown field, in store::kShownFields order; where the store keeps who
+    // stored each record, the column "打印人" after them (PrintedByColumn).
     static constexpr int kColumns = static_cast<int>(store::kShownFields.size());
+    static QString PrintedByCaption() { return QStringLiteral("打印人"); }
     static int FieldOfColumn(int column) {
         return store::kShownFields[static_cast<size_t>(column)];
     }
@@ -50,7 +52,7 @@ public:
     // A press on a column's header: sorts every record (shown or not) by that column's texts,
     // ascending, or descending when the column was last sorted ascending; rows of equal texts
     // keep their order. The header shows the direction. False, and nothing changes, when the
-    // column cannot be read.
+    // column cannot be read ("打印人" is not sorted).
     bool SortByColumn(int column);
     int SortColumn() const { return sortColumn_; }
     bool SortedDescending() const { return descending_; }
@@ -66,6 +68,11 @@ public:
     void AppendKeys(std::span<const store::RecordKey> keys);
     // Records deleted from the store: their rows go, hidden or shown.
     void RemoveKeys(std::span<const store::RecordKey> keys);
+    // Takes in what others stored or deleted since the list was read: the keys the store lists
+    // now are compared with the list's; records gone leave it, new ones are appended newest
+    // first (AppendKeys). The order, the search and the sort marker stay. False when the keys
+    // cannot be read (the store has told the clerk).
+    bool SyncKeys();
 
     // Deletes from the store the records from row a's to row b's (either order) in the whole
     // list, rows hidden by a search between them included, and then from the list. False, and
@@ -83,8 +90,12 @@ public:
     // The texts of a shown row's fields (the shown fields; the others stay null), read through
     // the cache.
     FieldTexts RowTexts(int row) const;
+    // The column "打印人", or -1 where the store keeps no login per record.
+    int PrintedByColumn() const { return printedBy_ ? kColumns : -1; }
     // Every key in the current order, hidden ones included (an export reads them in chunks).
     std::span<const store::RecordKey> OrderedKeys() const { return order_; }
+    // The store the list is read from (its FailureText tells why a delete was refused).
+    store::RecordStore& Store() const { return store_; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -95,7 +106,8 @@ public:
 private:
     // A place in the whole list.
     using Place = quint32;
-    using RowTextsArray = std::array<QString, kColumns>;
+    // The shown fields' texts, then the login of who stored the record.
+    using RowTextsArray = std::array<QString, kColumns + 1>;
     struct Page {
         qsizetype index = -1;
         quint64 lastUse = 0;
@@ -118,6 +130,7 @@ private:
     store::RecordStore& store_;
     QStringList captions_;
     HistoryPaging paging_;
+    bool printedBy_ = false;
     // Every record's key in the current order, and the places in it of the rows shown.
     std::vector<store::RecordKey> order_;
     std::vector<Place> shown_;

@@ -1,22 +1,20 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <array>
 
 #include "common/app_context.h"
 #include "common/fields.h"
 #include "history/grid_ops.h"
-#include "history/text_grid.h"
-#include "store/record_store.h"
+#include "history/history_model.h"
 
-// The print history as the history window lists it: one grid row per stored voucher, newest
-// first. Row 0 is hidden and maps each grid column to its voucher field, row 1 holds the
-// field captions, column 0 (hidden) the record's timestamp and column 1 the row number.
+// What the history window does with the records of its list, without any widget: the column
+// captions and widths, deleting and clearing after asking, taking a record back into the
+// voucher and the rows a batch prints. Rows are the list's shown rows.
 
 namespace tf::history {
 
-constexpr int kHistoryCols = 19;
-constexpr int kHistoryFixedRows = 2;
-constexpr int kHistoryFixedCols = 2;
 // The field shown in the last column.
 using tf::kRemarksField;
 
@@ -30,40 +28,41 @@ public:
     virtual void TakeText(int field, const QString& text) = 0;
 };
 
-// The timestamp text of column 0 for a stored Dat: the stored form, the date alone when
-// the time is midnight.
-QString GridDateText(const QString& storedDat);
-// The stored Dat that a timestamp text of column 0 stands for.
-QString StoredDat(const QString& gridDateText);
+// The header texts of the list's columns: the captions of the shown fields' labels.
+QStringList HistoryCaptions(const VoucherFields& voucher);
 
-// Lists every stored voucher except the kept voucher text. When the records cannot be read
-// the user is told and the grid keeps its two header rows. True when the list was read.
-bool FillHistory(const AppContext& ctx, TextGrid& grid, const VoucherFields& voucher,
-                 const TextWidth& width);
+// Widths the list gives its columns, twips: the numbering column and one per model column.
+struct HistoryColumnWidths {
+    double numbering = 0;
+    QList<double> columns;
+};
 
-// Shows the rows with a cell (timestamp and number aside) that contains the text, hides the
-// others; the empty text shows every row.
-void FilterHistory(TextGrid& grid, const QString& text);
+// Fits the columns to the texts of `count` rows from `first` (a screenful, not the whole list)
+// and the header: a column with a text is wide enough for its widest text and its caption
+// (sort marker included) and 100 twips more; a column without one gets 50. The numbering column
+// fits the largest row number.
+HistoryColumnWidths FitHistoryColumns(const HistoryModel& model, int first, int count,
+                                      const TextWidth& width);
 
-// After asking, deletes every stored voucher but the kept voucher text. True when deleted.
-bool ClearHistory(const AppContext& ctx, TextGrid& grid);
+// After asking, naming the row numbers of the two ends, deletes the records from row a's to
+// row b's (either order), rows hidden by a search between them included. True when deleted; a
+// refusal of the store is told and deletes nothing.
+bool DeleteHistoryRows(const AppContext& ctx, HistoryModel& model, int a, int b);
 
-// After asking, deletes the vouchers of the selected rows (Row to RowSel) from the database
-// and the grid: all of them, or none when the database refuses. True when deleted.
-bool DeleteHistoryRows(const AppContext& ctx, TextGrid& grid);
+// After asking, deletes every print record; the kept voucher text stays. True when deleted.
+bool ClearHistory(const AppContext& ctx, HistoryModel& model);
 
-// Puts the current row's texts into the voucher fields, in column order.
-void TakeBackRecord(const TextGrid& grid, VoucherFields& voucher);
-// Puts record row r's texts into the voucher fields, in column order; header rows and rows
-// past the end do nothing.
-void TakeBackRow(const TextGrid& grid, int r, VoucherFields& voucher);
+// Puts shown row r's texts into the voucher fields, in column order; a row outside the list
+// does nothing.
+void TakeBackRow(const HistoryModel& model, int r, VoucherFields& voucher);
 
 // The texts a voucher holding `base` gets when row r is taken back into it, through the
 // field-entry rules (sign: the currency box's text), computed on a copy: no window changes.
-FieldTexts RecordTexts(const TextGrid& grid, int r, const FieldTexts& base, const QString& sign);
+FieldTexts RecordTexts(const HistoryModel& model, int r, const FieldTexts& base,
+                       const QString& sign);
 
-// The rows a batch prints: the shown rows of the range the clerk chose (Row to RowSel, one row
-// or more); when the clerk chose none, every shown row.
-QList<int> BatchRows(const TextGrid& grid, bool chosen);
+// The rows a batch prints: the shown rows from a to b (either order) when the clerk chose
+// them; when the clerk chose none, or the range is outside the list, every shown row.
+QList<int> BatchRows(const HistoryModel& model, int a, int b, bool chosen);
 
 }  // namespace tf::history

@@ -7,7 +7,6 @@
 
 #include "common/progress.h"
 #include "common/prompt.h"
-#include "history/history_records.h"
 #include "store/record_store.h"
 
 using namespace Qt::StringLiterals;
@@ -88,22 +87,6 @@ const std::vector<workbook::Cell>& ReadRow(workbook::RowCursor& rows, qint64 row
     return rows.Read(static_cast<int>(row));
 }
 
-// The fields of the history grid's columns read from the worksheet (row 0 maps the columns).
-QList<std::pair<int, int>> MappedFields(const TextGrid& grid) {
-    QList<std::pair<int, int>> fields;  // grid column, field number
-    for (int j = 2; j < grid.Cols() && j - 1 < kMappedColumns; ++j) {
-        const int field = grid.Text(0, j).toInt();
-        if (field >= kFirstField && field <= kLastField) fields.append({j, field});
-    }
-    return fields;
-}
-
-bool RowIsEmpty(const TextGrid& grid, int row) {
-    for (int j = 2; j < grid.Cols() && j - 1 < kMappedColumns; ++j)
-        if (!grid.Text(row, j).isEmpty()) return false;
-    return true;
-}
-
 }  // namespace
 
 QString SkippedRowsText(qint64 skipped) {
@@ -120,13 +103,12 @@ QString LockedQuestionText(const QString& path) {
            u"”正被其他程序使用，导入正在等待。\n是否继续等待？选“否”停止导入，不导入任何记录。"_s;
 }
 
-int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& request,
-                   const WorkbookOpener& open) {
+int ImportWorkbook(const AppContext& ctx, const ImportRequest& request, const WorkbookOpener& open,
+                   QList<store::RecordKey>* stored) {
     Progress& progress = ctx.ProgressDisplay();
-    // The list shows only what the database holds: rows are taken off again unless stored.
-    const int firstNew = grid.Rows();
-    int stored = firstNew;  // rows above this one are in the transaction
-    const QList<std::pair<int, int>> fields = MappedFields(grid);
+    // The keys of the rows in the transaction; reported only once they are committed.
+    QList<store::RecordKey> added;
+    if (stored) stored->clear();
 
     // Failures are told with their cause, as for every other write.
     const std::unique_ptr<store::RecordStore> records = store::OpenRecordStore(ctx);
@@ -139,11 +121,12 @@ int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& r
     // Ends the transaction: the rows stored so far are committed when keepStored, else rolled
     // back. True when they are in the database.
     const auto finish = [&](bool keepStored) {
-        grid.SetRows(stored);
         if (!sink) return true;
-        if (keepStored && sink->Commit()) return true;
+        if (keepStored && sink->Commit()) {
+            if (stored) *stored = added;
+            return true;
+        }
         sink->Rollback();
-        grid.SetRows(firstNew);
         return false;
     };
     const auto dbFailure = [&](bool keepStored) {
@@ -168,7 +151,7 @@ int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& r
         const qint64 first = request.firstRow;
         const qint64 last = request.lastRow;
         store::ImportPlan plan;
-        for (const auto& [col, field] : fields) plan.fields.append(field);
+        plan.fields = QList<int>(store::kShownFields.begin(), store::kShownFields.end());
         plan.firstDay = ctx.now().date().addDays(-1);
         plan.expectedRows = last - first + 1;
         // Another program holding the file is told after a second, not waited for in silence;
@@ -190,36 +173,35 @@ int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& r
         progress.ShowProgress(ImportProgressTitle(), total, start);
         progressShown = true;
 
-        std::vector<int> cols;  // the worksheet column of grid columns 2, 3 …
-        for (int j = 2; j < grid.Cols() && j - 1 < kMappedColumns; ++j)
-            cols.push_back(request.columnMap[static_cast<size_t>(j - 1)]);
+        // The worksheet column of each shown field: mapping box k feeds the k-th shown field.
+        std::vector<int> cols;
+        for (size_t k = 0; k < store::kShownFields.size(); ++k)
+            cols.push_back(request.columnMap[k + 1]);
         const std::unique_ptr<workbook::RowCursor> rows = reader->Rows(cols);
         QList<std::pair<qint64, int>> inexact;
         qint64 skipped = 0;
         for (qint64 i = first; i <= last; ++i) {
-            const int r = grid.AddRow();
             const std::vector<workbook::Cell>& cells = ReadRow(*rows, i);
-            for (size_t k = 0; k < cells.size(); ++k) {
+            FieldTexts texts;
+            bool empty = true;
+            for (size_t k = 0; k < cells.size() && k < store::kShownFields.size(); ++k) {
                 // Blanks around a text would print in front of the field and shift it.
-                grid.SetText(r, static_cast<int>(k) + 2, cells[k].text.trimmed());
+                QString& text = texts[store::kShownFields[k]];
+                text = cells[k].text.trimmed();
+                empty = empty && text.isEmpty();
                 if (cells[k].inexact) inexact.append({i, cols[k]});
             }
             progress.StepProgress(1, u"pages"_s);
             // A row without any text is no voucher.
-            if (RowIsEmpty(grid, r)) {
-                grid.SetRows(r);
+            if (empty) {
                 ++skipped;
                 continue;
             }
-            FieldTexts texts;
-            for (const auto& [col, field] : fields) texts[field] = grid.Text(r, col);
             const std::optional<store::RecordKey> key = sink->Add(texts);
             if (!key) return dbFailure(true);
-            grid.SetText(r, 0, GridDateText(store::DatOfKey(*key)));
-            grid.SetText(r, 1, QString::number(r - 1));
-            stored = r + 1;
+            added.append(*key);
         }
-        if (!sink->Commit()) return dbFailure(false);
+        if (!finish(true)) return dbFailure(false);
         closeProgress();
         Tell(ctx, ImportDoneText(request.firstRow,
                                  last >= first ? request.lastRow : request.firstRow - 1) +

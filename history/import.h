@@ -10,6 +10,7 @@
 #include "common/app_context.h"
 #include "history/text_grid.h"
 #include "history/workbook/workbook.h"
+#include "store/record_store.h"
 
 // Import of worksheet rows as print records. The dialogs collect the file, the sheet, the
 // row range and the column of every field into an ImportRequest; everything after that runs
@@ -61,17 +62,18 @@ QString ImportStoppedText();
 // when there is none.
 QString InexactCellsText(const QList<std::pair<qint64, int>>& cells);
 
-// Reads the rows of the request into the history grid (row 0 maps its columns to field
-// numbers) and stores each as a group of records under its own free midnight date: yesterday
-// for the first row, then the nearest earlier days no group uses, never the reserved
-// current-text date. A row whose mapped cells are all empty is passed over. Each row is stored
-// whole or not at all; when a row fails, the rows before it are committed. The grid keeps only
-// rows the database holds: the failing row, and every new row when the commit fails, are
-// taken off again. While another program holds the database file the clerk is asked after
-// about a second whether to wait on; stopping stores nothing. Returns 0, or the workbook error
-// number after showing its message (-1 for a database failure or a stop, told as well).
-int ImportWorkbook(const AppContext& ctx, TextGrid& grid, const ImportRequest& request,
-                   const WorkbookOpener& open);
+// Stores the rows of the request as print records, each as a group of records under its own
+// free midnight date: yesterday for the first row, then the nearest earlier days no group uses,
+// never the reserved current-text date. Mapping box k (1 …) feeds the k-th shown field
+// (store::kShownFields). A row whose mapped cells are all empty is passed over. Each row is
+// stored whole or not at all; when a row fails, the rows before it are committed. `stored`
+// receives the keys of the rows the database holds afterwards, in worksheet order (none when
+// the commit failed or the import was stopped). While another program holds the database file
+// the clerk is asked after about a second whether to wait on; stopping stores nothing. Returns
+// 0, or the workbook error number after showing its message (-1 for a database failure or a
+// stop, told as well).
+int ImportWorkbook(const AppContext& ctx, const ImportRequest& request, const WorkbookOpener& open,
+                   QList<store::RecordKey>* stored = nullptr);
 
 // The names of the workbook's sheets; nothing when it cannot be read, after telling why.
 std::optional<QStringList> ReadSheetNames(const AppContext& ctx, const QString& path,

@@ -58,26 +58,4 @@ QString TextGrid::TakeText(int row, int col) {
     return std::exchange(cells_[CellIndex(row, col)], QString());
 }
 
-void TextGrid::PermuteRows(int first, const std::vector<int>& order) {
-    std::vector<QString> cells(order.size() * static_cast<size_t>(cols_));
-    std::vector<double> heights(order.size());
-    for (size_t i = 0; i < order.size(); ++i) {
-        const int from = order[i];
-        for (int c = 0; c < cols_; ++c)
-            cells[i * static_cast<size_t>(cols_) + static_cast<size_t>(c)] =
-                std::move(cells_[CellIndex(from, c)]);
-        heights[i] = rowHeights_[Index(from)];
-    }
-    std::move(cells.begin(), cells.end(), cells_.begin() + static_cast<long>(CellIndex(first, 0)));
-    std::copy(heights.begin(), heights.end(), rowHeights_.begin() + first);
-}
-
-void TextGrid::RemoveRows(int first, int count) {
-    assert(first >= 0 && count >= 0 && first + count <= rows_);
-    cells_.erase(cells_.begin() + static_cast<long>(CellIndex(first, 0)),
-                 cells_.begin() + static_cast<long>(CellIndex(first + count, 0)));
-    rowHeights_.erase(rowHeights_.begin() + first, rowHeights_.begin() + first + count);
-    rows_ -= count;
-}
-
 }  // namespace tf::history

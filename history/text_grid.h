@@ -3,10 +3,10 @@
 #include <QString>
 #include <vector>
 
-// A grid of texts with fixed header rows and columns, as the history list, the import's
-// worksheet sample and the sheet chooser show it. Rows and columns are numbered from 0;
-// widths and heights are twips, and 0 hides a row or column. Windows show it through a
-// table model; the grid operations work on it without any widget.
+// A grid of texts with fixed header rows and columns, as the import's worksheet sample and the
+// sheet chooser show it. Rows and columns are numbered from 0; widths and heights are twips,
+// and 0 hides a row or column. Windows show it through a table model; the grid operations work
+// on it without any widget.
 
 namespace tf::history {
 
@@ -43,20 +43,6 @@ public:
     // The width of the control showing the grid, twips.
     double Width() const { return width_; }
     void SetWidth(double twips) { width_ = twips; }
-
-    // Current row and column, the selection's end row, and the first scrollable column
-    // shown at the left.
-    int Row = 0;
-    int Col = 0;
-    int RowSel = 0;
-    int LeftCol = 0;
-
-    // Moves whole rows: row first + i becomes the former row order[i], for i from 0 to
-    // order.size() - 1; order is a permutation of those rows. Heights move with their rows.
-    void PermuteRows(int first, const std::vector<int>& order);
-    // Removes rows first … first + count - 1 with their texts and heights; the rows below
-    // move up.
-    void RemoveRows(int first, int count);
 
 private:
     static size_t Index(int i) { return static_cast<size_t>(i); }

@@ -4,15 +4,17 @@
 #include "gui/history/old_rec.h"
 #include "gui/history/voucher_host.h"
 #include "gui/print/preview.h"
+#include "history/history_model.h"
 #include "history/history_records.h"
 #include "print/batch.h"
 
 namespace tf {
 
 void BatchPrint(AppContext& ctx, VoucherHost& host, history::OldRec& window, bool preview) {
-    const history::TextGrid& grid = window.Grid();
+    const history::HistoryModel& model = *window.Model();
     const bool chosen = window.RowsChosen();
-    const QList<int> rows = history::BatchRows(grid, chosen);
+    const auto [anchor, current] = window.ChosenRows();
+    const QList<int> rows = history::BatchRows(model, anchor, current, chosen);
     if (rows.isEmpty()) {
         ctx.UserPrompt().Message(QStringLiteral("没有可以打印的记录！"));
         return;
@@ -22,7 +24,7 @@ void BatchPrint(AppContext& ctx, VoucherHost& host, history::OldRec& window, boo
         !ctx.UserPrompt().AskYesNo(QStringLiteral("将打印%1张进账单，是否继续？").arg(rows.size())))
         return;
     const print::VoucherPage base = host.CurrentPage();
-    const FieldTexts current = host.Texts();
+    const FieldTexts texts = host.Texts();
     const QString sign = host.CurrencySign();
 
     QList<print::BatchVoucher> batch;
@@ -30,8 +32,8 @@ void BatchPrint(AppContext& ctx, VoucherHost& host, history::OldRec& window, boo
     for (const int r : rows) {
         print::BatchVoucher v;
         v.page = base;
-        v.page.texts = history::RecordTexts(grid, r, current, sign);
-        v.number = grid.Text(r, 1).toInt();
+        v.page.texts = history::RecordTexts(model, r, texts, sign);
+        v.number = static_cast<int>(model.SequenceNumber(r));
         batch.append(v);
     }
 

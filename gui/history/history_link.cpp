@@ -59,10 +59,18 @@ history::OldRec* ShowHistoryWindow(AppContext& ctx, VoucherHost& host) {
         // "导出数据": the list as it stands (order, hidden rows) into a workbook file.
         window->SetExport([&wctx, window] {
             const QString path = history::ChooseSaveWorkbook(wctx.UserPrompt());
-            if (!path.isEmpty()) history::ExportGrid(wctx, window->Grid(), path);
+            if (path.isEmpty()) return;
+            const std::span<const store::RecordKey> keys = window->Model()->OrderedKeys();
+            history::ExportRecords(wctx, window->Model()->Store(),
+                                   QList<store::RecordKey>(keys.begin(), keys.end()),
+                                   window->CurrentExportLayout(), path);
         });
-        // "导入数据": worksheet rows become records and rows of this window's list.
-        window->SetImport([&wctx, window] { history::ImportWorkbook(wctx, window->Grid()); });
+        // "导入数据": worksheet rows become records, listed once they are committed.
+        window->SetImport([&wctx, window] {
+            QList<store::RecordKey> stored;
+            history::ImportWorkbook(wctx, &stored);
+            window->AddRecords(stored);
+        });
     }
     window->show();
     window->raise();

@@ -2,14 +2,15 @@
 
 #include "common/app_context.h"
 #include "history/import.h"
-#include "history/text_grid.h"
+#include "store/record_store.h"
 
 namespace tf::history {
 
 // "导入数据": the workbook, its sheet and the columns are chosen in their dialogs, then the rows
-// are imported into the history grid. A cancel anywhere ends it without a message or change.
-// Returns 0, or the number of the error that stopped the import.
-int ImportWorkbook(const AppContext& ctx, TextGrid& grid,
+// are stored as print records; `stored` receives the keys of the rows stored. A cancel anywhere
+// ends it without a message or change. Returns 0, or the number of the error that stopped the
+// import.
+int ImportWorkbook(const AppContext& ctx, QList<store::RecordKey>* stored,
                    const WorkbookOpener& open = workbook::OpenWorkbook);
 
 }  // namespace tf::history

@@ -8,7 +8,7 @@
 #include <QScreen>
 #include <QStyle>
 
-#include "gui/history/grid_view.h"
+#include "gui/history/history_view.h"
 #include "gui/window_utils.h"
 #include "history/grid_ops.h"
 #include "history/text_width.h"
@@ -26,6 +26,8 @@ constexpr double kClientHeight = 6750;
 constexpr double kGridSide = 50;
 constexpr double kGridTop = 460;
 constexpr double kGridBottom = 50;
+// The height of a row and of the header.
+constexpr double kRowHeight = 240;
 
 struct ActionDesign {
     QAction* OldRec::Actions::*action;
@@ -79,8 +81,12 @@ void Place(QWidget* w, double left, double top, double width, double height) {
 }  // namespace
 
 OldRec::OldRec(AppContext& ctx, std::unique_ptr<VoucherFields> voucher, QWidget* parent)
-    : QWidget(parent, Qt::Window), ctx_(ctx), voucher_(std::move(voucher)) {
+    : QWidget(parent, Qt::Window),
+      ctx_(ctx),
+      voucher_(std::move(voucher)),
+      store_(store::OpenRecordStore(ctx)) {
     setObjectName(u"OldRec"_s);
+    model_ = new HistoryModel(*store_, HistoryCaptions(*voucher_), {}, this);
     setWindowTitle(Caption());
     BuildActions();
     BuildControls();
@@ -99,15 +105,19 @@ OldRec::OldRec(AppContext& ctx, std::unique_ptr<VoucherFields> voucher, QWidget*
     });
     // Enter in the search box searches as the button does; typing alone does not.
     connect(search_, &QLineEdit::returnPressed, actions_.search, &QAction::trigger);
-    connect(msg_, &GridView::headerPressed, this, &OldRec::MSG_MouseDown);
-    connect(msg_, &GridView::rowsChosen, this, [this] { rowsChosen_ = true; });
+    connect(msg_->horizontalHeader(), &QHeaderView::sectionClicked, this, &OldRec::SortBy);
+    connect(msg_, &HistoryView::cornerPressed, this, &OldRec::FitColumns);
+    connect(msg_, &HistoryView::rowsChosen, this, [this] { rowsChosen_ = true; });
     WireKeys();
     Form_Load();
+    watch_ = store_->Watch([this] { TakeInChanges(); });
 }
 
 OldRec::~OldRec() {
-    // The list's view reads the grid, which goes before the child widgets would.
+    // The list's view and model read the store, which goes before the children would.
+    watch_.reset();
     delete msg_;
+    delete model_;
 }
 
 void OldRec::BuildActions() {
@@ -152,10 +162,14 @@ void OldRec::BuildControls() {
     search_->setObjectName(u"Search"_s);
     search_->setPlaceholderText(u"输入要查找的文字"_s);
     Place(search_, 8070, kButtonTop, 2130, kButtonHeight);
-    msg_ = new GridView(grid_, this);
+    msg_ = new HistoryView(this);
     msg_->setObjectName(u"MSG"_s);
-    msg_->Model()->SetFont(QFont(u"宋体"_s, 9));
     msg_->setFont(QFont(u"宋体"_s, 9));
+    msg_->setModel(model_);
+    // Rows and the header one default grid row high, as the list was designed.
+    const int rowHeight = std::max(1, TwipsToPixels(kRowHeight));
+    msg_->verticalHeader()->setDefaultSectionSize(rowHeight);
+    msg_->horizontalHeader()->setFixedHeight(rowHeight);
     msg_->setStyleSheet(
         u"QTableView#MSG { gridline-color: rgb(128,128,255); color: rgb(0,0,255); }"
         "QTableView#MSG QHeaderView::section { background-color: rgb(255,224,192);"
@@ -183,14 +197,41 @@ void OldRec::Form_Load() {
     CentreOnScreen(this);
 }
 
+HistoryColumnWidths OldRec::Fitted(int first) const {
+    // A screenful: the rows the list's height shows.
+    const int rows = msg_->height() / std::max(1, msg_->verticalHeader()->defaultSectionSize()) + 1;
+    return FitHistoryColumns(*model_, std::max(0, first), rows, GridTextWidth());
+}
+
+void OldRec::ApplyWidths(const HistoryColumnWidths& widths) {
+    // No column wider than half the list.
+    const double half = PixelsToTwips(msg_->width()) / 2;
+    msg_->verticalHeader()->setFixedWidth(std::max(1, TwipsToPixels(widths.numbering)));
+    for (int c = 0; c < widths.columns.size(); ++c)
+        msg_->setColumnWidth(c, std::max(1, TwipsToPixels(std::min(widths.columns[c], half))));
+    FillLastColumn();
+}
+
+void OldRec::FillLastColumn() {
+    const int last = model_->columnCount() - 1;
+    int others = msg_->verticalHeader()->width();
+    for (int c = 0; c < last; ++c) others += msg_->columnWidth(c);
+    // What is left of the list's width, less 400 twips.
+    const int room = TwipsToPixels(PixelsToTwips(msg_->width()) - 400) - others;
+    if (room > msg_->columnWidth(last)) msg_->setColumnWidth(last, room);
+}
+
+void OldRec::FitColumns() {
+    ApplyWidths(Fitted(msg_->rowAt(0)));
+}
+
 void OldRec::WidenToShowColumns() {
-    const int last = grid_.Cols() - 1;
-    if (last < 0) return;
-    // The columns as the list shows them, in whole pixels each; the last column is filled out
-    // to the list's width, so its texts tell what it needs.
-    int columns = TwipsToPixels(std::round(FittedWidth(grid_, last, 1, GridTextWidth())));
-    for (int c = 0; c < last; ++c)
-        if (grid_.ColWidth(c) > 0) columns += std::max(1, TwipsToPixels(grid_.ColWidth(c)));
+    const HistoryColumnWidths widths = Fitted(0);
+    // The columns as the list shows them, in whole pixels each; the last one as its texts
+    // need, not capped.
+    int columns = std::max(1, TwipsToPixels(widths.numbering));
+    for (int c = 0; c < widths.columns.size() - 1; ++c) columns += msg_->columnWidth(c);
+    columns += TwipsToPixels(widths.columns.constLast());
     // Beside them the list's frame and scroll bar, and the margins around the list.
     const int needed = columns + 2 * msg_->frameWidth() +
                        msg_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, msg_) +
@@ -203,8 +244,7 @@ void OldRec::WidenToShowColumns() {
     if (room <= width()) return;
     resize(std::min(needed, room), height());
     ArrangeHistoryWindow();
-    FillLastColumn(grid_);
-    msg_->Refresh();
+    FillLastColumn();
 }
 
 void OldRec::ArrangeHistoryWindow() {
@@ -212,12 +252,12 @@ void OldRec::ArrangeHistoryWindow() {
     const double height = PixelsToTwips(this->height());
     Place(msg_, kGridSide, kGridTop, std::max(0.0, width - 2 * kGridSide),
           std::max(0.0, height - kGridTop - kGridBottom));
-    grid_.SetWidth(PixelsToTwips(msg_->width()));
 }
 
 void OldRec::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     ArrangeHistoryWindow();
+    FillLastColumn();
 }
 
 void OldRec::SetExport(std::function<void()> run) {
@@ -230,15 +270,35 @@ void OldRec::SetImport(std::function<void()> run) {
     import_ = std::move(run);
 }
 
-void OldRec::Refresh() {
-    msg_->Refresh();
+void OldRec::Reload() {
+    // The store has told the clerk when the records cannot be read; the list is empty then.
+    model_->Reload();
+    ApplyWidths(Fitted(0));
+    ListChanged();
 }
 
-void OldRec::Reload() {
-    FillHistory(ctx_, grid_, *voucher_, GridTextWidth());
-    grid_.Row = grid_.RowSel = grid_.FixedRows();
-    msg_->Refresh();
-    rowsChosen_ = false;
+void OldRec::AddRecords(const QList<store::RecordKey>& keys) {
+    model_->AppendKeys(keys);
+}
+
+void OldRec::TakeInChanges() {
+    // The rows chosen stay chosen: the view's selection follows its rows.
+    const auto [anchor, current] = msg_->ChosenRows();
+    const bool chosen = rowsChosen_;
+    const store::RecordKey anchorKey = anchor >= 0 ? model_->KeyAt(anchor) : -1;
+    const store::RecordKey currentKey = current >= 0 ? model_->KeyAt(current) : -1;
+    if (!model_->SyncKeys()) return;
+    const auto rowOf = [this](store::RecordKey key) {
+        for (int r = 0; r < model_->rowCount(); ++r)
+            if (model_->KeyAt(r) == key) return r;
+        return -1;
+    };
+    const int at = rowOf(currentKey);
+    if (at >= 0) {
+        const int from = rowOf(anchorKey);
+        msg_->ChooseRows(from >= 0 ? from : at, at);
+        rowsChosen_ = chosen;
+    }
 }
 
 void OldRec::SetBatchAction(std::function<void(bool preview)> action) {
@@ -247,43 +307,62 @@ void OldRec::SetBatchAction(std::function<void(bool preview)> action) {
     batchAction_ = std::move(action);
 }
 
-void OldRec::ListChanged() {
+std::pair<int, int> OldRec::ChosenRows() const {
+    return msg_->ChosenRows();
+}
+
+ExportLayout OldRec::CurrentExportLayout() const {
+    ExportLayout layout;
+    layout.captions.append(QString());
+    layout.widths.append(PixelsToTwips(msg_->verticalHeader()->width()));
+    for (int c = 0; c < model_->columnCount(); ++c) {
+        layout.captions.append(model_->headerData(c, Qt::Horizontal).toString());
+        layout.widths.append(PixelsToTwips(msg_->columnWidth(c)));
+    }
+    return layout;
+}
+
+void OldRec::ListChanged(int current) {
+    current = std::min(current, model_->rowCount() - 1);
+    msg_->ChooseRows(current, current);
     rowsChosen_ = false;
-    Refresh();
 }
 
 void OldRec::ExportData() {
-    if (!export_) return;
-    export_();
-    Refresh();
+    if (export_) export_();
 }
 
 void OldRec::ImportData() {
     if (!import_) return;
+    const int current = msg_->ChosenRows().second;
     import_();
-    ListChanged();
+    // The new rows go at the end; the current row stays where it was.
+    ListChanged(std::max(0, current));
 }
 
 void OldRec::DeleteRecords() {
-    if (DeleteHistoryRows(ctx_, grid_)) ListChanged();
+    const auto [anchor, current] = msg_->ChosenRows();
+    if (DeleteHistoryRows(ctx_, *model_, anchor, current)) ListChanged(std::min(anchor, current));
 }
 
 void OldRec::ClearRecords() {
-    if (ClearHistory(ctx_, grid_)) ListChanged();
+    if (ClearHistory(ctx_, *model_)) ListChanged();
 }
 
 void OldRec::Reprint() {
-    TakeBackRecord(grid_, *voucher_);
+    TakeBackRow(*model_, msg_->ChosenRows().second, *voucher_);
 }
 
 void OldRec::SearchRecords() {
-    FilterHistory(grid_, search_->text());
-    ListChanged();
+    // The store has told the clerk when it cannot search; the rows shown stay.
+    if (model_->Search(search_->text())) ListChanged();
 }
 
-void OldRec::MSG_MouseDown(Qt::MouseButton, double x, double y) {
-    GridHeaderClick(grid_, x, y, GridTextWidth());
-    Refresh();
+void OldRec::SortBy(int column) {
+    const auto [anchor, current] = msg_->ChosenRows();
+    const bool chosen = rowsChosen_;
+    if (model_->SortByColumn(column)) msg_->ChooseRows(anchor, current);
+    rowsChosen_ = chosen;
 }
 
 }  // namespace tf::history

@@ -5,8 +5,10 @@
 #include <memory>
 
 #include "common/app_context.h"
+#include "history/export.h"
+#include "history/history_model.h"
 #include "history/history_records.h"
-#include "history/text_grid.h"
+#include "store/record_store.h"
 
 class QAction;
 class QGroupBox;
@@ -15,7 +17,7 @@ class QPushButton;
 
 namespace tf::history {
 
-class GridView;
+class HistoryView;
 
 // The history window: the list of printed vouchers with search, sort, delete, clear and
 // "再次打印", which puts a record back into the main window. Shown without blocking the
@@ -29,8 +31,8 @@ public:
     static QString Caption() { return QStringLiteral("历史记录"); }
 
     // The list and the controls.
-    TextGrid& Grid() { return grid_; }
-    GridView* MSG() const { return msg_; }
+    HistoryModel* Model() const { return model_; }
+    HistoryView* MSG() const { return msg_; }
     QLineEdit* Search() const { return search_; }
     QGroupBox* Frame1() const { return frame1_; }
     QGroupBox* Frame2() const { return frame2_; }
@@ -49,24 +51,32 @@ public:
     };
     const Actions& Commands() const { return actions_; }
 
-    // Export and import are provided from outside: providing one enables its command. They
-    // work on Grid(); the list is redrawn afterwards.
+    // Export and import are provided from outside: providing one enables its command.
     void SetExport(std::function<void()> run);
     void SetImport(std::function<void()> run);
     // "批量打印" and the preview beside it; the action receives true for the preview. Set
     // from outside, as it prints through the voucher's window; the commands are enabled then.
     void SetBatchAction(std::function<void(bool preview)> action);
-    // Redraws the list after the grid changed.
-    void Refresh();
     // Reads the list afresh from the database.
     void Reload();
+    // Records stored by an import or a print since the list was read: listed at its end.
+    void AddRecords(const QList<store::RecordKey>& keys);
+    // Takes in the records others stored or deleted, keeping the order, search and choice.
+    void TakeInChanges();
 
     // True once the clerk has chosen rows in the list since it was last filled, searched or
     // changed; sorting keeps the choice.
     bool RowsChosen() const { return rowsChosen_; }
+    // The chosen range as (anchor, current) rows of the list; (-1, -1) when there is none.
+    std::pair<int, int> ChosenRows() const;
+    // The header and column widths an export of the list writes: the row number, then the
+    // columns as shown (sort marker included).
+    ExportLayout CurrentExportLayout() const;
 
-    // A press in the grid's header, twips inside the grid.
-    void MSG_MouseDown(Qt::MouseButton button, double x, double y);
+    // Sorts by a column as a press on its header does; the chosen rows stay where they are.
+    void SortBy(int column);
+    // Fits the columns to the rows in view and their header, as a press on the corner does.
+    void FitColumns();
     // Places the list in the window's client area.
     void ArrangeHistoryWindow();
 
@@ -86,17 +96,26 @@ private:
     void ClearRecords();
     void Reprint();
     void SearchRecords();
-    // The list changed or was searched: the current row is the window's, not the clerk's.
-    void ListChanged();
+    // The list changed or was searched: row `current` (the first when none) is current, the
+    // window's choice, not the clerk's.
+    void ListChanged(int current = 0);
+    // Gives the last column what is left of the list's width.
+    void FillLastColumn();
     void Form_Load();
     // Widens the window, as far as its screen has room, so that every column shows.
     void WidenToShowColumns();
     TextWidth GridTextWidth() const;
+    // The column widths fitted to the rows in view (from `first`) and the header.
+    HistoryColumnWidths Fitted(int first) const;
+    void ApplyWidths(const HistoryColumnWidths& widths);
 
     AppContext& ctx_;
     std::unique_ptr<VoucherFields> voucher_;
-    TextGrid grid_;
-    GridView* msg_ = nullptr;
+    std::unique_ptr<store::RecordStore> store_;
+    // While the window is open, records others store or delete come into the list.
+    std::unique_ptr<store::RecordsWatch> watch_;
+    HistoryModel* model_ = nullptr;
+    HistoryView* msg_ = nullptr;
     Actions actions_;
     std::function<void()> export_;
     std::function<void()> import_;

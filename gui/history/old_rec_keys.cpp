@@ -3,7 +3,7 @@
 #include <QLineEdit>
 #include <QShortcut>
 
-#include "gui/history/grid_view.h"
+#include "gui/history/history_view.h"
 #include "gui/history/old_rec.h"
 
 using namespace Qt::StringLiterals;

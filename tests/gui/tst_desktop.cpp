@@ -15,7 +15,7 @@
 #include "common/qt_translations.h"
 #include "gui/dialogs/qt_prompt.h"
 #include "gui/editor/voucher_editor.h"
-#include "gui/history/grid_view.h"
+#include "gui/history/history_view.h"
 #include "gui/history/old_rec.h"
 #include "gui/main/help_page.h"
 #include "gui/main/main_window.h"

@@ -16,15 +16,17 @@
 
 #include "gui/dialogs/qt_prompt.h"
 #include "gui/editor/voucher_editor.h"
-#include "gui/history/grid_view.h"
 #include "gui/history/history_link.h"
+#include "gui/history/history_view.h"
 #include "gui/history/old_rec.h"
 #include "gui/main/main_window.h"
 #include "gui/window_utils.h"
 #include "history/workbook/workbook.h"
 #include "store/record_store.h"
+#include "store/server_record_store.h"
 #include "support/recording_printer.h"
 #include "support/test_env.h"
+#include "support/test_server.h"
 #include "support/window_support.h"
 
 using namespace tf;
@@ -50,15 +52,18 @@ void StoreVouchers(const AppContext& ctx, int n) {
     }
 }
 
-QStringList ShownColumn(const GridView& view, int gridCol) {
+// The texts of a field's column, top down.
+QStringList ShownColumn(const HistoryView& view, int field) {
     QStringList out;
-    const auto* m = view.Model();
+    const auto* m = view.model();
+    const auto column = std::find(store::kShownFields.begin(), store::kShownFields.end(), field) -
+                        store::kShownFields.begin();
     for (int r = 0; r < m->rowCount(); ++r)
-        out << m->data(m->index(r, gridCol - view.Model()->GridCol(0))).toString();
+        out << m->data(m->index(r, static_cast<int>(column))).toString();
     return out;
 }
 
-void PressHeader(GridView& view, int modelCol) {
+void PressHeader(HistoryView& view, int modelCol) {
     QHeaderView* h = view.horizontalHeader();
     const QPoint at(h->sectionViewportPosition(modelCol) + h->sectionSize(modelCol) / 2,
                     h->height() / 2);
@@ -76,9 +81,11 @@ private slots:
     void shiftKeysSelectTheRowsToDelete_data();
     void shiftKeysSelectTheRowsToDelete();
     void searchRunsOnTheButton();
+    void exportWritesTheWholeListInItsOrder();
     void batchPrintsTheChosenRowOrAsksBeforeAll();
     void dialogsBelongToTheHistoryWindow();
     void opensWideEnoughForEveryColumn();
+    void followsOtherClerksOnTheServer();
 };
 
 void TestHistoryWindow::openedFromMainWindowTakesBackARecord() {
@@ -92,15 +99,16 @@ void TestHistoryWindow::openedFromMainWindowTakesBackARecord() {
     QVERIFY(QTest::qWaitForWindowExposed(rec));
     QVERIFY(!rec->isModal());
     QCOMPARE(rec->windowTitle(), u"历史记录"_s);
-    QCOMPARE(rec->Grid().Text(1, 5), w->Editor()->FieldLabel(FieldRole::DrawerName)->text());
+    QCOMPARE(rec->Model()->headerData(5 - 2, Qt::Horizontal).toString(),
+             w->Editor()->FieldLabel(FieldRole::DrawerName)->text());
     // A second press brings the open window forward instead of opening another.
     test::Child<QPushButton>(*w, QStringLiteral("historyButton"))->click();
     QCOMPARE(w->findChildren<OldRec*>().size(), 1);
 
     // Take back the second newest voucher (v2): fields filled, stub copied, amount normalised.
     QTest::mouseClick(rec->MSG()->viewport(), Qt::LeftButton, {},
-                      rec->MSG()->visualRect(rec->MSG()->Model()->index(1, 3)).center());
-    QCOMPARE(rec->Grid().Row, 3);
+                      rec->MSG()->visualRect(rec->Model()->index(1, 3)).center());
+    QCOMPARE(rec->ChosenRows().second, 1);
     test::Child<QPushButton>(*rec, QStringLiteral("reprintButton"))->click();
     QCOMPARE(w->Editor()->Field(FieldRole::DrawerAccount)->text(), u"v2-6"_s);
     QCOMPARE(w->Editor()->Field(FieldRole::StubDrawerAccount)->text(), u"v2-6"_s);
@@ -140,27 +148,27 @@ void TestHistoryWindow::headerPressesSortAndRefit() {
     OldRec rec(env.ctx, std::make_unique<FakeVoucher>());
     rec.show();
     QVERIFY(QTest::qWaitForWindowExposed(&rec));
-    GridView& view = *rec.MSG();
-    QCOMPARE(view.Model()->rowCount(), 4);
+    HistoryView& view = *rec.MSG();
+    QCOMPARE(rec.Model()->rowCount(), 4);
     QCOMPARE(ShownColumn(view, 5).constFirst(), u"付款单位V"_s);  // newest first
 
     PressHeader(view, 5 - 2);
-    QCOMPARE(view.Model()->headerData(3, Qt::Horizontal).toString(), u"L5△"_s);
+    QCOMPARE(rec.Model()->headerData(3, Qt::Horizontal).toString(), u"L5△"_s);
     QCOMPARE(ShownColumn(view, 5),
              (QStringList{u"付款单位V"_s, u"付款单位W"_s, u"付款单位X"_s, u"付款单位Y"_s}));
     QCOMPARE(view.verticalHeader()->model()->headerData(0, Qt::Vertical).toString(), u"1"_s);
     PressHeader(view, 5 - 2);
-    QCOMPARE(view.Model()->headerData(3, Qt::Horizontal).toString(), u"L5▽"_s);
+    QCOMPARE(rec.Model()->headerData(3, Qt::Horizontal).toString(), u"L5▽"_s);
     QCOMPARE(ShownColumn(view, 5).constFirst(), u"付款单位Y"_s);
 
     // The corner (the numbering column's header) refits the columns and sorts nothing.
-    rec.Grid().SetColWidth(5, 3000);
+    view.setColumnWidth(3, TwipsToPixels(3000));
     auto* corner = view.findChild<QAbstractButton*>();
     QVERIFY(corner);
     QTest::mouseClick(corner, Qt::LeftButton, {}, QPoint(2, 2));
-    QVERIFY(rec.Grid().ColWidth(5) < 3000);
-    QCOMPARE(view.Model()->headerData(3, Qt::Horizontal).toString(), u"L5▽"_s);
-    QCOMPARE(view.columnWidth(3), TwipsToPixels(rec.Grid().ColWidth(5)));
+    QVERIFY(view.columnWidth(3) < TwipsToPixels(3000));
+    QCOMPARE(rec.Model()->headerData(3, Qt::Horizontal).toString(), u"L5▽"_s);
+    QCOMPARE(ShownColumn(view, 5).constFirst(), u"付款单位Y"_s);
 }
 
 void TestHistoryWindow::shiftKeysSelectTheRowsToDelete_data() {
@@ -187,15 +195,15 @@ void TestHistoryWindow::shiftKeysSelectTheRowsToDelete() {
     OldRec rec(env.ctx, std::make_unique<FakeVoucher>());
     rec.show();
     QVERIFY(QTest::qWaitForWindowActive(&rec));
-    GridView& view = *rec.MSG();
+    HistoryView& view = *rec.MSG();
     QTest::mouseClick(view.viewport(), Qt::LeftButton, {},
-                      view.visualRect(view.Model()->index(1, 3)).center());
+                      view.visualRect(rec.Model()->index(1, 3)).center());
     for (const int key : keys) {
         const bool jump = key == Qt::Key_Home || key == Qt::Key_End;
         QTest::keyClick(&view, Qt::Key(key),
                         jump ? Qt::ShiftModifier | Qt::ControlModifier : Qt::ShiftModifier);
     }
-    QCOMPARE(rec.Grid().Row, 3);  // the row clicked stays the selection's anchor
+    QCOMPARE(rec.ChosenRows().first, 1);  // the row clicked stays the selection's anchor
 
     env.prompt.yesNo.enqueue(true);
     test::Child<QPushButton>(rec, QStringLiteral("deleteButton"))->click();
@@ -213,12 +221,46 @@ void TestHistoryWindow::searchRunsOnTheButton() {
     QVERIFY(QTest::qWaitForWindowExposed(&rec));
     rec.Search()->setText(u"v3-"_s);
     emit rec.Search()->textEdited(rec.Search()->text());
-    QCOMPARE(rec.MSG()->Model()->rowCount(), 5);  // typing alone does not search
+    QCOMPARE(rec.Model()->rowCount(), 5);  // typing alone does not search
     test::Child<QPushButton>(rec, QStringLiteral("searchButton"))->click();
     QCOMPARE(ShownColumn(*rec.MSG(), 6), QStringList{u"v3-6"_s});
     rec.Search()->clear();
     test::Child<QPushButton>(rec, QStringLiteral("searchButton"))->click();
-    QCOMPARE(rec.MSG()->Model()->rowCount(), 5);
+    QCOMPARE(rec.Model()->rowCount(), 5);
+}
+
+void TestHistoryWindow::exportWritesTheWholeListInItsOrder() {
+    test::TestEnv env;
+    auto w = test::OpenMainWindow(env);
+    QVERIFY(w);
+    StoreVouchers(env.ctx, 5);
+    OldRec* rec = ShowHistoryWindow(env.ctx, *w);
+    QVERIFY(QTest::qWaitForWindowExposed(rec));
+    // Sorted by the payer, then searched down to one row.
+    PressHeader(*rec->MSG(), 5 - 2);
+    rec->Search()->setText(u"v2-"_s);
+    rec->Commands().search->trigger();
+    QCOMPARE(rec->Model()->rowCount(), 1);
+
+    env.prompt.files.enqueue(env.dir.filePath(u"历史.xlsx"_s));
+    rec->Commands().exportData->trigger();
+    QCOMPARE(env.prompt.Messages(), QStringList());
+    auto book = workbook::OpenWorkbook(env.dir.filePath(u"历史.xlsx"_s));
+    book->SelectSheet(book->SheetNames().value(0));
+    // The header as shown, sort marker included; every record in the sorted order, numbered.
+    const QString payer = w->Editor()->FieldLabel(FieldRole::DrawerName)->text();
+    QCOMPARE(book->CellText(1, 5), u' ' + payer + u"△"_s);
+    QStringList payers;
+    QStringList numbers;
+    for (int r = 2; r <= 7; ++r) {
+        payers << book->CellText(r, 5);
+        numbers << book->CellText(r, 1);
+    }
+    QCOMPARE(payers, (QStringList{u" 付款单位U"_s, u" 付款单位V"_s, u" 付款单位W"_s,
+                                  u" 付款单位X"_s, u" 付款单位Y"_s, QString()}));
+    QCOMPARE(numbers, (QStringList{u" 1"_s, u" 2"_s, u" 3"_s, u" 4"_s, u" 5"_s, QString()}));
+    env.prompt.yesNo.enqueue(false);
+    w->close();
 }
 
 void TestHistoryWindow::batchPrintsTheChosenRowOrAsksBeforeAll() {
@@ -247,7 +289,7 @@ void TestHistoryWindow::batchPrintsTheChosenRowOrAsksBeforeAll() {
     // One row clicked: that voucher alone, without the question.
     env.prompt.Clear();
     QTest::mouseClick(rec->MSG()->viewport(), Qt::LeftButton, {},
-                      rec->MSG()->visualRect(rec->MSG()->Model()->index(1, 3)).center());
+                      rec->MSG()->visualRect(rec->Model()->index(1, 3)).center());
     env.prompt.printers.enqueue(true);
     env.prompt.yesNo.enqueue(false);  // no print records
     test::Child<QPushButton>(*rec, QStringLiteral("batchPrintButton"))->click();
@@ -297,7 +339,7 @@ void TestHistoryWindow::dialogsBelongToTheHistoryWindow() {
     answer();
     test::Child<QPushButton>(*rec, QStringLiteral("exportButton"))->click();
     QCOMPARE(parents, (QList<QWidget*>{rec, rec}));
-    QCOMPARE(rec->Grid().Rows(), 5);
+    QCOMPARE(rec->Model()->rowCount(), 3);
 
     env.ctx.SetPrompt(&env.prompt);
     rec->close();
@@ -320,6 +362,40 @@ void TestHistoryWindow::opensWideEnoughForEveryColumn() {
     QVERIFY(rec.width() > TwipsToPixels(12615));
     QVERIFY(rec.width() < screen.width());
     QCOMPARE(rec.MSG()->horizontalScrollBar()->maximum(), 0);
+}
+
+// On an office server the list names who stored each record and takes in, while open, what
+// another clerk stores, keeping the clerk's sort and chosen row.
+void TestHistoryWindow::followsOtherClerksOnTheServer() {
+    test::TestServer server;
+    QVERIFY(server.Ok());
+    test::TestEnv env, other;
+    server.Use(env.ctx, test::ClerkLogin());
+    other.ctx.database->serverUri = server.Uri(test::AdminLogin());
+    store::ServerRecordStore theirs(other.ctx);
+    FieldTexts t;
+    for (const QString& payer : {u"乙"_s, u"丙"_s, u"甲"_s}) {
+        t[5] = payer;
+        QCOMPARE(theirs.StoreVouchers(env.clock, {t}).size(), 1);
+    }
+    OldRec rec(env.ctx, std::make_unique<FakeVoucher>());
+    rec.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rec));
+    const int printedBy = rec.Model()->PrintedByColumn();
+    QCOMPARE(printedBy, HistoryModel::kColumns);
+    QCOMPARE(rec.Model()->headerData(printedBy, Qt::Horizontal).toString(), u"打印人"_s);
+    QVERIFY(!rec.Model()->data(rec.Model()->index(0, printedBy)).toString().isEmpty());
+
+    PressHeader(*rec.MSG(), 5 - 2);
+    QTest::mouseClick(rec.MSG()->viewport(), Qt::LeftButton, {},
+                      rec.MSG()->visualRect(rec.Model()->index(1, 3)).center());
+    t[5] = u"丁"_s;
+    QCOMPARE(theirs.StoreVouchers(env.clock.addSecs(60), {t}).size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(rec.Model()->rowCount(), 4, 2000);
+    QCOMPARE(ShownColumn(*rec.MSG(), 5), (QStringList{u"丙"_s, u"乙"_s, u"甲"_s, u"丁"_s}));
+    QCOMPARE(rec.Model()->headerData(3, Qt::Horizontal).toString(), u"L5△"_s);
+    QCOMPARE(rec.ChosenRows(), std::make_pair(1, 1));
+    QVERIFY(rec.RowsChosen());
 }
 
 // A screen of 1366 × 768 pixels, as an office desktop has, instead of the offscreen

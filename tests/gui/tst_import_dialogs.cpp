@@ -7,7 +7,7 @@
 #include "gui/editor/voucher_editor.h"
 #include "gui/history/choosers.h"
 #include "gui/history/column_dialog.h"
-#include "gui/history/grid_view.h"
+#include "gui/history/history_view.h"
 #include "gui/history/old_rec.h"
 #include "print/printer.h"
 #include "support/fake_workbook.h"
@@ -229,10 +229,9 @@ void TestImportDialogs::importedRowPrintsAgainFromTheHistoryWindow() {
     });
     test::Child<QPushButton>(*rec, QStringLiteral("importButton"))->click();
     QCOMPARE(env.prompt.Messages(), QStringList{u"导入EXCEL表格第2至第3行!"_s});
-    QCOMPARE(rec->Grid().Rows(), 4);
-    QCOMPARE(rec->MSG()->Model()->rowCount(), 2);
+    QCOMPARE(rec->Model()->rowCount(), 2);
 
-    rec->MSG()->SelectGridRows(2, 2);
+    rec->MSG()->ChooseRows(0, 0);
     test::Child<QPushButton>(*rec, QStringLiteral("reprintButton"))->click();
     QCOMPARE(w->Editor()->Field(FieldRole::DrawerName)->text(), u"上海浦江贸易有限公司"_s);
     QCOMPARE(w->Editor()->Field(FieldRole::Amount)->text(), u"￥12345.50"_s);

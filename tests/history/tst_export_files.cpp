@@ -163,6 +163,32 @@ private slots:
         QCOMPARE(cells[u"3,2"_s].toObject()[u"text"_s].toString(), QString());
         QCOMPARE(cells[u"4,2"_s].toObject()[u"text"_s].toString(), u" 丙"_s);
     }
+
+    // Where the store keeps who stored each record, the login is the last column, after the
+    // remarks, beside its own record.
+    void loginOfEachRecordIsTheLastColumn() {
+        test::MemoryRecordStore store;
+        store.printedBy = [](store::RecordKey key) { return u"clerk%1"_s.arg(key); };
+        FieldTexts texts;
+        texts[kRemarksField] = u"备注"_s;
+        store.Put(1, texts);
+        store.Put(2, texts);
+        ExportLayout layout;
+        for (int c = 0; c <= 17; ++c) layout.captions.append(u"H%1"_s.arg(c));
+        layout.captions.append(u"打印人"_s);
+
+        test::TestEnv env;
+        const QString path = env.dir.filePath(u"历史.xlsx"_s);
+        QVERIFY(ExportRecords(env.ctx, store, {2, 1}, layout, path));
+        const QJsonObject cells = Dump(path)[u"cells"_s].toObject();
+        const auto at = [&cells](int row, int col) {
+            return cells[u"%1,%2"_s.arg(row).arg(col)].toObject()[u"text"_s].toString();
+        };
+        QCOMPARE(at(1, 19), u" 打印人"_s);
+        QCOMPARE(at(2, 18), u" 备注"_s);
+        QCOMPARE(at(2, 19), u" clerk2"_s);
+        QCOMPARE(at(3, 19), u" clerk1"_s);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestExportFiles)

@@ -31,9 +31,13 @@ TextGrid MakeGrid(const QStringList& column2, int cols = 4) {
     return g;
 }
 
-QStringList Column(const TextGrid& g, int col) {
+// The texts in the order the history list sorts them by: ascending, or descending.
+QStringList Sorted(const QStringList& texts, bool descending) {
+    std::vector<std::pair<SortKey, int>> rows;
+    for (int i = 0; i < texts.size(); ++i) rows.emplace_back(SortKey::Of(texts[i]), i);
+    SortRows(rows, descending);
     QStringList out;
-    for (int r = g.FixedRows(); r < g.Rows(); ++r) out << g.Text(r, col);
+    for (const auto& row : rows) out << texts[row.second];
     return out;
 }
 
@@ -45,15 +49,10 @@ private slots:
     void fitColumns_data();
     void fitColumns();
     void fitColumnsFillsTheGridWithTheLastColumn();
-    void headerClick_data();
-    void headerClick();
-    void markerCycle();
     void mixedColumnIsOrderedConsistently_data();
     void mixedColumnIsOrderedConsistently();
     void numbersSortExactly_data();
     void numbersSortExactly();
-    void removeRows_data();
-    void removeRows();
 };
 
 void TestGridOps::fitColumns_data() {
@@ -101,66 +100,6 @@ void TestGridOps::fitColumnsFillsTheGridWithTheLastColumn() {
     QCOMPARE(total, 10000.0 - 400);
 }
 
-void TestGridOps::headerClick_data() {
-    QTest::addColumn<double>("x");
-    QTest::addColumn<double>("y");
-    QTest::addColumn<int>("leftCol");
-    QTest::addColumn<int>("sortedCol");  // -1: nothing sorted
-    QTest::addColumn<bool>("refitted");
-    // Columns: 0 hidden, 1 = 500, 2 = 1000, 3 = 1000; header rows 0 and 240 high.
-    QTest::newRow("numbering header refits") << 300.0 << 100.0 << 2 << -1 << true;
-    QTest::newRow("first data column") << 700.0 << 100.0 << 2 << 2 << false;
-    QTest::newRow("second data column") << 1600.0 << 100.0 << 2 << 3 << false;
-    QTest::newRow("scrolled: first shown column is 3") << 700.0 << 100.0 << 3 << 3 << false;
-    QTest::newRow("below the header") << 700.0 << 240.0 << 2 << -1 << false;
-    QTest::newRow("right of the last column") << 2600.0 << 100.0 << 2 << -1 << false;
-}
-
-void TestGridOps::headerClick() {
-    QFETCH(double, x);
-    QFETCH(double, y);
-    QFETCH(int, leftCol);
-    QFETCH(int, sortedCol);
-    QFETCH(bool, refitted);
-    TextGrid g = MakeGrid({u"b"_s, u"a"_s});
-    g.SetText(2, 3, u"y"_s);
-    g.SetText(3, 3, u"x"_s);
-    g.SetRowHeight(0, 0);
-    g.SetColWidth(0, 0);
-    g.SetColWidth(1, 500);
-    g.SetColWidth(2, 1000);
-    g.SetColWidth(3, 1000);
-    g.SetWidth(2000);  // a refit makes column 3 fill up to 1600
-    g.LeftCol = leftCol;
-    GridHeaderClick(g, x, y, Width);
-    for (int c = 2; c <= 3; ++c) QCOMPARE(g.Text(1, c).endsWith(AscendingMarker()), c == sortedCol);
-    if (sortedCol >= 0) QVERIFY(g.Text(2, sortedCol) < g.Text(3, sortedCol));
-    QCOMPARE(g.ColWidth(1) != 500, refitted);
-}
-
-void TestGridOps::markerCycle() {
-    TextGrid g = MakeGrid({u"2"_s, u"10"_s, u"1"_s});
-    const QStringList ascending{u"1"_s, u"2"_s, u"10"_s};
-    const QStringList descending{u"10"_s, u"2"_s, u"1"_s};
-    SortByColumn(g, 2);
-    QCOMPARE(g.Text(1, 2), u"H2△"_s);
-    QCOMPARE(Column(g, 2), ascending);
-    SortByColumn(g, 2);
-    QCOMPARE(g.Text(1, 2), u"H2▽"_s);
-    QCOMPARE(Column(g, 2), descending);
-    SortByColumn(g, 2);
-    QCOMPARE(g.Text(1, 2), u"H2△"_s);
-    QCOMPARE(Column(g, 2), ascending);
-    // Whole rows move, and the numbers are written afresh.
-    QCOMPARE(Column(g, 0), (QStringList{u"key4"_s, u"key2"_s, u"key3"_s}));
-    QCOMPARE(Column(g, 1), (QStringList{u"1"_s, u"2"_s, u"3"_s}));
-    // Sorting another column takes the marker away from this one.
-    SortByColumn(g, 3);
-    QCOMPARE(g.Text(1, 2), u"H2"_s);
-    QCOMPARE(g.Text(1, 3), u"H3△"_s);
-    QCOMPARE(g.Col, 3);
-}
-
 void TestGridOps::mixedColumnIsOrderedConsistently_data() {
     QTest::addColumn<QStringList>("texts");
     QTest::newRow("cycle of the pairwise rule") << QStringList{u"2"_s, u"1a"_s, u"10"_s};
@@ -186,10 +125,7 @@ void TestGridOps::mixedColumnIsOrderedConsistently_data() {
 void TestGridOps::mixedColumnIsOrderedConsistently() {
     QFETCH(QStringList, texts);
     for (const bool descending : {false, true}) {
-        TextGrid g = MakeGrid(texts);
-        SortByColumn(g, 2);
-        if (descending) SortByColumn(g, 2);
-        const QStringList sorted = Column(g, 2);
+        const QStringList sorted = Sorted(texts, descending);
         QCOMPARE(sorted.size(), texts.size());
         // Every pair of two numbers and every pair of two texts is in the rule's order.
         QStringList numbers, others;
@@ -222,13 +158,10 @@ void TestGridOps::numbersSortExactly() {
     QStringList shuffled = ascending;
     std::reverse(shuffled.begin(), shuffled.end());
     std::rotate(shuffled.begin(), shuffled.begin() + 1, shuffled.end());
-    TextGrid g = MakeGrid(shuffled);
-    SortByColumn(g, 2);
-    QCOMPARE(Column(g, 2), ascending);
-    SortByColumn(g, 2);
+    QCOMPARE(Sorted(shuffled, false), ascending);
     QStringList descending = ascending;
     std::reverse(descending.begin(), descending.end());
-    QCOMPARE(Column(g, 2), descending);
+    QCOMPARE(Sorted(shuffled, true), descending);
     // The pairwise rule agrees with the sort, and equal values compare equal.
     for (qsizetype i = 1; i < ascending.size(); ++i) {
         QCOMPARE(GenericCompare(ascending[i - 1], ascending[i]) < 0, true);
@@ -236,36 +169,6 @@ void TestGridOps::numbersSortExactly() {
     }
     QCOMPARE(GenericCompare(u"007.50"_s, u"7.5"_s), 0);
     QCOMPARE(GenericCompare(u"-0"_s, u"0.0"_s), 0);
-}
-
-void TestGridOps::removeRows_data() {
-    QTest::addColumn<int>("a");
-    QTest::addColumn<int>("b");
-    QTest::addColumn<QStringList>("left");
-    QTest::newRow("3 to 5") << 3 << 5 << QStringList{u"r1"_s, u"r5"_s};
-    QTest::newRow("5 to 3") << 5 << 3 << QStringList{u"r1"_s, u"r5"_s};
-    QTest::newRow("the last rows") << 4 << 6 << QStringList{u"r1"_s, u"r2"_s};
-    QTest::newRow("one row") << 2 << 2 << QStringList{u"r2"_s, u"r3"_s, u"r4"_s, u"r5"_s};
-}
-
-void TestGridOps::removeRows() {
-    QFETCH(int, a);
-    QFETCH(int, b);
-    QFETCH(QStringList, left);
-    TextGrid g = MakeGrid({u"r1"_s, u"r2"_s, u"r3"_s, u"r4"_s, u"r5"_s});
-    // A row hidden by a search stays hidden when it moves up.
-    const int hidden = left.indexOf(u"r5"_s);
-    g.SetRowHeight(6, 0);
-    RemoveGridRows(g, a, b);
-    QCOMPARE(Column(g, 2), left);
-    QStringList numbers;
-    for (int i = 1; i <= left.size(); ++i) numbers << QString::number(i);
-    QCOMPARE(Column(g, 1), numbers);
-    for (int r = 2; r < g.Rows(); ++r) QCOMPARE(g.RowHeight(r) == 0, r - 2 == hidden);
-    // The hidden timestamp column moves with its row.
-    QStringList keys;
-    for (const QString& text : left) keys << u"key"_s + QString::number(text.mid(1).toInt() + 1);
-    QCOMPARE(Column(g, 0), keys);
 }
 
 QTEST_APPLESS_MAIN(TestGridOps)

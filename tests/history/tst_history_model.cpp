@@ -103,6 +103,8 @@ private slots:
     void deletesTheWholeListBetweenTheChosenRows_data();
     void deletesTheWholeListBetweenTheChosenRows();
     void readsOnlyThePagesShownAndKeepsFew();
+    void showsWhoStoredEachRecordWhereTheStoreKeepsIt();
+    void takesInWhatOthersStoredAndDeletedKeepingSortAndSearch();
 };
 
 void TestHistoryModel::sortsEveryRecordByTheGridRule_data() {
@@ -306,6 +308,60 @@ void TestHistoryModel::readsOnlyThePagesShownAndKeepsFew() {
     QVERIFY(!model.SortByColumn(ColumnOf(8)));
     QCOMPARE(model.headerData(ColumnOf(8), Qt::Horizontal).toString(), u"L8"_s);
     QVERIFY(std::equal(before.begin(), before.end(), model.OrderedKeys().begin()));
+}
+
+// On an office server every record carries the login that stored it: a last column
+// "打印人" shows it beside its own record, also after a sort and past the cache; the local file
+// has no such column.
+void TestHistoryModel::showsWhoStoredEachRecordWhereTheStoreKeepsIt() {
+    test::MemoryRecordStore local;
+    Fill(local);
+    HistoryModel plain(local, Captions(), kPaging);
+    QVERIFY(plain.Reload());
+    QCOMPARE(plain.columnCount(), HistoryModel::kColumns);
+    QCOMPARE(plain.PrintedByColumn(), -1);
+
+    test::MemoryRecordStore server;
+    server.printedBy = [](store::RecordKey key) { return u"clerk%1"_s.arg(key); };
+    Fill(server);
+    HistoryModel model(server, Captions(), kPaging);
+    QVERIFY(model.Reload());
+    const int column = model.PrintedByColumn();
+    QCOMPARE(column, HistoryModel::kColumns);
+    QCOMPARE(model.columnCount(), HistoryModel::kColumns + 1);
+    QCOMPARE(model.headerData(column, Qt::Horizontal).toString(), u"打印人"_s);
+    QVERIFY(model.SortByColumn(ColumnOf(5)));
+    for (const int r : {0, model.rowCount() / 2, model.rowCount() - 1})
+        QCOMPARE(model.data(model.index(r, column)).toString(), u"clerk%1"_s.arg(model.KeyAt(r)));
+}
+
+// Another clerk stores two records and deletes one meanwhile: the list follows, sorted and
+// searched as the clerk left it; the new records come at the end, newest first.
+void TestHistoryModel::takesInWhatOthersStoredAndDeletedKeepingSortAndSearch() {
+    test::MemoryRecordStore store;
+    Fill(store);
+    HistoryModel model(store, Captions(), kPaging);
+    QVERIFY(model.Reload());
+    QVERIFY(model.SortByColumn(ColumnOf(8)));
+    QVERIFY(model.Search(u"标记"_s));
+    const int shown = model.rowCount();
+    Paint(model, 0, shown - 1);
+    const store::RecordKey gone = model.KeyAt(1);
+    QVERIFY(store.Delete(std::span<const store::RecordKey>(&gone, 1)));
+    FieldTexts fresh = Record(3);
+    fresh[6] = u"新"_s;
+    store.Put(KeyOf(kRecords + 1), fresh);
+    store.Put(KeyOf(kRecords + 2), fresh);
+
+    QVERIFY(model.SyncKeys());
+    QCOMPARE(model.rowCount(), shown - 1 + 2);
+    QCOMPARE(model.OrderedKeys().size(), size_t(kRecords - 1 + 2));
+    QCOMPARE(model.KeyAt(model.rowCount() - 2), KeyOf(kRecords + 2));
+    QCOMPARE(model.KeyAt(model.rowCount() - 1), KeyOf(kRecords + 1));
+    QCOMPARE(model.data(model.index(model.rowCount() - 1, ColumnOf(6))).toString(), u"新"_s);
+    QCOMPARE(model.headerData(ColumnOf(8), Qt::Horizontal).toString(), u"L8△"_s);
+    QVERIFY(model.Searching());
+    for (int r = 0; r < model.rowCount(); ++r) QVERIFY(model.KeyAt(r) != gone);
 }
 
 QTEST_GUILESS_MAIN(TestHistoryModel)

@@ -3,6 +3,7 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include "history/history_model.h"
 #include "history/history_records.h"
 #include "store/database.h"
 #include "store/record_store.h"
@@ -16,10 +17,6 @@ using tf::test::TestEnv;
 Q_DECLARE_METATYPE(tf::store::DbFailure)
 
 namespace {
-
-double Width(const QString& text) {
-    return 100.0 * text.size();
-}
 
 // Captions like the main window's labels; every call that fills a field is noted.
 struct FakeVoucher : VoucherFields {
@@ -43,9 +40,16 @@ int Groups(const AppContext& ctx) {
     return test::Scalar(ctx, u"SELECT COUNT(DISTINCT Dat) FROM 记录"_s).toInt();
 }
 
-QStringList Column(const TextGrid& g, int col) {
+// A field's texts down the shown rows.
+QStringList Column(const HistoryModel& m, int field) {
     QStringList out;
-    for (int r = g.FixedRows(); r < g.Rows(); ++r) out << g.Text(r, col);
+    for (int r = 0; r < m.rowCount(); ++r) out << m.RowTexts(r)[field];
+    return out;
+}
+
+QStringList Numbers(const HistoryModel& m) {
+    QStringList out;
+    for (int r = 0; r < m.rowCount(); ++r) out << m.headerData(r, Qt::Vertical).toString();
     return out;
 }
 
@@ -69,7 +73,15 @@ private slots:
 private:
     std::unique_ptr<TestEnv> env_;
     FakeVoucher voucher_;
-    TextGrid grid_;
+    std::unique_ptr<store::RecordStore> store_;
+    std::unique_ptr<HistoryModel> model_;
+    // The list as the history window opens it, over a store opened now.
+    bool Open() {
+        model_.reset();
+        store_ = store::OpenRecordStore(env_->ctx);
+        model_ = std::make_unique<HistoryModel>(*store_, HistoryCaptions(voucher_));
+        return model_->Reload();
+    }
     void Store(const QDateTime& when, const QString& tag) {
         QVERIFY(store::StoreTexts(env_->ctx, when, Voucher(tag)));
     }
@@ -84,8 +96,8 @@ void TestHistoryRecords::init() {
     env_ = std::make_unique<TestEnv>();
     env_->CreateDatabase();
     voucher_.taken.clear();
-    grid_ = TextGrid();
-    grid_.SetWidth(20000);
+    model_.reset();
+    store_.reset();
 }
 
 void TestHistoryRecords::fillListsNewestFirst() {
@@ -96,43 +108,40 @@ void TestHistoryRecords::fillListsNewestFirst() {
     QVERIFY(test::Exec(env_->ctx,
                        u"DELETE FROM 记录 WHERE Dat='2026-03-03 09:15:00' AND "
                        "Ctl IN (6, 27)"_s));
-    QVERIFY(FillHistory(env_->ctx, grid_, voucher_, Width));
+    QVERIFY(Open());
+    const HistoryModel& m = *model_;
 
-    QCOMPARE(grid_.Rows(), 2 + 7);
-    QCOMPARE(grid_.Cols(), 19);
-    QCOMPARE(Column(grid_, 5), (QStringList{u"midnight-5"_s, u"e-5"_s, u"d-5"_s, u"noon-5"_s,
-                                            u"c-5"_s, u"b-5"_s, u"a-5"_s}));
-    QCOMPARE(Column(grid_, 1),
-             (QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"6"_s, u"7"_s}));
-    QCOMPARE(grid_.Text(2, 0), u"2026-03-06"_s);
-    QCOMPARE(grid_.Text(3, 0), u"2026-03-05 09:15:00"_s);
-    // Row 0 maps columns to fields, row 1 holds the captions; the remarks are last.
-    QCOMPARE(grid_.Text(0, 2), u"2"_s);
-    QCOMPARE(grid_.Text(0, 18), u"27"_s);
-    QCOMPARE(grid_.Text(1, 18), u"L27"_s);
-    QCOMPARE(grid_.Text(3, 18), u"e-27"_s);
-    QCOMPARE(grid_.Text(3, 17), u"e-17"_s);
-    QCOMPARE(grid_.Text(6, 6), QString());
-    QCOMPARE(grid_.Text(6, 18), QString());
-    QCOMPARE(grid_.Text(6, 7), u"c-7"_s);
+    QCOMPARE(m.rowCount(), 7);
+    QCOMPARE(m.columnCount(), 17);
+    QCOMPARE(Column(m, 5), (QStringList{u"midnight-5"_s, u"e-5"_s, u"d-5"_s, u"noon-5"_s, u"c-5"_s,
+                                        u"b-5"_s, u"a-5"_s}));
+    QCOMPARE(Numbers(m), (QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"6"_s, u"7"_s}));
+    QCOMPARE(store::DatOfKey(m.KeyAt(0)), u"2026-03-06 00:00:00"_s);
+    QCOMPARE(store::DatOfKey(m.KeyAt(1)), u"2026-03-05 09:15:00"_s);
+    // The columns are the fields 2 … 17, then the remarks.
+    QCOMPARE(m.headerData(0, Qt::Horizontal).toString(), u"L2"_s);
+    QCOMPARE(m.headerData(16, Qt::Horizontal).toString(), u"L27"_s);
+    QCOMPARE(m.data(m.index(1, 16)).toString(), u"e-27"_s);
+    QCOMPARE(m.data(m.index(1, 15)).toString(), u"e-17"_s);
+    QCOMPARE(m.data(m.index(4, 4)).toString(), QString());
+    QCOMPARE(m.data(m.index(4, 16)).toString(), QString());
+    QCOMPARE(m.data(m.index(4, 5)).toString(), u"c-7"_s);
     // No stub field appears anywhere.
-    for (int r = 0; r < grid_.Rows(); ++r)
-        for (int c = 0; c < grid_.Cols(); ++c) {
-            const QString& t = grid_.Text(r, c);
+    for (int r = 0; r < m.rowCount(); ++r)
+        for (int c = 0; c < m.columnCount(); ++c) {
+            const QString t = m.data(m.index(r, c)).toString();
             QVERIFY2(!t.contains(u"kept"_s), qPrintable(t));
             const int field = t.section(u'-', 1).toInt();
             QVERIFY2(field <= 17 || field == 27, qPrintable(t));
         }
-    QCOMPARE(grid_.ColWidth(0), 0.0);
-    QCOMPARE(grid_.RowHeight(0), 0.0);
     QVERIFY(env_->prompt.shown.isEmpty());
 }
 
 void TestHistoryRecords::fillWithoutRecordsTable() {
     QVERIFY(test::Exec(env_->ctx, u"DROP TABLE 记录"_s));
-    QVERIFY(!FillHistory(env_->ctx, grid_, voucher_, Width));
-    QCOMPARE(grid_.Rows(), 2);
-    QCOMPARE(grid_.Text(1, 2), u"L2"_s);
+    QVERIFY(!Open());
+    QCOMPARE(model_->rowCount(), 0);
+    QCOMPARE(model_->headerData(0, Qt::Horizontal).toString(), u"L2"_s);
     QCOMPARE(env_->prompt.Messages(),
              QStringList{u"数据库打开错误(SELECT * FROM 记录 WHERE Dat<>#1973-08-18# ORDER BY "
                          "Dat DESC)！"_s});
@@ -153,30 +162,25 @@ void TestHistoryRecords::filter() {
     QFETCH(QString, text);
     QFETCH(QStringList, shown);
     StoreFive();
-    FillHistory(env_->ctx, grid_, voucher_, Width);
-    FilterHistory(grid_, u"zzz"_s);  // everything hidden first
-    FilterHistory(grid_, text);
-    QStringList visible;
-    for (int r = 2; r < grid_.Rows(); ++r)
-        if (grid_.RowHeight(r) > 0) visible << grid_.Text(r, 5);
-    QCOMPARE(visible, shown);
-    QCOMPARE(grid_.Rows(), 7);
+    QVERIFY(Open());
+    QVERIFY(model_->Search(u"zzz"_s));  // everything hidden first
+    QVERIFY(model_->Search(text));
+    QCOMPARE(Column(*model_, 5), shown);
+    QCOMPARE(model_->OrderedKeys().size(), 5u);
 }
 
 void TestHistoryRecords::deleteSelectedRows() {
     StoreFive();
-    FillHistory(env_->ctx, grid_, voucher_, Width);
-    grid_.Row = 5;
-    grid_.RowSel = 3;
+    QVERIFY(Open());
     env_->prompt.yesNo << false << true;
-    QVERIFY(!DeleteHistoryRows(env_->ctx, grid_));  // No changes nothing
+    QVERIFY(!DeleteHistoryRows(env_->ctx, *model_, 3, 1));  // No changes nothing
     QCOMPARE(Groups(env_->ctx), 6);
-    QCOMPARE(grid_.Rows(), 7);
+    QCOMPARE(model_->rowCount(), 5);
 
-    QVERIFY(DeleteHistoryRows(env_->ctx, grid_));
+    QVERIFY(DeleteHistoryRows(env_->ctx, *model_, 3, 1));
     QCOMPARE(env_->prompt.Questions(), QStringList(2, u"您确定要删除第2至第4行数据？"_s));
-    QCOMPARE(Column(grid_, 5), (QStringList{u"e-5"_s, u"a-5"_s}));
-    QCOMPARE(Column(grid_, 1), (QStringList{u"1"_s, u"2"_s}));
+    QCOMPARE(Column(*model_, 5), (QStringList{u"e-5"_s, u"a-5"_s}));
+    QCOMPARE(Numbers(*model_), (QStringList{u"1"_s, u"2"_s}));
     QCOMPARE(
         test::Rows(env_->ctx, u"SELECT DISTINCT Dat FROM 记录 ORDER BY Dat"_s),
         (QList<QVariantList>{
@@ -186,12 +190,9 @@ void TestHistoryRecords::deleteSelectedRows() {
 
 void TestHistoryRecords::deleteOutsideTheDataRowsDoesNothing() {
     StoreFive();
-    FillHistory(env_->ctx, grid_, voucher_, Width);
-    for (const auto& [row, sel] : {std::pair{1, 3}, std::pair{3, 7}}) {
-        grid_.Row = row;
-        grid_.RowSel = sel;
-        QVERIFY(!DeleteHistoryRows(env_->ctx, grid_));
-    }
+    QVERIFY(Open());
+    for (const auto& [row, sel] : {std::pair{-1, 1}, std::pair{1, 5}})
+        QVERIFY(!DeleteHistoryRows(env_->ctx, *model_, row, sel));
     QVERIFY(env_->prompt.shown.isEmpty());
     QCOMPARE(Groups(env_->ctx), 6);
 }
@@ -212,7 +213,7 @@ void TestHistoryRecords::failedWriteKeepsEverythingAndTellsTheCause() {
     QFETCH(bool, clear);
     QFETCH(store::DbFailure, cause);
     StoreFive();
-    FillHistory(env_->ctx, grid_, voucher_, Width);
+    QVERIFY(Open());
     const QString path = QFileInfo(env_->ctx.DatabasePath()).absoluteFilePath();
     // The third of three deletes is refused: the two before it must not stay deleted.
     if (cause == store::DbFailure::Other)
@@ -227,30 +228,29 @@ void TestHistoryRecords::failedWriteKeepsEverythingAndTellsTheCause() {
     QVERIFY(holder.open());
     if (cause == store::DbFailure::Locked) QVERIFY(QSqlQuery(holder).exec(u"BEGIN IMMEDIATE"_s));
 
-    grid_.Row = 2;
-    grid_.RowSel = 4;
     env_->prompt.yesNo << true;
-    QVERIFY(!(clear ? ClearHistory(env_->ctx, grid_) : DeleteHistoryRows(env_->ctx, grid_)));
+    QVERIFY(
+        !(clear ? ClearHistory(env_->ctx, *model_) : DeleteHistoryRows(env_->ctx, *model_, 0, 2)));
     holder.close();
     holder = QSqlDatabase();
     QSqlDatabase::removeDatabase(u"holder"_s);
 
     QCOMPARE(Groups(env_->ctx), 6);
-    QCOMPARE(grid_.Rows(), 7);
+    QCOMPARE(model_->rowCount(), 5);
     // The cause in plain words naming the file; no statement, no SQLite text.
     QCOMPARE(env_->prompt.Messages(), QStringList{store::FailureMessage(cause, path)});
 }
 
 void TestHistoryRecords::clearKeepsTheVoucherText() {
     StoreFive();
-    FillHistory(env_->ctx, grid_, voucher_, Width);
+    QVERIFY(Open());
     env_->prompt.yesNo << false << true;
-    QVERIFY(!ClearHistory(env_->ctx, grid_));
+    QVERIFY(!ClearHistory(env_->ctx, *model_));
     QCOMPARE(Groups(env_->ctx), 6);
-    QCOMPARE(grid_.Rows(), 7);
-    QVERIFY(ClearHistory(env_->ctx, grid_));
+    QCOMPARE(model_->rowCount(), 5);
+    QVERIFY(ClearHistory(env_->ctx, *model_));
     QCOMPARE(env_->prompt.Questions(), QStringList(2, u"您确认要删除所有打印记录？"_s));
-    QCOMPARE(grid_.Rows(), 2);
+    QCOMPARE(model_->rowCount(), 0);
     QCOMPARE(test::Rows(env_->ctx, u"SELECT DISTINCT Dat FROM 记录"_s),
              QList<QVariantList>{{u"1973-08-18 00:00:00"_s}});
     QCOMPARE(test::Scalar(env_->ctx, u"SELECT COUNT(*) FROM 记录"_s).toInt(), 32);
@@ -259,20 +259,17 @@ void TestHistoryRecords::clearKeepsTheVoucherText() {
 void TestHistoryRecords::takeBack() {
     // An empty history (only the kept text) lists nothing and takes nothing back.
     Store(store::CurrentTextDate(), u"kept"_s);
-    FillHistory(env_->ctx, grid_, voucher_, Width);
-    QCOMPARE(grid_.Rows(), 2);
-    grid_.Row = 1;
-    TakeBackRecord(grid_, voucher_);
+    QVERIFY(Open());
+    QCOMPARE(model_->rowCount(), 0);
+    TakeBackRow(*model_, 0, voucher_);
     QVERIFY(voucher_.taken.isEmpty());
 
     StoreFive();
-    FillHistory(env_->ctx, grid_, voucher_, Width);
-    grid_.Row = 1;  // the header row is not a record
-    TakeBackRecord(grid_, voucher_);
+    QVERIFY(Open());
+    TakeBackRow(*model_, -1, voucher_);  // no row is current
     QVERIFY(voucher_.taken.isEmpty());
 
-    grid_.Row = 3;
-    TakeBackRecord(grid_, voucher_);
+    TakeBackRow(*model_, 1, voucher_);
     QList<QPair<int, QString>> expected;
     for (int i = 2; i <= 17; ++i) expected.append({i, u"d-"_s + QString::number(i)});
     expected.append({27, u"d-27"_s});

@@ -31,18 +31,19 @@ public:
     void CloseProgress() override { calls.append(QStringLiteral("close")); }
 };
 
-// The history grid as the history window lays it out, holding one printed record.
-TextGrid HistoryGrid() {
-    TextGrid g;
-    g.SetCols(19);
-    g.SetRows(3);
-    g.SetFixedRows(2);
-    g.SetFixedCols(2);
-    for (int c = 2; c <= 17; ++c) g.SetText(0, c, QString::number(c));
-    g.SetText(0, 18, QStringLiteral("27"));
-    g.SetText(2, 0, QStringLiteral("2026-03-01 10:00:00"));
-    g.SetText(2, 1, QStringLiteral("1"));
-    return g;
+// The stored timestamps of keys.
+QStringList Dats(const QList<store::RecordKey>& keys) {
+    QStringList out;
+    for (const store::RecordKey key : keys) out.append(store::DatOfKey(key));
+    return out;
+}
+
+// The stored texts of the records of keys, read back through the store.
+QList<FieldTexts> Stored(const AppContext& ctx, const QList<store::RecordKey>& keys) {
+    QList<FieldTexts> out;
+    if (const auto records = store::OpenRecordStore(ctx)->ReadRecords(keys, store::Fields::All))
+        for (const store::Record& r : *records) out.append(r.texts);
+    return out;
 }
 
 // A sheet "Sheet1" with a header row and `rows` data rows from row 2; cell texts say where
@@ -87,7 +88,7 @@ class TestImport : public QObject {
 private slots:
     void columnNumber_data();
     void columnNumber();
-    void rowsBecomeRecordsAndGridRows();
+    void rowsBecomeRecordsAndListedKeys();
     void freeDates_data();
     void freeDates();
     void failures_data();
@@ -123,7 +124,7 @@ void TestImport::columnNumber() {
     QCOMPARE(ColumnNumber(text), number);
 }
 
-void TestImport::rowsBecomeRecordsAndGridRows() {
+void TestImport::rowsBecomeRecordsAndListedKeys() {
     TestEnv env;
     env.CreateDatabase();
     ProgressLog progress;
@@ -131,22 +132,21 @@ void TestImport::rowsBecomeRecordsAndGridRows() {
     FakeWorkbook book = Book(3);
     book.Set(QStringLiteral("Sheet1"), 3, 5, QStringLiteral("  张三 "));
     book.Set(QStringLiteral("Sheet1"), 3, 9, QStringLiteral("6222021234567890123"));
-    TextGrid grid = HistoryGrid();
+    QList<store::RecordKey> keys;
     ImportRequest req = Request(2, 3);
     req.columnMap[17] = ColumnNumber(QStringLiteral("I"));  // 备注 from column I
 
-    QCOMPARE(ImportWorkbook(env.ctx, grid, req, FakeOpener(book)), 0);
+    QCOMPARE(ImportWorkbook(env.ctx, req, FakeOpener(book), &keys), 0);
 
-    QCOMPARE(grid.Rows(), 5);
-    QCOMPARE(grid.Text(2, 0), QStringLiteral("2026-03-01 10:00:00"));
-    QCOMPARE(grid.Text(3, 0), QStringLiteral("2026-03-06"));
-    QCOMPARE(grid.Text(4, 0), QStringLiteral("2026-03-05"));
-    QCOMPARE(grid.Text(3, 1), QStringLiteral("2"));
-    QCOMPARE(grid.Text(4, 1), QStringLiteral("3"));
-    QCOMPARE(grid.Text(3, 2), QStringLiteral("r2c2"));
-    QCOMPARE(grid.Text(4, 5), QStringLiteral("张三"));
-    QCOMPARE(grid.Text(4, 9), QStringLiteral("6222021234567890123"));
-    QCOMPARE(grid.Text(4, 18), QStringLiteral("6222021234567890123"));
+    // The keys of the stored rows, in worksheet order, for the list to append.
+    QCOMPARE(Dats(keys), (QStringList{QStringLiteral("2026-03-06 00:00:00"),
+                                      QStringLiteral("2026-03-05 00:00:00")}));
+    const QList<FieldTexts> stored = Stored(env.ctx, keys);
+    QCOMPARE(stored.size(), 2);
+    QCOMPARE(stored[0][2], QStringLiteral("r2c2"));
+    QCOMPARE(stored[1][5], QStringLiteral("张三"));
+    QCOMPARE(stored[1][9], QStringLiteral("6222021234567890123"));
+    QCOMPARE(stored[1][27], QStringLiteral("6222021234567890123"));
 
     const auto rows = test::Rows(env.ctx, QStringLiteral("SELECT Ctl, Con FROM 记录 WHERE "
                                                          "Dat='2026-03-05 00:00:00' ORDER BY Ctl"));
@@ -195,8 +195,8 @@ void TestImport::freeDates() {
     env.clock = QDateTime(today, QTime(8, 0));
     for (const QString& dat : used) Store(env.ctx, dat);
     FakeWorkbook book = Book(2);
-    TextGrid grid = HistoryGrid();
-    QCOMPARE(ImportWorkbook(env.ctx, grid, Request(2, 3), FakeOpener(book)), 0);
+    QList<store::RecordKey> keys;
+    QCOMPARE(ImportWorkbook(env.ctx, Request(2, 3), FakeOpener(book), &keys), 0);
     QCOMPARE(ImportedDates(env.ctx), expected);
 }
 
@@ -209,7 +209,7 @@ void TestImport::failures_data() {
     QTest::addColumn<int>("error");
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("storedRows");
-    QTest::addColumn<int>("gridRowsAdded");
+    QTest::addColumn<int>("rowsListed");
 
     const QString outOfRange = QStringLiteral("输入表格列号超界，请重新输入！");
     QTest::newRow("first row 0") << 0 << "Sheet1" << 0 << "F" << 65536 << 1004 << outOfRange << 0
@@ -238,7 +238,7 @@ void TestImport::failures() {
     QFETCH(int, error);
     QFETCH(QString, message);
     QFETCH(int, storedRows);
-    QFETCH(int, gridRowsAdded);
+    QFETCH(int, rowsListed);
     TestEnv env;
     env.CreateDatabase();
     ProgressLog progress;
@@ -246,18 +246,18 @@ void TestImport::failures() {
     FakeWorkbook book = Book(10);
     book.openError = openError;
     book.maxRow = lastSheetRow;
-    TextGrid grid = HistoryGrid();
+    QList<store::RecordKey> keys;
     ImportRequest req = Request(firstRow, 5);
     req.sheet = sheet;
     req.columnMap[5] = ColumnNumber(box);
 
-    QCOMPARE(ImportWorkbook(env.ctx, grid, req, FakeOpener(book)), error);
+    QCOMPARE(ImportWorkbook(env.ctx, req, FakeOpener(book), &keys), error);
     QCOMPARE(env.prompt.Messages(), QStringList{message});
     QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录")).toInt(),
              storedRows * 17);
     // The list holds the stored rows only; the row being read when it failed is not one.
-    QCOMPARE(grid.Rows(), 3 + gridRowsAdded);
-    for (int r = 3; r < grid.Rows(); ++r) QVERIFY(!grid.Text(r, 0).isEmpty());
+    QCOMPARE(keys.size(), rowsListed);
+    QCOMPARE(Stored(env.ctx, keys).size(), rowsListed);
     if (!progress.calls.isEmpty()) QCOMPARE(progress.calls.last(), QStringLiteral("close"));
 }
 
@@ -269,14 +269,14 @@ void TestImport::databaseFailureKeepsEarlierRowsAndNoPartOfTheFailingOne() {
                                                "NEW.Con='r4c12' BEGIN SELECT RAISE(ABORT, "
                                                "'refused'); END")));
     FakeWorkbook book = Book(5);
-    TextGrid grid = HistoryGrid();
+    QList<store::RecordKey> keys;
 
-    QCOMPARE(ImportWorkbook(env.ctx, grid, Request(2, 6), FakeOpener(book)), -1);
+    QCOMPARE(ImportWorkbook(env.ctx, Request(2, 6), FakeOpener(book), &keys), -1);
 
     QCOMPARE(ImportedDates(env.ctx), (QStringList{QStringLiteral("2026-03-06 00:00:00"),
                                                   QStringLiteral("2026-03-05 00:00:00")}));
     QCOMPARE(test::Scalar(env.ctx, QStringLiteral("SELECT COUNT(*) FROM 记录")).toInt(), 34);
-    QCOMPARE(grid.Rows(), 5);
+    QCOMPARE(Dats(keys), ImportedDates(env.ctx));
     QCOMPARE(env.prompt.Messages(),
              QStringList{store::FailureMessage(
                  store::DbFailure::Other, QFileInfo(env.ctx.DatabasePath()).absoluteFilePath())});
@@ -290,10 +290,10 @@ void TestImport::failedCommitLeavesNoRowInTheList() {
     env.CreateDatabase();
     // Room for part of the rows: the disk fills while they are written.
     disk.FillAllBut(256 << 10);
-    TextGrid grid = HistoryGrid();
+    QList<store::RecordKey> keys;
 
-    QCOMPARE(ImportWorkbook(env.ctx, grid, Request(2, 2001), FakeOpener(Book(2000))), -1);
-    QCOMPARE(grid.Rows(), 3);
+    QCOMPARE(ImportWorkbook(env.ctx, Request(2, 2001), FakeOpener(Book(2000)), &keys), -1);
+    QCOMPARE(keys, QList<store::RecordKey>());
     QCOMPARE(ImportedDates(env.ctx), QStringList());
     QCOMPARE(env.prompt.Messages(),
              QStringList{store::FailureMessage(store::DbFailure::Full, env.ctx.DatabasePath())});
@@ -349,9 +349,9 @@ void TestImport::lockedFileAsksToWaitOrStop() {
         WaitOnPrompt waiting(other);
         test::ScriptedPrompt& prompt = waitOn ? waiting : env.prompt;
         env.ctx.SetPrompt(&prompt);
-        TextGrid grid = HistoryGrid();
+        QList<store::RecordKey> keys;
 
-        QCOMPARE(ImportWorkbook(env.ctx, grid, Request(2, 3), FakeOpener(Book(2))),
+        QCOMPARE(ImportWorkbook(env.ctx, Request(2, 3), FakeOpener(Book(2)), &keys),
                  waitOn ? 0 : -1);
         QCOMPARE(prompt.Questions(), QStringList{LockedQuestionText(path)});
         QCOMPARE(prompt.Questions().constFirst(),
@@ -361,7 +361,7 @@ void TestImport::lockedFileAsksToWaitOrStop() {
         QCOMPARE(prompt.Messages(),
                  QStringList{waitOn ? QStringLiteral("导入EXCEL表格第2至第3行!")
                                     : QStringLiteral("导入已停止，没有导入任何记录。")});
-        QCOMPARE(grid.Rows(), waitOn ? 5 : 3);
+        QCOMPARE(keys.size(), waitOn ? 2 : 0);
         QSqlQuery(other).exec(QStringLiteral("ROLLBACK"));
         other.close();
     }
@@ -375,25 +375,24 @@ void TestImport::emptyWorksheetRowsAreNotImported() {
     FakeWorkbook book = Book(3);
     // Row 3 holds only blanks: no voucher either.
     for (int c = 1; c <= 18; ++c) book.Set(QStringLiteral("Sheet1"), 3, c, QStringLiteral("  "));
-    TextGrid grid = HistoryGrid();
+    QList<store::RecordKey> keys;
 
-    QCOMPARE(ImportWorkbook(env.ctx, grid, Request(2, 100), FakeOpener(book)), 0);
+    QCOMPARE(ImportWorkbook(env.ctx, Request(2, 100), FakeOpener(book), &keys), 0);
     QCOMPARE(env.prompt.Messages(),
              QStringList{QStringLiteral("导入EXCEL表格第2至第100行!（其中97行为空，未导入）")});
     QCOMPARE(ImportedDates(env.ctx), (QStringList{QStringLiteral("2026-03-06 00:00:00"),
                                                   QStringLiteral("2026-03-05 00:00:00")}));
-    QCOMPARE(grid.Rows(), 5);
-    QCOMPARE(grid.Text(4, 2), QStringLiteral("r4c2"));
-    QCOMPARE(grid.Text(4, 1), QStringLiteral("3"));
+    QCOMPARE(Dats(keys), ImportedDates(env.ctx));
+    QCOMPARE(Stored(env.ctx, keys).value(1)[2], QStringLiteral("r4c2"));
 }
 
 void TestImport::emptyRangeImportsNothing() {
     TestEnv env;
     env.CreateDatabase();
     FakeWorkbook book = Book(5);
-    TextGrid grid = HistoryGrid();
-    QCOMPARE(ImportWorkbook(env.ctx, grid, Request(5, 4), FakeOpener(book)), 0);
-    QCOMPARE(grid.Rows(), 3);
+    QList<store::RecordKey> keys;
+    QCOMPARE(ImportWorkbook(env.ctx, Request(5, 4), FakeOpener(book), &keys), 0);
+    QCOMPARE(keys, QList<store::RecordKey>());
     QCOMPARE(env.prompt.Messages(), QStringList{QStringLiteral("导入EXCEL表格第5至第4行!")});
 }
 

@@ -18,15 +18,17 @@ using tf::test::TestEnv;
 
 namespace {
 
-TextGrid HistoryGrid() {
-    TextGrid g;
-    g.SetCols(kHistoryCols);
-    g.SetRows(kHistoryFixedRows);
-    g.SetFixedRows(kHistoryFixedRows);
-    g.SetFixedCols(kHistoryFixedCols);
-    for (int c = 2; c <= 17; ++c) g.SetText(0, c, QString::number(c));
-    g.SetText(0, 18, QString::number(kRemarksField));
-    return g;
+// The text a history column (2 … 18, the shown fields in order) shows of a record.
+QString Cell(const FieldTexts& texts, int column) {
+    return texts[store::kShownFields[static_cast<size_t>(column - 2)]];
+}
+
+// The records of keys as stored, read back through the store.
+QList<FieldTexts> Stored(const AppContext& ctx, const QList<store::RecordKey>& keys) {
+    QList<FieldTexts> out;
+    if (const auto records = store::OpenRecordStore(ctx)->ReadRecords(keys, store::Fields::All))
+        for (const store::Record& r : *records) out.append(r.texts);
+    return out;
 }
 
 ImportRequest Request(const QString& path, const QString& sheet) {
@@ -95,14 +97,16 @@ void TestImportFiles::rowsArriveAsTheSheetShowsThem() {
     QFETCH(QString, file);
     TestEnv env;
     env.CreateDatabase();
-    TextGrid grid = HistoryGrid();
-    QCOMPARE(ImportWorkbook(env.ctx, grid, Request(fixtures_.filePath(file), u"清单"_s),
-                            workbook::OpenWorkbook),
+    QList<store::RecordKey> keys;
+    QCOMPARE(ImportWorkbook(env.ctx, Request(fixtures_.filePath(file), u"清单"_s),
+                            workbook::OpenWorkbook, &keys),
              0);
     QCOMPARE(env.prompt.Messages(), QStringList{u"导入EXCEL表格第2至第3行!"_s});
-    QCOMPARE(grid.Rows(), 4);
-    QCOMPARE(grid.Text(2, 0), u"2026-03-06"_s);
-    QCOMPARE(grid.Text(3, 0), u"2026-03-05"_s);
+    QCOMPARE(keys.size(), 2);
+    QCOMPARE(store::DatOfKey(keys[0]), u"2026-03-06 00:00:00"_s);
+    QCOMPARE(store::DatOfKey(keys[1]), u"2026-03-05 00:00:00"_s);
+    const QList<FieldTexts> rows = Stored(env.ctx, keys);
+    QCOMPARE(rows.size(), 2);
 
     const QStringList first = {u"2026"_s,
                                u"3"_s,
@@ -126,11 +130,11 @@ void TestImportFiles::rowsArriveAsTheSheetShowsThem() {
              env.ctx, u"SELECT Con FROM 记录 WHERE Dat='2026-03-06 00:00:00' ORDER BY Ctl"_s))
         stored.append(row[0].toString());
     QCOMPARE(stored, first);
-    for (int c = 2; c <= 18; ++c) QCOMPARE(grid.Text(2, c), first[c - 2]);
+    for (int c = 2; c <= 18; ++c) QCOMPARE(Cell(rows[0], c), first[c - 2]);
     // Empty cells arrive empty; a whole number stays without a fraction.
-    QCOMPARE(grid.Text(3, 9), QString());
-    QCOMPARE(grid.Text(3, 15), u"12345678"_s);
-    QCOMPARE(grid.Text(3, 18), QString());
+    QCOMPARE(Cell(rows[1], 9), QString());
+    QCOMPARE(Cell(rows[1], 15), u"12345678"_s);
+    QCOMPARE(Cell(rows[1], 18), QString());
 }
 
 void TestImportFiles::datesNumbersAndLongTextsArriveAsTheSheetShowsThem_data() {
@@ -143,21 +147,23 @@ void TestImportFiles::datesNumbersAndLongTextsArriveAsTheSheetShowsThem() {
     QFETCH(QString, file);
     TestEnv env;
     env.CreateDatabase();
-    TextGrid grid = HistoryGrid();
-    QCOMPARE(ImportWorkbook(env.ctx, grid, Request(fixtures_.filePath(file), u"清单"_s),
-                            workbook::OpenWorkbook),
+    QList<store::RecordKey> keys;
+    QCOMPARE(ImportWorkbook(env.ctx, Request(fixtures_.filePath(file), u"清单"_s),
+                            workbook::OpenWorkbook, &keys),
              0);
     // The accounts were typed as numbers: the clerk is told which cells to check.
     const QString inexact = u"的数字超过15位，可能已不准确，请在表格中设为文本格式"_s;
     QCOMPARE(env.prompt.Messages(), QStringList{u"导入EXCEL表格第2至第3行!\n第2行F列"_s + inexact +
                                                 u"\n第3行F列"_s + inexact});
-    QCOMPARE(grid.Text(2, 2), u"2026-12-05"_s);
-    QCOMPARE(grid.Text(3, 2), u"2026-12-07 15:30:00"_s);
-    QCOMPARE(grid.Text(2, 3), u"x"_s);
-    QCOMPARE(grid.Text(2, 5), QString(12327, QChar(u'Ω')));
-    QCOMPARE(grid.Text(2, 6), u"6222021234567890000"_s);
-    QCOMPARE(grid.Text(2, 7), u"TRUE"_s);
-    QCOMPARE(grid.Text(3, 7), u"FALSE"_s);
+    const QList<FieldTexts> rows = Stored(env.ctx, keys);
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(Cell(rows[0], 2), u"2026-12-05"_s);
+    QCOMPARE(Cell(rows[1], 2), u"2026-12-07 15:30:00"_s);
+    QCOMPARE(Cell(rows[0], 3), u"x"_s);
+    QCOMPARE(Cell(rows[0], 5), QString(12327, QChar(u'Ω')));
+    QCOMPARE(Cell(rows[0], 6), u"6222021234567890000"_s);
+    QCOMPARE(Cell(rows[0], 7), u"TRUE"_s);
+    QCOMPARE(Cell(rows[1], 7), u"FALSE"_s);
 }
 
 void TestImportFiles::refusals_data() {
@@ -193,11 +199,11 @@ void TestImportFiles::refusals() {
     QFETCH(QString, message);
     TestEnv env;
     env.CreateDatabase();
-    TextGrid grid = HistoryGrid();
-    QVERIFY(ImportWorkbook(env.ctx, grid, Request(fixtures_.filePath(file), sheet),
-                           workbook::OpenWorkbook) != 0);
+    QList<store::RecordKey> keys;
+    QVERIFY(ImportWorkbook(env.ctx, Request(fixtures_.filePath(file), sheet),
+                           workbook::OpenWorkbook, &keys) != 0);
     QCOMPARE(env.prompt.Messages(), QStringList{message});
-    QCOMPARE(grid.Rows(), kHistoryFixedRows);
+    QCOMPARE(keys, QList<store::RecordKey>());
     QCOMPARE(test::Scalar(env.ctx, u"SELECT COUNT(*) FROM 记录"_s).toInt(), 0);
 }
 
@@ -233,28 +239,40 @@ void TestImportFiles::exportedHistoryReadsBackUnchanged() {
         QVERIFY(store::StoreTexts(from.ctx,
                                   QDateTime(QDate(2026, 2, 1), QTime(8, 0)).addSecs(v * 61), t));
     }
-    const TextWidth width = [](const QString& s) { return s.size() * 100.0; };
-    TextGrid history;
-    QVERIFY(FillHistory(from.ctx, history, Captions(), width));
-    QCOMPARE(history.Rows(), kHistoryFixedRows + kVouchers);
+    const std::unique_ptr<store::RecordStore> records = store::OpenRecordStore(from.ctx);
+    HistoryModel history(*records, HistoryCaptions(Captions()));
+    QVERIFY(history.Reload());
+    QCOMPARE(history.rowCount(), kVouchers);
+    ExportLayout layout;
+    for (int c = 0; c <= HistoryModel::kColumns; ++c) {
+        layout.captions.append(c == 0 ? QString()
+                                      : history.headerData(c - 1, Qt::Horizontal).toString());
+        layout.widths.append(1000);
+    }
     const QString path = from.dir.filePath(file);
-    QVERIFY(ExportGrid(from.ctx, history, path));
+    const std::span<const store::RecordKey> listed = history.OrderedKeys();
+    QVERIFY(ExportRecords(from.ctx, *records, QList<store::RecordKey>(listed.begin(), listed.end()),
+                          layout, path));
 
     TestEnv to;
     to.CreateDatabase();
-    TextGrid imported = HistoryGrid();
+    QList<store::RecordKey> keys;
     ImportRequest req = Request(path, QString());
     req.sheet = workbook::OpenWorkbook(path)->SheetNames().value(0);
     req.lastRow = kVouchers + 1;
-    QCOMPARE(ImportWorkbook(to.ctx, imported, req, workbook::OpenWorkbook), 0);
-    QCOMPARE(imported.Rows(), history.Rows());
-    for (int r = kHistoryFixedRows; r < history.Rows(); ++r)
-        for (int c = 2; c < kHistoryCols; ++c) QCOMPARE(imported.Text(r, c), history.Text(r, c));
+    QCOMPARE(ImportWorkbook(to.ctx, req, workbook::OpenWorkbook, &keys), 0);
+    QCOMPARE(keys.size(), history.rowCount());
+    const QList<FieldTexts> imported = Stored(to.ctx, keys);
+    QCOMPARE(imported.size(), history.rowCount());
+    for (int r = 0; r < history.rowCount(); ++r) {
+        const FieldTexts shown = history.RowTexts(r);
+        for (const int field : store::kShownFields) QCOMPARE(imported[r][field], shown[field]);
+    }
     QCOMPARE(test::Scalar(to.ctx, u"SELECT COUNT(*) FROM 记录"_s).toInt(), kVouchers * 17);
     QCOMPARE(test::Scalar(to.ctx, u"SELECT Con FROM 记录 WHERE Dat=? AND Ctl=6"_s,
-                          {StoredDat(imported.Text(2, 0))})
+                          {store::DatOfKey(keys[0])})
                  .toString(),
-             history.Text(2, 6));
+             history.RowTexts(0)[6]);
 }
 
 QTEST_GUILESS_MAIN(TestImportFiles)

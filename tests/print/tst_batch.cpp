@@ -9,6 +9,7 @@
 #include "gui/editor/voucher_editor.h"
 #include "gui/history/batch_link.h"
 #include "gui/history/history_link.h"
+#include "gui/history/history_view.h"
 #include "gui/history/old_rec.h"
 #include "history/history_records.h"
 #include "print/page.h"
@@ -71,7 +72,7 @@ void StoreRecords(test::TestEnv& env, int count) {
 
 // Takes record row r back into the main window, as "再次打印" does.
 void TakeBack(history::OldRec& rec, int r) {
-    rec.Grid().Row = rec.Grid().RowSel = r;
+    rec.MSG()->ChooseRows(r, r);
     rec.Commands().reprint->trigger();
 }
 
@@ -102,13 +103,11 @@ void TestBatch::batchPrintsWhatSinglePrintsPrint() {
     // A search hides the fifth record; with no rows chosen every shown row is printed.
     rec->Search()->setText(u"公司"_s);
     rec->Commands().search->trigger();
-    const QList<int> rows = history::BatchRows(rec->Grid(), false);
+    const QList<int> rows = history::BatchRows(*rec->Model(), -1, -1, false);
     QCOMPARE(rows.size(), 4);
     // A chosen range narrows the batch to the shown rows in it.
-    rec->Grid().Row = 2;
-    rec->Grid().RowSel = 4;
-    QCOMPARE(history::BatchRows(rec->Grid(), true).size(), 2);  // row 2 is the hidden one
-    rec->Grid().RowSel = 2;
+    QCOMPARE(history::BatchRows(*rec->Model(), 2, 1, true), (QList<int>{1, 2}));
+    QCOMPARE(rec->Model()->SequenceNumber(1), 3);  // the hidden record is the first of the list
 
     w->Editor()->Field(FieldRole::Checker)->setText(u"王五"_s);
     const FieldTexts before = w->Texts();
@@ -123,7 +122,7 @@ void TestBatch::batchPrintsWhatSinglePrintsPrint() {
         singles.append(single.runs);
     }
     w->SetTexts(before);
-    rec->Grid().Row = rec->Grid().RowSel = rows.constFirst();
+    rec->MSG()->ChooseRows(rows.constFirst(), rows.constFirst());
 
     env.prompt.printers.enqueue(true);
     env.prompt.yesNo.enqueue(true);  // print every listed voucher
@@ -156,7 +155,7 @@ void TestBatch::batchPrintsWhatSinglePrintsPrint() {
              store::DateText(env.clock.addSecs(-3)));
     QCOMPARE(test::Scalar(env.ctx, u"SELECT MAX(Dat) FROM 记录"_s).toString(),
              store::DateText(env.clock));
-    QCOMPARE(rec->Grid().Rows(), 2 + 5 + 4);
+    QCOMPARE(rec->Model()->rowCount(), 5 + 4);
     QCOMPARE(test::Scalar(env.ctx, u"SELECT Con FROM 记录 WHERE Dat=? AND Ctl=28"_s,
                           {store::DateText(env.clock)})
                  .toString()
@@ -174,7 +173,7 @@ void TestBatch::batchPdfMatchesSinglePdfs() {
     StoreRecords(env, kRecords);
     history::OldRec* rec = ShowHistoryWindow(env.ctx, *w);
     QVERIFY(rec);
-    const QList<int> rows = history::BatchRows(rec->Grid(), false);
+    const QList<int> rows = history::BatchRows(*rec->Model(), -1, -1, false);
     QCOMPARE(rows.size(), kRecords);
     const FieldTexts before = w->Texts();
 
@@ -197,7 +196,7 @@ void TestBatch::batchPdfMatchesSinglePdfs() {
         singles.append(pages.constFirst());
     }
     w->SetTexts(before);
-    rec->Grid().Row = rec->Grid().RowSel = rows.constFirst();
+    rec->MSG()->ChooseRows(rows.constFirst(), rows.constFirst());
 
     const QString batchFile = env.dir.filePath(u"batch.pdf"_s);
     auto qprinter = pdfPrinter(batchFile);

@@ -145,7 +145,7 @@ std::optional<QList<store::Record>> MemoryRecordStore::ReadRecords(std::span<con
     for (const RecordKey key : keys) {
         const qsizetype at = IndexOf(key);
         if (at < 0) continue;
-        store::Record record{key, {}, {}};
+        store::Record record{key, {}, printedBy ? printedBy(key) : QString()};
         for (int field = kFirstField; field <= kLastField; ++field) {
             const auto& column = columns_[static_cast<size_t>(field - kFirstField)];
             if (column.empty()) continue;

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <array>
+#include <functional>
 #include <vector>
 
 #include "store/record_store.h"
@@ -37,7 +38,11 @@ public:
     bool failWrites = false;
     // How often a failed read told the clerk (a real store shows a message each time).
     int failuresTold = 0;
+    // When set, the store keeps who stored each record, as an office server does: the login a
+    // record read carries.
+    std::function<QString(store::RecordKey)> printedBy;
 
+    bool KeepsPrintedBy() const override { return static_cast<bool>(printedBy); }
     bool LoadCurrentText(FieldTexts& texts) override;
     bool StoreCurrentText(const FieldTexts& texts) override;
     QList<store::RecordKey> StoreVouchers(const QDateTime& now,
