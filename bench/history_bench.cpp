@@ -10,11 +10,8 @@
 // sorting by a text and by a number column (to the rows repainted) beside the sqlite3 tool
 // reading that column, searching for a rare and a common text, deleting 10 rows, jumping to
 // the last row, and exporting the list to .xlsx beside libxlsxwriter alone.
-// Run by hand, under nice:
-//   build/bench/history_bench [vouchers]
-//   QT_QPA_PLATFORM=offscreen build/bench/history_bench --window [vouchers]
-// or, to only write a Par.mdb for looking at the window:
-//   build/bench/history_bench --populate DIR vouchers
+// Run by hand, under nice: build/bench/history_bench [--window] [vouchers] (the window on
+// QT_QPA_PLATFORM=offscreen), or --populate DIR vouchers to only write a Par.mdb.
 #include <sqlite3.h>
 #include <sys/resource.h>
 #include <xlsxwriter.h>
@@ -564,18 +561,16 @@ int main(int argc, char* argv[]) {
                     qPrintable(text));
     }
 
-    // Deleting 10 records in the middle; they are stored back (not timed) after each run.
+    // Deleting 10 records in the middle; they are stored back (not timed) after each run, and
+    // the middle run by wall time is told.
     const std::span<const RecordKey> ten = page(keys.size() / 2, 10);
     const QList<store::Record> tenRecords = *records->ReadRecords(ten, store::Fields::All);
     bool deleted = true;
-    std::vector<Timing> deletes;
-    for (int run = 0; run < 3; ++run) {
-        deletes.push_back(Median(1, [&] { deleted = deleted && records->Delete(ten); }));
-        Restore(path, tenRecords);
-    }
-    std::sort(deletes.begin(), deletes.end(),
-              [](const Timing& a, const Timing& b) { return a.wall < b.wall; });
-    Line("Delete, 10 records", deletes[1]);
+    std::vector<Timing> runs;
+    for (int run = 0; run < 3; ++run, Restore(path, tenRecords))
+        runs.push_back(Median(1, [&] { deleted = deleted && records->Delete(ten); }));
+    std::sort(runs.begin(), runs.end(), [](auto& a, auto& b) { return a.wall < b.wall; });
+    Line("Delete, 10 records", runs[1]);
     if (!deleted) std::printf("  the delete failed: %s\n", qPrintable(records->FailureText(true)));
 
     // Every record to .xlsx, newest first, against libxlsxwriter alone writing the same cells.
