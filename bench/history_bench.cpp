@@ -164,21 +164,30 @@ double CpuMs(int who) {
            static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
 }
 
+// The median of the timings, wall-clock and processor time each.
+Timing Middle(std::vector<Timing> runs) {
+    std::vector<double> walls, cpus;
+    for (const Timing& t : runs) {
+        walls.push_back(t.wall);
+        cpus.push_back(t.cpu);
+    }
+    std::sort(walls.begin(), walls.end());
+    std::sort(cpus.begin(), cpus.end());
+    return {walls[walls.size() / 2], cpus[cpus.size() / 2]};
+}
+
 // The median of `runs` runs, wall-clock and processor time each.
 template <typename F>
 Timing Median(int runs, F f, int who = RUSAGE_SELF) {
-    std::vector<double> walls, cpus;
+    std::vector<Timing> timings;
     for (int i = 0; i < runs; ++i) {
         const double cpu0 = CpuMs(who);
         QElapsedTimer t;
         t.start();
         f();
-        walls.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
-        cpus.push_back(CpuMs(who) - cpu0);
+        timings.push_back({static_cast<double>(t.nsecsElapsed()) / 1e6, CpuMs(who) - cpu0});
     }
-    std::sort(walls.begin(), walls.end());
-    std::sort(cpus.begin(), cpus.end());
-    return {walls[walls.size() / 2], cpus[cpus.size() / 2]};
+    return Middle(std::move(timings));
 }
 
 void Line(const char* what, Timing ours, Timing reference = {}, const char* against = "") {
@@ -291,6 +300,28 @@ Cells ExportCells(store::RecordStore& records, const QList<RecordKey>& keys,
     return cells;
 }
 
+// Exports the keys to .xlsx as the program does, then libxlsxwriter alone writes the same cells;
+// tells both times and the memory around the export.
+void ExportFigure(const char* what, const AppContext& ctx, store::RecordStore& records,
+                  const QList<RecordKey>& keys, const history::ExportLayout& layout) {
+    QTemporaryDir out;
+    const double before = RssMb();
+    ResetPeakRss();
+    bool exported = false;
+    const Timing ours = Median(1, [&] {
+        exported =
+            history::ExportRecords(ctx, records, keys, layout, out.filePath(u"history.xlsx"_s));
+    });
+    const double peak = PeakRssMb();
+    const Cells cells = ExportCells(records, keys, layout);
+    const Timing reference =
+        Median(1, [&] { WriteWithLibxlsxwriter(cells, out.filePath(u"reference.xlsx"_s), 18); });
+    Line(what, ours, reference, "libxlsxwriter alone");
+    std::printf("  %s, %.0f MB written (reference %.0f MB); memory %.0f MB before, peak %.0f MB\n",
+                exported ? "saved" : "NOT saved", FileMb(out.filePath(u"history.xlsx"_s)),
+                FileMb(out.filePath(u"reference.xlsx"_s)), before, peak);
+}
+
 // ---- the records deleted by the bench go back, so that every run finds the same history ----
 
 bool Restore(const QString& path, const QList<store::Record>& records) {
@@ -348,17 +379,6 @@ void UntilPainted(PaintWatch& watch, F step) {
     while (!watch.painted && t.elapsed() < 10000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
     if (!watch.painted) std::printf("  (no repaint within 10 s)\n");
-}
-
-Timing Middle(std::vector<Timing> runs) {
-    std::vector<double> walls, cpus;
-    for (const Timing& t : runs) {
-        walls.push_back(t.wall);
-        cpus.push_back(t.cpu);
-    }
-    std::sort(walls.begin(), walls.end());
-    std::sort(cpus.begin(), cpus.end());
-    return {walls[walls.size() / 2], cpus[cpus.size() / 2]};
 }
 
 // The window figures of the history at `path` (see the top of this file).
@@ -444,25 +464,10 @@ int WindowFigures(AppContext& ctx, const QString& path) {
     }
 
     // "导出数据" as the window runs it: the list's keys in its order, its captions and widths.
-    QTemporaryDir out;
     const std::span<const RecordKey> ordered = model.OrderedKeys();
     const QList<RecordKey> keys(ordered.begin(), ordered.end());
     const history::ExportLayout layout = w.CurrentExportLayout();
-    const double before = RssMb();
-    ResetPeakRss();
-    bool exported = false;
-    const Timing ours = Median(1, [&] {
-        exported = history::ExportRecords(ctx, model.Store(), keys, layout,
-                                          out.filePath(u"history.xlsx"_s));
-    });
-    const double peak = PeakRssMb();
-    const Cells cells = ExportCells(model.Store(), keys, layout);
-    const Timing reference =
-        Median(1, [&] { WriteWithLibxlsxwriter(cells, out.filePath(u"reference.xlsx"_s), 18); });
-    Line("Window: export all to .xlsx", ours, reference, "libxlsxwriter alone");
-    std::printf("  %s, %.0f MB written (reference %.0f MB); memory %.0f MB before, peak %.0f MB\n",
-                exported ? "saved" : "NOT saved", FileMb(out.filePath(u"history.xlsx"_s)),
-                FileMb(out.filePath(u"reference.xlsx"_s)), before, peak);
+    ExportFigure("Window: export all to .xlsx", ctx, model.Store(), keys, layout);
     return 0;
 }
 
@@ -561,39 +566,22 @@ int main(int argc, char* argv[]) {
                     qPrintable(text));
     }
 
-    // Deleting 10 records in the middle; they are stored back (not timed) after each run, and
-    // the middle run by wall time is told.
+    // Deleting 10 records in the middle; they are stored back (not timed) after each run.
     const std::span<const RecordKey> ten = page(keys.size() / 2, 10);
     const QList<store::Record> tenRecords = *records->ReadRecords(ten, store::Fields::All);
     bool deleted = true;
     std::vector<Timing> runs;
     for (int run = 0; run < 3; ++run, Restore(path, tenRecords))
         runs.push_back(Median(1, [&] { deleted = deleted && records->Delete(ten); }));
-    std::sort(runs.begin(), runs.end(), [](auto& a, auto& b) { return a.wall < b.wall; });
-    Line("Delete, 10 records", runs[1]);
+    Line("Delete, 10 records", Middle(runs));
     if (!deleted) std::printf("  the delete failed: %s\n", qPrintable(records->FailureText(true)));
 
     // Every record to .xlsx, newest first, against libxlsxwriter alone writing the same cells.
-    QTemporaryDir out;
     QList<RecordKey> newestFirst(keys.rbegin(), keys.rend());
     history::ExportLayout layout;
     layout.captions.append(QString());
     for (const int field : store::kShownFields) layout.captions.append(u"字段%1"_s.arg(field));
     for (int c = 0; c < 18; ++c) layout.widths.append(1500);
-    const double before = RssMb();
-    ResetPeakRss();
-    bool exported = false;
-    const Timing ours = Median(1, [&] {
-        exported = history::ExportRecords(ctx, *records, newestFirst, layout,
-                                          out.filePath(u"history.xlsx"_s));
-    });
-    const double exportPeak = PeakRssMb();
-    const Cells cells = ExportCells(*records, newestFirst, layout);
-    const Timing reference =
-        Median(1, [&] { WriteWithLibxlsxwriter(cells, out.filePath(u"reference.xlsx"_s), 18); });
-    Line("Export all to .xlsx", ours, reference, "libxlsxwriter alone");
-    std::printf("  %s, %.0f MB written (reference %.0f MB); memory %.0f MB before, peak %.0f MB\n",
-                exported ? "saved" : "NOT saved", FileMb(out.filePath(u"history.xlsx"_s)),
-                FileMb(out.filePath(u"reference.xlsx"_s)), before, exportPeak);
+    ExportFigure("Export all to .xlsx", ctx, *records, newestFirst, layout);
     return 0;
 }
