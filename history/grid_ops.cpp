@@ -1,5 +1,6 @@
 #include "history/grid_ops.h"
 
+#include <QHash>
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -176,6 +177,43 @@ bool operator<(const SortKey& a, const SortKey& b) {
                               {b.negative_, b.first_, b.fraction_}) < 0;
     if (a.kind_ == 2) return a.first_.compare(b.first_) < 0;
     return false;
+}
+
+std::vector<quint32> SortedIndexes(const std::vector<QStringView>& texts, bool descending) {
+    // Each distinct text once.
+    QHash<QStringView, quint32> idOf;
+    std::vector<QStringView> distinct;
+    std::vector<quint32> ids(texts.size());
+    for (size_t i = 0; i < texts.size(); ++i) {
+        auto it = idOf.find(texts[i]);
+        if (it == idOf.end()) {
+            it = idOf.insert(texts[i], static_cast<quint32>(distinct.size()));
+            distinct.push_back(texts[i]);
+        }
+        ids[i] = *it;
+    }
+    // Their ranks: distinct texts of equal keys (numbers such as 1 and 1.0) share one.
+    std::vector<std::pair<SortKey, quint32>> keys(distinct.size());
+    for (size_t d = 0; d < distinct.size(); ++d)
+        keys[d] = {SortKey::Of(distinct[d]), static_cast<quint32>(d)};
+    std::sort(keys.begin(), keys.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<quint32> rankOf(distinct.size());
+    quint32 rank = 0;
+    for (size_t k = 0; k < keys.size(); ++k) {
+        if (k > 0 && keys[k - 1].first < keys[k].first) ++rank;
+        rankOf[keys[k].second] = rank;
+    }
+    // The indexes by rank, then by index.
+    std::vector<quint64> order(texts.size());
+    for (size_t i = 0; i < texts.size(); ++i) {
+        const quint32 r = rankOf[ids[i]];
+        order[i] = (quint64{descending ? rank - r : r} << 32) | i;
+    }
+    std::sort(order.begin(), order.end());
+    std::vector<quint32> indexes(order.size());
+    for (size_t i = 0; i < order.size(); ++i) indexes[i] = static_cast<quint32>(order[i]);
+    return indexes;
 }
 
 }  // namespace tf::history

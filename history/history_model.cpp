@@ -58,15 +58,6 @@ private:
     size_t next_ = 0;
 };
 
-// A record in a sort: its place in the list before, which orders ties, and its key.
-struct SortedRecord {
-    quint32 place;
-    RecordKey key;
-    friend bool operator<(const SortedRecord& a, const SortedRecord& b) {
-        return a.place < b.place;
-    }
-};
-
 }  // namespace
 
 HistoryModel::HistoryModel(store::RecordStore& store, QStringList captions, HistoryPaging paging,
@@ -110,17 +101,13 @@ bool HistoryModel::SortByColumn(int column) {
     if (!texts.Read(store_, FieldOfColumn(column))) return false;
     const bool descending = column == sortColumn_ && !descending_;
 
-    // Memory is read in order wherever it can be: the places by key, merged with the texts,
-    // which come about in key order, give each record's sort key.
+    // The texts come about in key order: merged with the places by key, each place gets its
+    // record's text.
     const size_t n = order_.size();
-    std::vector<std::pair<RecordKey, Place>> byKey = PlacesByKey();
-    std::vector<std::pair<SortKey, SortedRecord>> rows(n);
-    for (size_t j = 0; j < n; ++j) {
-        const auto [key, place] = byKey[j];
-        rows[j] = {SortKey::Of(texts.Next(key)), {place, key}};
-    }
-    byKey = {};
-    SortRows(rows, descending);
+    std::vector<QStringView> textAt(n);
+    for (const auto& [key, place] : PlacesByKey()) textAt[place] = texts.Next(key);
+    const std::vector<quint32> sorted = SortedIndexes(textAt, descending);
+    textAt = {};
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<bool> wasShown;
@@ -129,9 +116,10 @@ bool HistoryModel::SortByColumn(int column) {
         for (const Place p : shown_) wasShown[p] = true;
         shown_.clear();
     }
+    const std::vector<RecordKey> before = std::exchange(order_, std::vector<RecordKey>(n));
     for (size_t i = 0; i < n; ++i) {
-        order_[i] = rows[i].second.key;
-        if (searching_ && wasShown[rows[i].second.place]) shown_.push_back(static_cast<Place>(i));
+        order_[i] = before[sorted[i]];
+        if (searching_ && wasShown[sorted[i]]) shown_.push_back(static_cast<Place>(i));
     }
     DropCache();
     sortColumn_ = column;

@@ -33,11 +33,9 @@ TextGrid MakeGrid(const QStringList& column2, int cols = 4) {
 
 // The texts in the order the history list sorts them by: ascending, or descending.
 QStringList Sorted(const QStringList& texts, bool descending) {
-    std::vector<std::pair<SortKey, int>> rows;
-    for (int i = 0; i < texts.size(); ++i) rows.emplace_back(SortKey::Of(texts[i]), i);
-    SortRows(rows, descending);
+    const std::vector<QStringView> views(texts.cbegin(), texts.cend());
     QStringList out;
-    for (const auto& row : rows) out << texts[row.second];
+    for (const quint32 i : SortedIndexes(views, descending)) out << texts[i];
     return out;
 }
 
@@ -53,6 +51,7 @@ private slots:
     void mixedColumnIsOrderedConsistently();
     void numbersSortExactly_data();
     void numbersSortExactly();
+    void equalValuesKeepTheirOrder();
 };
 
 void TestGridOps::fitColumns_data() {
@@ -169,6 +168,14 @@ void TestGridOps::numbersSortExactly() {
     }
     QCOMPARE(GenericCompare(u"007.50"_s, u"7.5"_s), 0);
     QCOMPARE(GenericCompare(u"-0"_s, u"0.0"_s), 0);
+}
+
+void TestGridOps::equalValuesKeepTheirOrder() {
+    // Distinct texts of one value, and repeated texts, stay in the order they had, whichever
+    // way the column is sorted.
+    const std::vector<QStringView> texts{u"1.0", u"2", u"01", {}, u"1", u"2", {}};
+    QCOMPARE(SortedIndexes(texts, false), (std::vector<quint32>{3, 6, 0, 2, 4, 1, 5}));
+    QCOMPARE(SortedIndexes(texts, true), (std::vector<quint32>{1, 5, 0, 2, 4, 3, 6}));
 }
 
 QTEST_APPLESS_MAIN(TestGridOps)
