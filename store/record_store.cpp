@@ -14,6 +14,23 @@ std::unique_ptr<RecordStore> OpenRecordStore(const AppContext& ctx) {
     return std::make_unique<SqliteRecordStore>(ctx);
 }
 
+bool RecordStore::ReadShownUtf8(
+    std::span<const RecordKey> keys,
+    const std::function<void(size_t at, int field, QByteArrayView text)>& each) {
+    const std::optional<QList<Record>> records = ReadRecords(keys, Fields::Shown);
+    if (!records) return false;
+    size_t at = 0;
+    for (const Record& record : *records) {
+        while (at < keys.size() && keys[at] != record.key) ++at;
+        if (at == keys.size()) break;
+        for (const int field : kShownFields)
+            if (!record.texts[field].isNull()) each(at, field, record.texts[field].toUtf8());
+        if (KeepsPrintedBy()) each(at, kPrintedByField, record.printedBy.toUtf8());
+        ++at;
+    }
+    return true;
+}
+
 bool StoreTexts(const AppContext& ctx, const QDateTime& when, const FieldTexts& texts) {
     if (when != CurrentTextDate()) return !StoreTextsBatch(ctx, when, {texts}).isEmpty();
     const std::unique_ptr<RecordStore> records = OpenRecordStore(ctx);

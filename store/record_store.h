@@ -57,6 +57,9 @@ inline constexpr std::array<int, 17> kShownFields{
     2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, kRemarksField};
 bool IsShownField(int field);
 
+// The field number ReadShownUtf8 gives the login of the clerk who stored a record.
+inline constexpr int kPrintedByField = -1;
+
 // Which texts of a record to read.
 enum class Fields {
     Shown,  // the fields of kShownFields
@@ -143,6 +146,13 @@ public:
     // Callers read in pages (a screenful, a chunk of an export), not the whole history at once.
     virtual std::optional<QList<Record>> ReadRecords(std::span<const RecordKey> keys,
                                                      Fields which) = 0;
+    // The shown fields of the records of the keys as UTF-8, for passing them on unread (an
+    // export): each(at, field, text) for every shown field a record holds, in the order of the
+    // keys (`at` the key's index), and with kPrintedByField for who stored it where the store
+    // keeps that. The text is valid during the call only. False when it cannot be read.
+    virtual bool ReadShownUtf8(
+        std::span<const RecordKey> keys,
+        const std::function<void(size_t at, int field, QByteArrayView text)>& each);
     // Every print record's text of one field (for sorting): each(key, text) once per record
     // holding that field, in no particular order. False when it cannot be read.
     virtual bool ReadField(int field, const std::function<void(RecordKey, QStringView)>& each) = 0;

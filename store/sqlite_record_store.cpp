@@ -3,7 +3,9 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringDecoder>
 #include <algorithm>
+#include <vector>
 
 #include "store/database.h"
 #include "store/parties.h"
@@ -193,6 +195,28 @@ std::optional<QList<Record>> SqliteRecordStore::ReadRecords(std::span<const Reco
     return std::nullopt;
 }
 
+bool SqliteRecordStore::ReadShownUtf8(
+    std::span<const RecordKey> keys,
+    const std::function<void(size_t at, int field, QByteArrayView text)>& each) {
+    Database db(ctx_);
+    QString dat;
+    if (db.OpenDatabase()) {
+        RawStatement group(db, u"SELECT Ctl, Con FROM 记录 WHERE Dat=? AND "_s + ShownCondition());
+        const ReadTransaction reading(db);
+        bool ok = group.IsReady();
+        for (size_t i = 0; ok && i < keys.size(); ++i) {
+            dat = DatOfKey(keys[i]);
+            group.Bind(0, dat);
+            while (group.Next()) each(i, static_cast<int>(group.Int(0)), group.Utf8(1));
+            ok = !group.Failed();
+        }
+        if (ok) return true;
+    }
+    Remember(db);
+    db.ReportQueryFailure(GroupShown(dat));
+    return false;
+}
+
 bool SqliteRecordStore::ReadField(int field,
                                   const std::function<void(RecordKey, QStringView)>& each) {
     Database db(ctx_);
@@ -200,9 +224,16 @@ bool SqliteRecordStore::ReadField(int field,
         RawStatement column(db, u"SELECT Dat, Con FROM 记录 WHERE Ctl=?"_s);
         column.Bind(0, qint64{field});
         const RecordKey kept = KeyOfTime(CurrentTextDate());
+        // The texts are decoded into one buffer, not each into a string of its own.
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        std::vector<QChar> text;
         while (column.Next()) {
             const std::optional<RecordKey> key = KeyOfDat(column.Utf8(0));
-            if (key && *key != kept) each(*key, column.Text(1));
+            if (!key || *key == kept) continue;
+            const QByteArrayView utf8 = column.Utf8(1);
+            text.resize(static_cast<size_t>(decoder.requiredSpace(utf8.size())));
+            const QChar* end = decoder.appendToBuffer(text.data(), utf8);
+            each(*key, QStringView(text.data(), end));
         }
         if (!column.Failed()) return true;
     }

@@ -22,6 +22,9 @@ public:
     std::optional<QList<RecordKey>> ListKeys() override;
     std::optional<QList<Record>> ReadRecords(std::span<const RecordKey> keys,
                                              Fields which) override;
+    bool ReadShownUtf8(
+        std::span<const RecordKey> keys,
+        const std::function<void(size_t at, int field, QByteArrayView text)>& each) override;
     bool ReadField(int field, const std::function<void(RecordKey, QStringView)>& each) override;
     std::optional<QList<RecordKey>> Search(const QString& text) override;
     bool Delete(std::span<const RecordKey> keys) override;

@@ -112,9 +112,9 @@ qsizetype FindSheet(const QStringList& names, const QString& name) {
 }
 
 QStringView Clipped(QStringView text) {
-    constexpr qsizetype kMax = 32767;
-    if (text.size() <= kMax) return text;
-    return text.left(text[kMax - 1].isHighSurrogate() ? kMax - 1 : kMax);
+    if (text.size() <= kMaxTextLength) return text;
+    return text.left(text[kMaxTextLength - 1].isHighSurrogate() ? kMaxTextLength - 1
+                                                                : kMaxTextLength);
 }
 
 bool IsXmlEscapeAt(QStringView text, qsizetype at) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <exception>
@@ -105,6 +106,10 @@ public:
     virtual void Borders(const CellRange& range, int weight) = 0;  // 2: thin lines
     // Writes a text cell. Rows come in ascending order; kOutOfRange past the format's limits.
     virtual void WriteText(int row, int col, const QString& text) = 0;
+    // The same for a text in UTF-8, for writers that can take it as it is.
+    virtual void WriteUtf8(int row, int col, QByteArrayView text) {
+        WriteText(row, col, QString::fromUtf8(text));
+    }
     // Completes the workbook and puts it at the target path in one step: an existing file is
     // replaced only by a complete workbook. kCannotOpen when it cannot be written.
     virtual void Save() = 0;

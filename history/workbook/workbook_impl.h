@@ -60,7 +60,10 @@ private:
 // compares sheet names; -1 when there is none.
 qsizetype FindSheet(const QStringList& names, const QString& name);
 
-// At most the 32,767 characters a cell holds, never ending in half a surrogate pair.
+// The characters a cell holds at most.
+inline constexpr qsizetype kMaxTextLength = 32767;
+
+// At most the kMaxTextLength characters a cell holds, never ending in half a surrogate pair.
 QStringView Clipped(QStringView text);
 
 // Whether text[at] starts an escape _xHHHH_ (four hexadecimal digits), the form in which .xlsx

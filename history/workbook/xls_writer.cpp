@@ -59,8 +59,9 @@ public:
         // An empty text is no text: readers refuse an empty shared string, and the cell gets a
         // BLANK when a formatted range covers it.
         const uint32_t index =
-            text.isEmpty() ? kNoText
-                           : strings_.Add(text.size() > 32767 ? Clipped(text).toString() : text);
+            text.isEmpty()
+                ? kNoText
+                : strings_.Add(text.size() > kMaxTextLength ? Clipped(text).toString() : text);
         cells_.push_back({position, index});
     }
 

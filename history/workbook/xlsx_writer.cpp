@@ -92,21 +92,27 @@ public:
     }
 
     void WriteText(int row, int col, const QString& text) override {
-        CheckAddress(kFormat, row, col);
-        if (row < row_)
-            throw WorkbookError(kOutOfRange,
-                                QStringLiteral("row %1 written after row %2").arg(row).arg(row_));
-        if (!sheet_) return;
-        if (row > row_) FinishRowsBefore(row);
-        MarkWritten(col);
-        lxw_format* format = FormatAt(row, col);
+        if (!StartCell(row, col)) return;
         const QString escaped = EscapeLiteral(text);
         const QStringView view = Clipped(escaped);
         utf8_.resize(encoder_.requiredSpace(view.size()) + 1);
         char* end = encoder_.appendToBuffer(utf8_.data(), view);
         *end = '\0';
-        worksheet_write_string(sheet_, static_cast<lxw_row_t>(row - 1),
-                               static_cast<lxw_col_t>(col - 1), utf8_.data(), format);
+        WriteCell(row, col);
+    }
+
+    // Well-formed UTF-8 short enough to need no clipping, without a literal escape, goes to
+    // the library as it is; any other text takes the way of WriteText.
+    void WriteUtf8(int row, int col, QByteArrayView text) override {
+        if (text.size() > kMaxTextLength || text.contains(QByteArrayView("_x")) ||
+            !text.isValidUtf8()) {
+            WriteText(row, col, QString::fromUtf8(text));
+            return;
+        }
+        if (!StartCell(row, col)) return;
+        utf8_.assign(text.begin(), text.end());
+        utf8_.push_back('\0');
+        WriteCell(row, col);
     }
 
     void Save() override {
@@ -130,6 +136,24 @@ public:
     }
 
 private:
+    // Checks a cell's place and finishes the rows before it; false when there is no sheet.
+    bool StartCell(int row, int col) {
+        CheckAddress(kFormat, row, col);
+        if (row < row_)
+            throw WorkbookError(kOutOfRange,
+                                QStringLiteral("row %1 written after row %2").arg(row).arg(row_));
+        if (!sheet_) return false;
+        if (row > row_) FinishRowsBefore(row);
+        MarkWritten(col);
+        return true;
+    }
+
+    // Writes the text in utf8_ (NUL-terminated) into the cell.
+    void WriteCell(int row, int col) {
+        worksheet_write_string(sheet_, static_cast<lxw_row_t>(row - 1),
+                               static_cast<lxw_col_t>(col - 1), utf8_.data(), FormatAt(row, col));
+    }
+
     void CloseRowFile() {
         if (!sheet_ || !sheet_->optimize_tmpfile) return;
         std::fclose(sheet_->optimize_tmpfile);

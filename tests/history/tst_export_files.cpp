@@ -8,6 +8,8 @@
 #include <QtTest>
 
 #include "history/export.h"
+#include "history/workbook/workbook.h"
+#include "store/record_store.h"
 #include "support/memory_record_store.h"
 #include "support/python_tool.h"
 #include "support/test_env.h"
@@ -188,6 +190,30 @@ private slots:
         QCOMPARE(at(2, 18), u" 备注"_s);
         QCOMPARE(at(2, 19), u" clerk2"_s);
         QCOMPARE(at(3, 19), u" clerk1"_s);
+    }
+
+    // Texts go from the file to the workbook as they are stored; one that is not well-formed
+    // UTF-8 (written by another program) or holds a literal escape still reads back as the
+    // history shows it.
+    void storedTextsReadBackAsShown() {
+        test::TestEnv env;
+        env.CreateDatabase();
+        FieldTexts texts;
+        texts[2] = u"张三"_s;
+        texts[3] = u"x"_s;
+        texts[4] = u"_x0041_"_s;
+        const std::unique_ptr<store::RecordStore> records = store::OpenRecordStore(env.ctx);
+        const QList<store::RecordKey> keys = records->StoreVouchers(env.clock, {texts});
+        QCOMPARE(keys.size(), 1);
+        QVERIFY(test::Exec(env.ctx, u"UPDATE 记录 SET Con=CAST(X'41FF42' AS TEXT) WHERE Ctl=3"_s));
+
+        const QString path = env.dir.filePath(u"历史.xlsx"_s);
+        QVERIFY(ExportRecords(env.ctx, *records, keys, ExportLayout(), path));
+        const std::unique_ptr<workbook::WorkbookReader> book = workbook::OpenWorkbook(path);
+        book->SelectSheet(book->SheetNames().value(0));
+        QCOMPARE(book->CellText(2, 2), u" 张三"_s);
+        QCOMPARE(book->CellText(2, 3), u" A\uFFFDB"_s);
+        QCOMPARE(book->CellText(2, 4), u" _x0041_"_s);
     }
 };
 
