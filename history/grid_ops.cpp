@@ -204,15 +204,16 @@ std::vector<quint32> SortedIndexes(const std::vector<QStringView>& texts, bool d
         if (k > 0 && keys[k - 1].first < keys[k].first) ++rank;
         rankOf[keys[k].second] = rank;
     }
-    // The indexes by rank, then by index.
-    std::vector<quint64> order(texts.size());
-    for (size_t i = 0; i < texts.size(); ++i) {
+    // The indexes by rank, then by index: a counting sort, linear in the number of texts.
+    const auto rankAt = [&](size_t i) {
         const quint32 r = rankOf[ids[i]];
-        order[i] = (quint64{descending ? rank - r : r} << 32) | i;
-    }
-    std::sort(order.begin(), order.end());
-    std::vector<quint32> indexes(order.size());
-    for (size_t i = 0; i < order.size(); ++i) indexes[i] = static_cast<quint32>(order[i]);
+        return descending ? rank - r : r;
+    };
+    std::vector<size_t> next(static_cast<size_t>(rank) + 2, 0);
+    for (size_t i = 0; i < texts.size(); ++i) ++next[rankAt(i) + 1];
+    for (size_t r = 1; r < next.size(); ++r) next[r] += next[r - 1];
+    std::vector<quint32> indexes(texts.size());
+    for (size_t i = 0; i < texts.size(); ++i) indexes[next[rankAt(i)]++] = static_cast<quint32>(i);
     return indexes;
 }
 
