@@ -8,6 +8,7 @@
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <QThread>
+#include <algorithm>
 
 Q_DECLARE_OPAQUE_POINTER(PGconn*)
 Q_DECLARE_METATYPE(PGconn*)
@@ -158,6 +159,73 @@ bool RunOnServer(Database& db, QSqlQuery& q, const QString& sql, const QVariantL
     if (ready && (values.isEmpty() ? q.exec(sql) : q.exec())) return true;
     db.NoteFailure(q.lastError());
     return false;
+}
+
+void CopyRows::AddText(const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    for (const char c : utf8) {
+        switch (c) {
+            case '\0':
+                break;
+            case '\\':
+                data_ += "\\\\";
+                break;
+            case '\t':
+                data_ += "\\t";
+                break;
+            case '\n':
+                data_ += "\\n";
+                break;
+            case '\r':
+                data_ += "\\r";
+                break;
+            default:
+                data_ += c;
+        }
+    }
+    data_ += '\t';
+}
+
+void CopyRows::AddNumber(qint64 number) {
+    data_ += QByteArray::number(number);
+    data_ += '\t';
+}
+
+bool CopyToServer(Database& db, const QString& copy, const CopyRows& rows, QSqlError* error) {
+    if (rows.IsEmpty()) return true;
+    PGconn* c = Handle(db.Connection());
+    // The server's own message and SQLSTATE, as a failed statement of the driver has them; a
+    // failure without a result lost the connection.
+    const auto fail = [&](PGresult* result) {
+        const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+        const QSqlError e(u"COPY"_s,
+                          QString::fromUtf8(result ? PQresultErrorMessage(result)
+                                            : c    ? PQerrorMessage(c)
+                                                   : ""),
+                          QSqlError::StatementError, QString::fromLatin1(state ? state : ""));
+        if (result) PQclear(result);
+        if (c)
+            while (PGresult* rest = PQgetResult(c)) PQclear(rest);
+        db.NoteFailure(e);
+        if (error) *error = e;
+        return false;
+    };
+    if (!c) return fail(nullptr);
+    PGresult* started = PQexec(c, copy.toUtf8().constData());
+    if (!started || PQresultStatus(started) != PGRES_COPY_IN) return fail(started);
+    PQclear(started);
+    const QByteArray& data = rows.Data();
+    constexpr qsizetype kPiece = 1 << 20;
+    for (qsizetype at = 0; at < data.size(); at += kPiece) {
+        const int n = static_cast<int>(std::min(kPiece, data.size() - at));
+        if (PQputCopyData(c, data.constData() + at, n) != 1) return fail(nullptr);
+    }
+    if (PQputCopyEnd(c, nullptr) != 1) return fail(nullptr);
+    PGresult* done = PQgetResult(c);
+    if (!done || PQresultStatus(done) != PGRES_COMMAND_OK) return fail(done);
+    PQclear(done);
+    while (PGresult* rest = PQgetResult(c)) PQclear(rest);
+    return true;
 }
 
 QString ServerFailureMessage(DbFailure cause, const QString& server, const QString& detail) {

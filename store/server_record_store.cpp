@@ -94,15 +94,14 @@ void RecordRows::Clear() {
 }
 
 bool RecordRows::Insert(Database& db, QSqlError* error) const {
-    if (dats_.isEmpty()) return true;
-    QSqlQuery q(db.Connection());
-    const bool ok =
-        RunOnServer(db, q,
-                    u"INSERT INTO 记录 (Dat, Ctl, Con) SELECT * FROM "
-                    u"unnest(?::text[], ?::smallint[], ?::text[])"_s,
-                    {ServerTextArray(dats_), ServerNumberArray(ctls_), ServerTextArray(cons_)});
-    if (!ok && error) *error = q.lastError();
-    return ok;
+    CopyRows rows;
+    for (qsizetype i = 0; i < dats_.size(); ++i) {
+        rows.AddText(dats_[i]);
+        rows.AddNumber(ctls_[i]);
+        rows.AddText(cons_[i]);
+        rows.EndRow();
+    }
+    return CopyToServer(db, u"COPY 记录 (Dat, Ctl, Con) FROM STDIN"_s, rows, error);
 }
 
 // ---- free timestamps -------------------------------------------------------------------
