@@ -9,7 +9,8 @@
 //   that meets it picks the next free seconds again inside its transaction;
 // - the list of vouchers (table 凭证, kept by the server's triggers) carries the login of the
 //   clerk who stored each one, and every change is told on the channel tallyform_records;
-// - rows go to the server in bulk (arrays unnested by one statement), never a round trip a row.
+// - rows go to the server in bulk (records with COPY, quick fill's changes as arrays unnested
+//   by one statement), never a round trip a row.
 // The voucher text kept across restarts belongs to the desk, not the office: it stays in the
 // local file Par.mdb, so it survives a server that cannot be reached.
 
