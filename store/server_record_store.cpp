@@ -78,9 +78,11 @@ QString NoRightText(ServerRecordStore::Action action) {
 // ---- RecordRows ------------------------------------------------------------------------
 
 void RecordRows::Add(const QString& dat, int ctl, const QString& con) {
-    dats_.append(dat);
-    ctls_.append(ctl);
-    cons_.append(con);
+    rows_.AddText(dat);
+    rows_.AddNumber(ctl);
+    rows_.AddText(con);
+    rows_.EndRow();
+    ++size_;
 }
 
 void RecordRows::AddVoucher(const QString& dat, const FieldTexts& texts, const QList<int>& fields) {
@@ -88,20 +90,12 @@ void RecordRows::AddVoucher(const QString& dat, const FieldTexts& texts, const Q
 }
 
 void RecordRows::Clear() {
-    dats_.clear();
-    ctls_.clear();
-    cons_.clear();
+    rows_ = {};
+    size_ = 0;
 }
 
 bool RecordRows::Insert(Database& db, QSqlError* error) const {
-    CopyRows rows;
-    for (qsizetype i = 0; i < dats_.size(); ++i) {
-        rows.AddText(dats_[i]);
-        rows.AddNumber(ctls_[i]);
-        rows.AddText(cons_[i]);
-        rows.EndRow();
-    }
-    return CopyToServer(db, u"COPY 记录 (Dat, Ctl, Con) FROM STDIN"_s, rows, error);
+    return CopyToServer(db, u"COPY 记录 (Dat, Ctl, Con) FROM STDIN"_s, rows_, error);
 }
 
 // ---- free timestamps -------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/record_store.h"
+#include "store/server_connection.h"
 
 // The record store of an office database server (PostgreSQL through Qt's QPSQL driver).
 // Several clerks store, import and delete at the same time:
@@ -54,21 +55,20 @@ private:
     QString failureText_;
 };
 
-// Groups of rows for 记录, sent to the server in one statement.
+// Groups of rows for 记录, sent to the server with one COPY.
 class RecordRows {
 public:
     void Add(const QString& dat, int ctl, const QString& con);
     void AddVoucher(const QString& dat, const FieldTexts& texts, const QList<int>& fields);
-    qsizetype Size() const { return dats_.size(); }
+    qsizetype Size() const { return size_; }
     void Clear();
     // Inserts them in db's open transaction. False on failure, noted on db (a unique key met
     // shows as IsUniqueViolation of the error given back in *error).
     bool Insert(Database& db, QSqlError* error = nullptr) const;
 
 private:
-    QStringList dats_;
-    QList<int> ctls_;
-    QStringList cons_;
+    CopyRows rows_;
+    qsizetype size_ = 0;
 };
 
 // `count` timestamps, whole seconds in time order, that no record on the server holds, for

@@ -160,54 +160,21 @@ std::optional<QList<RecordKey>> SqliteRecordStore::ListKeys() {
     return std::nullopt;
 }
 
-std::optional<QList<Record>> SqliteRecordStore::ReadRecords(std::span<const RecordKey> keys,
-                                                            Fields which) {
+bool SqliteRecordStore::ReadGroups(
+    std::span<const RecordKey> keys, Fields which,
+    const std::function<void(size_t i, int field, const RawStatement& row)>& each) {
     Database db(ctx_);
-    QList<Record> records;
     QString dat;
     if (db.OpenDatabase()) {
         RawStatement group(
             db, u"SELECT Ctl, Con FROM 记录 WHERE Dat=?"_s +
                     (which == Fields::Shown ? u" AND "_s + ShownCondition() : QString()));
-        records.reserve(static_cast<qsizetype>(keys.size()));
-        const ReadTransaction reading(db);
-        bool ok = group.IsReady();
-        for (size_t i = 0; ok && i < keys.size(); ++i) {
-            Record& record = records.emplace_back();
-            record.key = keys[i];
-            dat = DatOfKey(keys[i]);
-            group.Bind(0, dat);
-            bool held = false;
-            while (group.Next()) {
-                const qint64 ctl = group.Int(0);
-                if (ctl < kFirstField || ctl > kLastField) continue;
-                record.texts[static_cast<int>(ctl)] = group.Text(1).toString();
-                held = true;
-            }
-            ok = !group.Failed();
-            // A key no record has (deleted meanwhile) is passed over.
-            if (!held) records.removeLast();
-        }
-        if (ok) return records;
-    }
-    Remember(db);
-    db.ReportQueryFailure(GroupShown(dat));
-    return std::nullopt;
-}
-
-bool SqliteRecordStore::ReadShownUtf8(
-    std::span<const RecordKey> keys,
-    const std::function<void(size_t at, int field, QByteArrayView text)>& each) {
-    Database db(ctx_);
-    QString dat;
-    if (db.OpenDatabase()) {
-        RawStatement group(db, u"SELECT Ctl, Con FROM 记录 WHERE Dat=? AND "_s + ShownCondition());
         const ReadTransaction reading(db);
         bool ok = group.IsReady();
         for (size_t i = 0; ok && i < keys.size(); ++i) {
             dat = DatOfKey(keys[i]);
             group.Bind(0, dat);
-            while (group.Next()) each(i, static_cast<int>(group.Int(0)), group.Utf8(1));
+            while (group.Next()) each(i, static_cast<int>(group.Int(0)), group);
             ok = !group.Failed();
         }
         if (ok) return true;
@@ -215,6 +182,32 @@ bool SqliteRecordStore::ReadShownUtf8(
     Remember(db);
     db.ReportQueryFailure(GroupShown(dat));
     return false;
+}
+
+std::optional<QList<Record>> SqliteRecordStore::ReadRecords(std::span<const RecordKey> keys,
+                                                            Fields which) {
+    QList<Record> records;
+    records.reserve(static_cast<qsizetype>(keys.size()));
+    // A key no record has (deleted meanwhile) has no rows and is passed over.
+    size_t last = keys.size();
+    const bool read = ReadGroups(keys, which, [&](size_t i, int field, const RawStatement& row) {
+        if (field < kFirstField || field > kLastField) return;
+        if (i != last) {
+            records.emplace_back().key = keys[i];
+            last = i;
+        }
+        records.back().texts[field] = row.Text(1).toString();
+    });
+    if (!read) return std::nullopt;
+    return records;
+}
+
+bool SqliteRecordStore::ReadShownUtf8(
+    std::span<const RecordKey> keys,
+    const std::function<void(size_t at, int field, QByteArrayView text)>& each) {
+    return ReadGroups(keys, Fields::Shown, [&](size_t i, int field, const RawStatement& row) {
+        each(i, field, row.Utf8(1));
+    });
 }
 
 bool SqliteRecordStore::ReadField(int field,

@@ -10,6 +10,8 @@
 
 namespace tf::store {
 
+class RawStatement;
+
 class SqliteRecordStore : public RecordStore {
 public:
     explicit SqliteRecordStore(const AppContext& ctx) : ctx_(ctx) {}
@@ -36,6 +38,12 @@ public:
     void Remember(const Database& db);
 
 private:
+    // Reads the rows of each key's group, of the fields asked for, in one read transaction:
+    // each(i, field, row) for every row of keys[i], its text in the row's column 1. False when
+    // it failed (the clerk has been told why).
+    bool ReadGroups(std::span<const RecordKey> keys, Fields which,
+                    const std::function<void(size_t i, int field, const RawStatement& row)>& each);
+
     const AppContext& ctx_;
     DbFailure failure_ = DbFailure::None;
     QString failureText_;
