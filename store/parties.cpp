@@ -2,7 +2,10 @@
 
 #include <QHash>
 #include <QSqlError>
+#include <algorithm>
 #include <cmath>
+#include <tuple>
+#include <vector>
 
 #include "common/pinyin.h"
 #include "common/progress.h"
@@ -415,43 +418,52 @@ bool PartyUpdates::Write() {
 }
 
 bool PartyUpdates::WriteInBulk() {
+    // In the order of the table's key: the server then adds each entry beside the last one
+    // instead of somewhere in the whole key, which halves its work for a large import.
+    std::vector<const Tallies::Tally*> sorted;
+    sorted.reserve(pending_->All().size());
+    for (const Tallies::Tally& t : pending_->All())
+        if (t.uses != 0 || !t.last.isEmpty()) sorted.push_back(&t);
+    std::sort(sorted.begin(), sorted.end(), [](const Tallies::Tally* a, const Tallies::Tally* b) {
+        const Entry &x = a->entry, &y = b->entry;
+        return std::tie(x.list, x.name, x.account, x.bank) <
+               std::tie(y.list, y.name, y.account, y.bank);
+    });
     QList<int> lists, uses, letters;
     QStringList names, accounts, banks, lasts, folded;
     QList<double> weights;
     QList<qint64> pairs;
     bool removed = false;
-    for (const Tallies::Tally& t : pending_->All()) {
-        if (t.uses == 0 && t.last.isEmpty()) continue;
-        const Entry& e = t.entry;
+    for (const Tallies::Tally* t : sorted) {
+        const Entry& e = t->entry;
         const pinyin::Signature signature = pinyin::SignatureOf(e.name);
         lists.append(e.list);
         names.append(e.name);
         accounts.append(e.account);
         banks.append(e.bank);
-        uses.append(t.uses);
-        lasts.append(t.last);
-        weights.append(t.weight);
+        uses.append(t->uses);
+        lasts.append(t->last);
+        weights.append(t->weight);
         folded.append(pinyin::Folded(e.name));
         letters.append(static_cast<int>(signature.letters));
         pairs.append(signature.pairs);
-        removed = removed || t.uses < 0;
+        removed = removed || t->uses < 0;
     }
     // Added to the entries that stand, new ones made; an entry counted out that the table
     // lacks comes in below zero and leaves with the others no record uses any more.
+    bool ok = RunWithTexts(
+        db_,
+        u"INSERT INTO 输入提示 AS p (Fld, Name, Acct, Bank, Uses, Last, Weight, Folded, "
+        u"Letters, Pairs) SELECT * FROM unnest($1::integer[], $2::text[], $3::text[], "
+        u"$4::text[], $5::integer[], $6::text[], $7::double precision[], $8::text[], "
+        u"$9::integer[], $10::bigint[]) ON CONFLICT (Fld, Name, Acct, Bank) DO UPDATE SET "
+        u"Uses = p.Uses + EXCLUDED.Uses, Weight = p.Weight + EXCLUDED.Weight, "
+        u"Last = GREATEST(p.Last, EXCLUDED.Last)"_s,
+        {ServerNumberArray(lists), ServerTextArray(names), ServerTextArray(accounts),
+         ServerTextArray(banks), ServerNumberArray(uses), ServerTextArray(lasts),
+         ServerNumberArray(weights), ServerTextArray(folded), ServerNumberArray(letters),
+         ServerNumberArray(pairs)});
     QSqlQuery q(db_.Connection());
-    bool ok =
-        Prepare(db_, q,
-                u"INSERT INTO 输入提示 AS p (Fld, Name, Acct, Bank, Uses, Last, Weight, Folded, "
-                u"Letters, Pairs) SELECT * FROM unnest(?::integer[], ?::text[], ?::text[], "
-                u"?::text[], ?::integer[], ?::text[], ?::double precision[], ?::text[], "
-                u"?::integer[], ?::bigint[]) ON CONFLICT (Fld, Name, Acct, Bank) DO UPDATE SET "
-                u"Uses = p.Uses + EXCLUDED.Uses, Weight = p.Weight + EXCLUDED.Weight, "
-                u"Last = GREATEST(p.Last, EXCLUDED.Last)"_s) &&
-        ExecBound(db_, q,
-                  {ServerNumberArray(lists), ServerTextArray(names), ServerTextArray(accounts),
-                   ServerTextArray(banks), ServerNumberArray(uses), ServerTextArray(lasts),
-                   ServerNumberArray(weights), ServerTextArray(folded), ServerNumberArray(letters),
-                   ServerNumberArray(pairs)});
     if (ok && removed) ok = Exec(db_, q, u"DELETE FROM 输入提示 WHERE Uses <= 0"_s);
     if (ok) pending_->Clear();
     return ok;

@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 #include <QThread>
 #include <algorithm>
+#include <vector>
 
 Q_DECLARE_OPAQUE_POINTER(PGconn*)
 Q_DECLARE_METATYPE(PGconn*)
@@ -191,40 +192,91 @@ void CopyRows::AddNumber(qint64 number) {
     data_ += '\t';
 }
 
-bool CopyToServer(Database& db, const QString& copy, const CopyRows& rows, QSqlError* error) {
+namespace {
+
+// Notes a failed statement on db with the server's own message and SQLSTATE, as a failed
+// statement of the driver has them; a failure without a result lost the connection. Reads
+// what is left of the statement's results, so the connection can take the next one.
+bool FailOnServer(Database& db, PGconn* c, PGresult* result, const QString& what,
+                  QSqlError* error) {
+    const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    const QSqlError e(what,
+                      QString::fromUtf8(result ? PQresultErrorMessage(result)
+                                        : c    ? PQerrorMessage(c)
+                                               : ""),
+                      QSqlError::StatementError, QString::fromLatin1(state ? state : ""));
+    if (result) PQclear(result);
+    if (c)
+        while (PGresult* rest = PQgetResult(c)) PQclear(rest);
+    db.NoteFailure(e);
+    if (error) *error = e;
+    return false;
+}
+
+}  // namespace
+
+CopyStream::~CopyStream() {
+    Cancel();
+}
+
+void CopyStream::Cancel() {
+    if (!open_) return;
+    open_ = false;
+    if (PGconn* c = Handle(db_.Connection())) {
+        PQputCopyEnd(c, "cancelled");
+        while (PGresult* rest = PQgetResult(c)) PQclear(rest);
+    }
+}
+
+bool CopyStream::Fail(PGresult* result, QSqlError* error) {
+    open_ = false;
+    return FailOnServer(db_, Handle(db_.Connection()), result, u"COPY"_s, error);
+}
+
+bool CopyStream::Send(const CopyRows& rows, QSqlError* error) {
     if (rows.IsEmpty()) return true;
-    PGconn* c = Handle(db.Connection());
-    // The server's own message and SQLSTATE, as a failed statement of the driver has them; a
-    // failure without a result lost the connection.
-    const auto fail = [&](PGresult* result) {
-        const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
-        const QSqlError e(u"COPY"_s,
-                          QString::fromUtf8(result ? PQresultErrorMessage(result)
-                                            : c    ? PQerrorMessage(c)
-                                                   : ""),
-                          QSqlError::StatementError, QString::fromLatin1(state ? state : ""));
-        if (result) PQclear(result);
-        if (c)
-            while (PGresult* rest = PQgetResult(c)) PQclear(rest);
-        db.NoteFailure(e);
-        if (error) *error = e;
-        return false;
-    };
-    if (!c) return fail(nullptr);
-    PGresult* started = PQexec(c, copy.toUtf8().constData());
-    if (!started || PQresultStatus(started) != PGRES_COPY_IN) return fail(started);
-    PQclear(started);
+    PGconn* c = Handle(db_.Connection());
+    if (!c) return Fail(nullptr, error);
+    if (!open_) {
+        PGresult* started = PQexec(c, copy_.toUtf8().constData());
+        if (!started || PQresultStatus(started) != PGRES_COPY_IN) return Fail(started, error);
+        PQclear(started);
+        open_ = true;
+    }
     const QByteArray& data = rows.Data();
     constexpr qsizetype kPiece = 1 << 20;
     for (qsizetype at = 0; at < data.size(); at += kPiece) {
         const int n = static_cast<int>(std::min(kPiece, data.size() - at));
-        if (PQputCopyData(c, data.constData() + at, n) != 1) return fail(nullptr);
+        if (PQputCopyData(c, data.constData() + at, n) != 1) return Fail(nullptr, error);
     }
-    if (PQputCopyEnd(c, nullptr) != 1) return fail(nullptr);
+    return true;
+}
+
+bool CopyStream::Finish(QSqlError* error) {
+    if (!open_) return true;
+    PGconn* c = Handle(db_.Connection());
+    if (!c || PQputCopyEnd(c, nullptr) != 1) return Fail(nullptr, error);
+    open_ = false;
     PGresult* done = PQgetResult(c);
-    if (!done || PQresultStatus(done) != PGRES_COMMAND_OK) return fail(done);
+    if (!done || PQresultStatus(done) != PGRES_COMMAND_OK) return Fail(done, error);
     PQclear(done);
     while (PGresult* rest = PQgetResult(c)) PQclear(rest);
+    return true;
+}
+
+bool RunWithTexts(Database& db, const QString& sql, const QList<QString>& values) {
+    PGconn* c = Handle(db.Connection());
+    if (!c) return FailOnServer(db, c, nullptr, sql, nullptr);
+    QList<QByteArray> utf8;
+    std::vector<const char*> params;
+    utf8.reserve(values.size());
+    for (const QString& v : values) params.push_back(utf8.emplaceBack(v.toUtf8()).constData());
+    PGresult* result = PQexecParams(c, sql.toUtf8().constData(), static_cast<int>(params.size()),
+                                    nullptr, params.data(), nullptr, nullptr, 0);
+    const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+        return FailOnServer(db, c, result, sql, nullptr);
+    PQclear(result);
     return true;
 }
 

@@ -16,6 +16,8 @@
 // used and hands them to the next action; one found broken is opened afresh, one given back in
 // the middle of a transaction is rolled back first.
 
+struct pg_result;
+
 namespace tf::store {
 
 // The SQLSTATE of a failed statement on the server, "" for a failure on the client's side.
@@ -62,11 +64,43 @@ private:
     QByteArray data_;
 };
 
-// Runs `copy` (a COPY … FROM STDIN) on db's connection in its open transaction, sending the
-// rows: the fastest way rows go into a table. False, with the failure noted on db and given
-// back in *error, when it failed.
-bool CopyToServer(Database& db, const QString& copy, const CopyRows& rows,
-                  QSqlError* error = nullptr);
+// A COPY … FROM STDIN on db's connection in its open transaction: the fastest way rows go into
+// a table. It stays open while the caller sends rows, so that the server stores one group of
+// rows while the caller makes the next.
+// Nothing else may run on the connection until Finish. Destroyed unfinished, it cancels the
+// COPY, which fails the transaction: the caller rolls back.
+class CopyStream {
+public:
+    CopyStream(Database& db, QString copy) : db_(db), copy_(std::move(copy)) {}
+    ~CopyStream();
+    CopyStream(const CopyStream&) = delete;
+    CopyStream& operator=(const CopyStream&) = delete;
+
+    // Sends the rows, starting the COPY first when it is not open. False, with the failure
+    // noted on db and given back in *error, when the server refused the COPY or the connection
+    // broke.
+    bool Send(const CopyRows& rows, QSqlError* error = nullptr);
+    // Ends the COPY, if open, and waits for the server to store every row sent. False, with
+    // the failure noted on db and given back in *error, when it failed.
+    bool Finish(QSqlError* error = nullptr);
+    // Ends an open COPY unfinished: the server stores none of its rows and fails the
+    // transaction, which the caller then rolls back.
+    void Cancel();
+    bool IsOpen() const { return open_; }
+
+private:
+    bool Fail(pg_result* result, QSqlError* error);
+
+    Database& db_;
+    QString copy_;
+    bool open_ = false;
+};
+
+// Runs a statement on db's connection in its open transaction with its values ($1, $2 …) sent
+// apart from its text, as libpq sends them: a value of many megabytes, such as an array of a
+// bulk statement, is neither quoted into the statement nor read again as part of it. False,
+// with the failure noted on db, when it failed.
+bool RunWithTexts(Database& db, const QString& sql, const QList<QString>& values);
 
 // Runs a statement on db's connection with its values bound; one without values runs as it is
 // (SAVEPOINT and its kin cannot be prepared). False, with the failure noted on db, when it failed.

@@ -1,5 +1,6 @@
 // The import on the office server: every worksheet row becomes a voucher under a free midnight,
-// and the rows go to the server in large groups, one statement each, inside one transaction.
+// and the rows go to the server through one COPY kept open while they are made, inside one
+// transaction: the server stores each group of rows while the next is made.
 //
 // Imports are the only writers of midnights (a printed voucher takes the second it was
 // printed; one that falls on a midnight waits for a running import, see StoreVouchers), so
@@ -23,8 +24,8 @@ namespace tf::store {
 
 namespace {
 
-// Rows of 记录 sent in one statement: about a thousand vouchers.
-constexpr qsizetype kRowsPerStatement = 20000;
+// Rows of 记录 sent at once: about two hundred vouchers.
+constexpr qsizetype kRowsPerSend = 4000;
 // Days of used midnights read at once beyond those the import expects to need.
 constexpr qint64 kDaysMargin = 400;
 // How long the import waits for another import before the clerk is asked.
@@ -40,6 +41,7 @@ public:
     ServerImport(ServerRecordStore& store, const AppContext& ctx, ImportPlan plan)
         : store_(store),
           db_(ctx, Database::Reports::ToCaller),
+          copy_(RecordCopy(db_)),
           plan_(std::move(plan)),
           next_(plan_.firstDay) {}
     ~ServerImport() override { Rollback(); }
@@ -53,13 +55,13 @@ public:
         FieldTexts stored;
         for (const int field : plan_.fields) stored[field] = texts[field];
         parties_->Add(dat, stored);
-        if (rows_.Size() >= kRowsPerStatement && !Flush()) return Fail();
+        if (rows_.Size() >= kRowsPerSend && !Flush()) return Fail();
         return KeyOfTime(QDateTime(*day, QTime(0, 0)));
     }
 
     bool Commit() override {
         if (!inTransaction_) return true;
-        const bool committed = Flush() && parties_->Write() && db_.Commit();
+        const bool committed = Flush() && copy_.Finish() && parties_->Write() && db_.Commit();
         if (!committed) {
             db_.Rollback();
             store_.Remember(db_, ServerRecordStore::Action::Import);
@@ -70,6 +72,7 @@ public:
 
     void Rollback() override {
         if (!inTransaction_) return;
+        copy_.Cancel();
         db_.Rollback();
         End();
     }
@@ -143,6 +146,7 @@ private:
 
     // Reads the used midnights from the next day back as far as the rows still to come need.
     bool LoadUsedDays() {
+        if (!copy_.Finish()) return false;
         const qint64 span = std::max<qint64>(plan_.expectedRows - added_, 0) + kDaysMargin;
         const QDate to = loadedFrom_.isValid() ? loadedFrom_.addDays(-1) : next_;
         const QDate from = next_.addDays(-span);
@@ -161,15 +165,18 @@ private:
         return true;
     }
 
+    // Sends the rows made so far into the open COPY: the server stores them while the next
+    // rows are made.
     bool Flush() {
         added_ += rows_.Size() / std::max<qsizetype>(plan_.fields.size(), 1);
-        const bool ok = rows_.Insert(db_);
+        const bool ok = rows_.SendTo(copy_);
         rows_.Clear();
         return ok;
     }
 
     ServerRecordStore& store_;
     Database db_;
+    CopyStream copy_;
     ImportPlan plan_;
     std::unique_ptr<PartyUpdates> parties_;
     RecordRows rows_;

@@ -94,8 +94,13 @@ void RecordRows::Clear() {
     size_ = 0;
 }
 
+CopyStream RecordCopy(Database& db) {
+    return CopyStream(db, u"COPY 记录 (Dat, Ctl, Con) FROM STDIN"_s);
+}
+
 bool RecordRows::Insert(Database& db, QSqlError* error) const {
-    return CopyToServer(db, u"COPY 记录 (Dat, Ctl, Con) FROM STDIN"_s, rows_, error);
+    CopyStream copy = RecordCopy(db);
+    return copy.Send(rows_, error) && copy.Finish(error);
 }
 
 // ---- free timestamps -------------------------------------------------------------------

@@ -55,6 +55,9 @@ private:
     QString failureText_;
 };
 
+// The COPY that inserts rows of 记录.
+CopyStream RecordCopy(Database& db);
+
 // Groups of rows for 记录, sent to the server with one COPY.
 class RecordRows {
 public:
@@ -65,6 +68,8 @@ public:
     // Inserts them in db's open transaction. False on failure, noted on db (a unique key met
     // shows as IsUniqueViolation of the error given back in *error).
     bool Insert(Database& db, QSqlError* error = nullptr) const;
+    // Sends them into a COPY of RecordCopy kept open by the caller.
+    bool SendTo(CopyStream& copy) const { return copy.Send(rows_); }
 
 private:
     CopyRows rows_;

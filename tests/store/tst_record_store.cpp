@@ -2,6 +2,7 @@
 // what they keep, list, find and remove, seen only through the interface.
 #include <QtTest>
 
+#include "store/parties.h"
 #include "store/record_store.h"
 #include "support/store_kinds.h"
 
@@ -130,6 +131,12 @@ void TestRecordStore::textsReadBackExactly() {
     QVERIFY(store_->LoadCurrentText(kept));
     QCOMPARE(kept, expected);
     QCOMPARE(Keys(), QList<RecordKey>{key});
+
+    // Quick fill keeps the party as typed, quotes and backslashes included.
+    QVERIFY(EnsurePartyTable(env_->ctx));
+    const QList<Suggestion> offered = Suggest(env_->ctx, 8, u"quoted"_s);
+    QCOMPARE(offered.size(), 1);
+    QCOMPARE(offered[0], (Suggestion{texts[8], texts[9].trimmed(), texts[10]}));
 }
 
 void TestRecordStore::searchMeaning_data() {
