@@ -512,6 +512,9 @@ void Database::EnsureTables() {
     if (!OpenDatabase() || readOnly_) return;
     if (server_) {
         EnsureServerTables(*this);
+        // The voucher being typed stays on the desk, in the local file, which a desk that has
+        // only ever used the server does not have yet.
+        Database(LocalFileContext(ctx_)).EnsureTables();
         return;
     }
     if (!TableExists(FormatsTable())) CreateFormatsTable(*this, DesignSettings());

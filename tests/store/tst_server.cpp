@@ -4,6 +4,7 @@
 #include "store/database_setting.h"
 #include "store/default_format.h"
 #include "store/formats.h"
+#include "store/record_store.h"
 #include "store/server_address.h"
 #include "store/spacing.h"
 #include "support/test_env.h"
@@ -115,6 +116,16 @@ void TestServerAccess::tablesAreCreatedByTheOwnerOnly() {
     // Again: nothing more is made.
     Database(env.ctx).EnsureTables();
     QCOMPARE(owned.Scalar(u"SELECT COUNT(*) FROM 参数"_s).toInt(), 33);
+
+    // The voucher being typed stays on the desk, in a local file made at start when the desk
+    // never had one.
+    FieldTexts typed;
+    typed[5] = u"甲公司"_s;
+    QVERIFY(OpenRecordStore(env.ctx)->StoreCurrentText(typed));
+    FieldTexts kept;
+    LoadCurrentText(env.ctx, kept);
+    QVERIFY2(env.prompt.shown.isEmpty(), qPrintable(env.prompt.Messages().join(u'\n')));
+    QCOMPARE(kept[5], typed[5]);
 }
 
 void TestServerAccess::failuresAreToldByCause_data() {
