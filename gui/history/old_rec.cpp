@@ -278,7 +278,13 @@ void OldRec::Reload() {
 }
 
 void OldRec::AddRecords(const QList<store::RecordKey>& keys) {
+    const bool wasEmpty = model_->rowCount() == 0;
     model_->AppendKeys(keys);
+    FitFirstRows(wasEmpty);
+}
+
+void OldRec::FitFirstRows(bool wasEmpty) {
+    if (wasEmpty && model_->rowCount() > 0) ApplyWidths(Fitted(0));
 }
 
 void OldRec::TakeInChanges() {
@@ -287,7 +293,9 @@ void OldRec::TakeInChanges() {
     const bool chosen = rowsChosen_;
     const store::RecordKey anchorKey = anchor >= 0 ? model_->KeyAt(anchor) : -1;
     const store::RecordKey currentKey = current >= 0 ? model_->KeyAt(current) : -1;
+    const bool wasEmpty = model_->rowCount() == 0;
     if (!model_->SyncKeys()) return;
+    FitFirstRows(wasEmpty);
     const auto rowOf = [this](store::RecordKey key) {
         for (int r = 0; r < model_->rowCount(); ++r)
             if (model_->KeyAt(r) == key) return r;

@@ -99,6 +99,9 @@ private:
     // The list changed or was searched: row `current` (the first when none) is current, the
     // window's choice, not the clerk's.
     void ListChanged(int current = 0);
+    // The columns of an empty list fit no text: the first rows to arrive fit them, as the
+    // rows of a list being opened do.
+    void FitFirstRows(bool wasEmpty);
     // Gives the last column what is left of the list's width.
     void FillLastColumn();
     void Form_Load();

@@ -86,6 +86,7 @@ private slots:
     void dialogsBelongToTheHistoryWindow();
     void opensWideEnoughForEveryColumn();
     void followsOtherClerksOnTheServer();
+    void firstRowsToArriveAreShown();
 };
 
 void TestHistoryWindow::openedFromMainWindowTakesBackARecord() {
@@ -414,4 +415,20 @@ int main(int argc, char** argv) {
     TestHistoryWindow test;
     return QTest::qExec(&test, argc, argv);
 }
+// A list opened empty shows the first records printed or stored meanwhile, not columns fitted
+// to no text.
+void TestHistoryWindow::firstRowsToArriveAreShown() {
+    test::TestEnv env;
+    env.CreateDatabase();
+    OldRec rec(env.ctx, std::make_unique<FakeVoucher>());
+    rec.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rec));
+    QCOMPARE(rec.Model()->rowCount(), 0);
+    FieldTexts t;
+    t[5] = u"庚方物流有限公司"_s;
+    rec.AddRecords(store::OpenRecordStore(env.ctx)->StoreVouchers(env.clock, {t}));
+    QCOMPARE(rec.Model()->rowCount(), 1);
+    QVERIFY(rec.MSG()->columnWidth(5 - 2) > rec.MSG()->fontMetrics().horizontalAdvance(t[5]));
+}
+
 #include "tst_history_window.moc"
