@@ -66,9 +66,9 @@ private:
 
 // A COPY … FROM STDIN on db's connection in its open transaction: the fastest way rows go into
 // a table. It stays open while the caller sends rows, so that the server stores one group of
-// rows while the caller makes the next.
-// Nothing else may run on the connection until Finish. Destroyed unfinished, it cancels the
-// COPY, which fails the transaction: the caller rolls back.
+// rows while the caller makes the next. Nothing else may run on the connection until Finish.
+// Destroyed unfinished, it cancels the COPY, which fails the transaction: the caller rolls
+// back.
 class CopyStream {
 public:
     CopyStream(Database& db, QString copy) : db_(db), copy_(std::move(copy)) {}
@@ -86,7 +86,6 @@ public:
     // Ends an open COPY unfinished: the server stores none of its rows and fails the
     // transaction, which the caller then rolls back.
     void Cancel();
-    bool IsOpen() const { return open_; }
 
 private:
     bool Fail(pg_result* result, QSqlError* error);
