@@ -70,7 +70,8 @@ CREATE INDEX IF NOT EXISTS 输入提示_次序
     ON 输入提示 (Fld, Weight, Last, Letters, Pairs, Folded, Name, Acct, Bank);
 
 -- Every statement that adds, changes or removes print records keeps 凭证 in step and tells
--- every listening program (channel tallyform_records) once its transaction commits.
+-- every listening program (channel tallyform_records) once its transaction commits: "insert",
+-- "delete" or "update", or the program's own notice naming the vouchers.
 CREATE OR REPLACE FUNCTION 凭证_跟随() RETURNS trigger LANGUAGE plpgsql AS $$
 BEGIN
     IF TG_OP IN ('INSERT', 'UPDATE') THEN
@@ -82,7 +83,10 @@ BEGIN
         EXECUTE 'DELETE FROM 凭证 v WHERE v.Dat IN (SELECT DISTINCT Dat FROM 旧行) '
                 'AND NOT EXISTS (SELECT 1 FROM 记录 r WHERE r.Dat = v.Dat)';
     END IF;
-    PERFORM pg_notify('tallyform_records', lower(TG_OP));
+    -- A transaction of the program that names the vouchers it changes sends that notice itself.
+    IF current_setting('tallyform.named', true) IS DISTINCT FROM 'yes' THEN
+        PERFORM pg_notify('tallyform_records', lower(TG_OP));
+    END IF;
     RETURN NULL;
 END
 $$;

@@ -75,6 +75,14 @@ struct Record {
     QString printedBy;
 };
 
+// What a watch tells: the records stored or deleted, or (Unknown) that anything may have
+// changed, when the store cannot say which.
+struct RecordsChange {
+    enum class Kind { Unknown, Added, Removed };
+    Kind kind = Kind::Unknown;
+    QList<RecordKey> keys;
+};
+
 // While it lives, the store tells its owner of records other programs store or delete.
 class RecordsWatch {
 public:
@@ -173,7 +181,7 @@ public:
     // Calls `changed` (on this thread, from its event loop) after records were stored or
     // deleted, by this program or another, until the watch returned is destroyed; null where
     // no other program writes.
-    virtual std::unique_ptr<RecordsWatch> Watch(std::function<void()> changed) {
+    virtual std::unique_ptr<RecordsWatch> Watch(std::function<void(const RecordsChange&)> changed) {
         (void)changed;
         return nullptr;
     }

@@ -203,7 +203,9 @@ QList<RecordKey> ServerRecordStore::StoreVouchers(const QDateTime& now,
     Database db(ctx_, Database::Reports::ToCaller);
     // Stores of all clerks pick their seconds one after another; the unique key and the
     // picking again below guard against writers outside the program.
-    if (!db.Begin() || !TakeServerLock(db, ServerLock::Seconds))
+    const bool named = vouchers.size() <= kMostKeysNamed;
+    if (!db.Begin() || !TakeServerLock(db, ServerLock::Seconds) ||
+        (named && !NameChangedRecords(db)))
         return Remember(db, Action::Store), QList<RecordKey>{};
     const QList<int> fields = AllFields();
     QList<QDateTime> stamps;
@@ -228,18 +230,19 @@ QList<RecordKey> ServerRecordStore::StoreVouchers(const QDateTime& now,
         if (!stored && (!IsUniqueViolation(error) || !Savepoint(db, u"ROLLBACK TO SAVEPOINT"_s)))
             break;
     }
+    QList<RecordKey> keys;
+    for (const QDateTime& t : stamps) keys.append(KeyOfTime(t));
     if (stored) {
         PartyUpdates parties(db);
         for (qsizetype i = 0; i < vouchers.size(); ++i)
             parties.Add(DateText(stamps[i]), vouchers[i]);
-        stored = parties.Write() && db.Commit();
+        stored = parties.Write() &&
+                 (!named || TellOnCommit(db, RecordsChange::Kind::Added, keys)) && db.Commit();
     }
     if (!stored) {
         db.Rollback();
         return Remember(db, Action::Store), QList<RecordKey>{};
     }
-    QList<RecordKey> keys;
-    for (const QDateTime& t : stamps) keys.append(KeyOfTime(t));
     return keys;
 }
 
@@ -338,7 +341,8 @@ bool ServerRecordStore::Delete(std::span<const RecordKey> keys) {
     if (keys.empty()) return true;
     Database db(ctx_, Database::Reports::ToCaller);
     const QStringList dats = DatsOf(keys);
-    bool ok = db.Begin();
+    const bool named = std::ssize(keys) <= kMostKeysNamed;
+    bool ok = db.Begin() && (!named || NameChangedRecords(db));
     if (ok) {
         PartyUpdates parties(db);
         for (qsizetype i = 0; ok && i < dats.size(); ++i) ok = parties.Remove(dats[i]);
@@ -346,7 +350,8 @@ bool ServerRecordStore::Delete(std::span<const RecordKey> keys) {
         ok = ok &&
              RunOnServer(db, q, u"DELETE FROM 记录 WHERE Dat = ANY(?::text[]) AND Dat <> ?"_s,
                          {ServerTextArray(dats), KeptDat()}) &&
-             parties.Write() && db.Commit();
+             parties.Write() && (!named || TellOnCommit(db, RecordsChange::Kind::Removed, keys)) &&
+             db.Commit();
     }
     if (ok) return true;
     db.Rollback();

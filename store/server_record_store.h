@@ -37,7 +37,7 @@ public:
     bool Delete(std::span<const RecordKey> keys) override;
     bool Clear() override;
     bool KeepsPrintedBy() const override { return true; }
-    std::unique_ptr<RecordsWatch> Watch(std::function<void()> changed) override;
+    std::unique_ptr<RecordsWatch> Watch(std::function<void(const RecordsChange&)> changed) override;
     DbFailure LastFailure() const override { return failure_; }
     QString FailureText(bool withDetail = false) const override;
 
@@ -82,6 +82,20 @@ private:
 // needs. Another client may take one before the caller commits; the unique key then refuses
 // the insert and the caller picks again. Empty on failure (noted on db).
 QList<QDateTime> FreeServerTimestamps(Database& db, const QDateTime& now, qsizetype count);
+
+// Notices on the records' channel that name the vouchers a change stores or deletes, so that a
+// watching window takes in those records instead of listing every key again. The triggers on
+// 记录 send a plain notice ("insert", "delete" …) for every other change. See server_watch.cpp.
+//
+// Most vouchers one notice names; a change of more is told by the plain notice.
+constexpr qsizetype kMostKeysNamed = 300;
+// Makes db's open transaction send its own notice (TellOnCommit) in place of the triggers'
+// plain one: call before the transaction writes to 记录.
+bool NameChangedRecords(Database& db);
+// Sends the notice naming `keys` when db's transaction commits.
+bool TellOnCommit(Database& db, RecordsChange::Kind kind, std::span<const RecordKey> keys);
+// What a notice tells; Unknown for the triggers' plain notice or one not understood.
+RecordsChange ChangeOfNotice(QStringView notice);
 
 // The import of the server: see server_import.cpp.
 std::unique_ptr<ImportSink> BeginServerImport(ServerRecordStore& store, const AppContext& ctx,

@@ -110,7 +110,7 @@ OldRec::OldRec(AppContext& ctx, std::unique_ptr<VoucherFields> voucher, QWidget*
     connect(msg_, &HistoryView::rowsChosen, this, [this] { rowsChosen_ = true; });
     WireKeys();
     Form_Load();
-    watch_ = store_->Watch([this] { TakeInChanges(); });
+    watch_ = store_->Watch([this](const store::RecordsChange& change) { TakeInChanges(change); });
 }
 
 OldRec::~OldRec() {
@@ -287,14 +287,27 @@ void OldRec::FitFirstRows(bool wasEmpty) {
     if (wasEmpty && model_->rowCount() > 0) ApplyWidths(Fitted(0));
 }
 
-void OldRec::TakeInChanges() {
+void OldRec::TakeInChanges(const store::RecordsChange& change) {
     // The rows chosen stay chosen: the view's selection follows its rows.
     const auto [anchor, current] = msg_->ChosenRows();
     const bool chosen = rowsChosen_;
     const store::RecordKey anchorKey = anchor >= 0 ? model_->KeyAt(anchor) : -1;
     const store::RecordKey currentKey = current >= 0 ? model_->KeyAt(current) : -1;
     const bool wasEmpty = model_->rowCount() == 0;
-    if (!model_->SyncKeys()) return;
+    switch (change.kind) {
+        case store::RecordsChange::Kind::Added: {
+            // Newest first, as records found by listing the keys again.
+            QList<store::RecordKey> added = change.keys;
+            std::sort(added.begin(), added.end(), std::greater<>());
+            model_->AppendKeys(added);
+            break;
+        }
+        case store::RecordsChange::Kind::Removed:
+            model_->RemoveKeys(change.keys);
+            break;
+        case store::RecordsChange::Kind::Unknown:
+            if (!model_->SyncKeys()) return;
+    }
     FitFirstRows(wasEmpty);
     const auto rowOf = [this](store::RecordKey key) {
         for (int r = 0; r < model_->rowCount(); ++r)

@@ -61,8 +61,9 @@ public:
     void Reload();
     // Records stored by an import or a print since the list was read: listed at its end.
     void AddRecords(const QList<store::RecordKey>& keys);
-    // Takes in the records others stored or deleted, keeping the order, search and choice.
-    void TakeInChanges();
+    // Takes in the records others stored or deleted, keeping the order, search and choice:
+    // those named, or all the store lists when it could not say which changed.
+    void TakeInChanges(const store::RecordsChange& change = {});
 
     // True once the clerk has chosen rows in the list since it was last filled, searched or
     // changed; sorting keeps the choice.

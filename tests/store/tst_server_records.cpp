@@ -186,8 +186,9 @@ void TestServerRecords::refusedRightsChangeNothing() {
     for (const Record& r : *read) QCOMPARE(r.printedBy, login);
 }
 
-// A program watching the records is told when another stores, and again after its own
-// connection to the server broke and was made anew.
+// A program watching the records is told which vouchers another stores or deletes, and that
+// anything may have changed after its own connection to the server broke and was made anew,
+// or after an import (too many vouchers to name).
 void TestServerRecords::everyProgramIsToldOfChanges() {
     TestServer server;
     QVERIFY(server.Ok());
@@ -195,20 +196,38 @@ void TestServerRecords::everyProgramIsToldOfChanges() {
     server.Use(watching.ctx, test::ClerkLogin());
     storing.ctx.database->serverUri = server.Uri(test::AdminLogin());
     ServerRecordStore mine(watching.ctx), theirs(storing.ctx);
-    int told = 0;
-    const std::unique_ptr<RecordsWatch> watch = mine.Watch([&told] { ++told; });
+    QList<RecordsChange> told;
+    const std::unique_ptr<RecordsWatch> watch =
+        mine.Watch([&told](const RecordsChange& change) { told.append(change); });
     QVERIFY(watch);
-    QCOMPARE(theirs.StoreVouchers(kNow, {Voucher(u"a"_s)}).size(), 1);
-    QTRY_COMPARE_WITH_TIMEOUT(told, 1, 5000);
+    const auto tells = [](const RecordsChange& change, RecordsChange::Kind kind,
+                          const QList<RecordKey>& keys) {
+        return change.kind == kind && change.keys == keys;
+    };
+    const QList<RecordKey> stored = theirs.StoreVouchers(kNow, {Voucher(u"a"_s), Voucher(u"b"_s)});
+    QCOMPARE(stored.size(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(told.size(), 1, 5000);
+    QVERIFY(tells(told[0], RecordsChange::Kind::Added, stored));
 
     // The watching connection is cut: it comes back, tells once (changes may have been missed),
     // and hears the next change.
     QVERIFY(
         server.Exec(u"SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
                     u"WHERE usename = 'tallyform_clerk1' AND datname = current_database()"_s));
-    QTRY_COMPARE_WITH_TIMEOUT(told, 2, 10000);
-    QVERIFY(theirs.Delete(theirs.ListKeys().value_or(QList<RecordKey>{})));
-    QTRY_COMPARE_WITH_TIMEOUT(told, 3, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(told.size(), 2, 10000);
+    QVERIFY(tells(told[1], RecordsChange::Kind::Unknown, {}));
+    QVERIFY(theirs.Delete(QList<RecordKey>{stored[0]}));
+    QTRY_COMPARE_WITH_TIMEOUT(told.size(), 3, 5000);
+    QVERIFY(tells(told[2], RecordsChange::Kind::Removed, {stored[0]}));
+
+    ImportPlan plan;
+    plan.fields = {2, 5};
+    plan.firstDay = kNow.date();
+    const std::unique_ptr<ImportSink> sink = theirs.BeginImport(plan);
+    QVERIFY(sink->Add(Voucher(u"c"_s)));
+    QVERIFY(sink->Commit());
+    QTRY_COMPARE_WITH_TIMEOUT(told.size(), 4, 5000);
+    QVERIFY(tells(told[3], RecordsChange::Kind::Unknown, {}));
 }
 
 // A clerk's file goes onto a server where another clerk already stored a voucher in one of its
