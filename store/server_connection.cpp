@@ -264,6 +264,28 @@ bool CopyStream::Finish(QSqlError* error) {
     return true;
 }
 
+bool CopyFromServer(Database& db, const QString& copy,
+                    const std::function<void(QByteArrayView line)>& each) {
+    PGconn* c = Handle(db.Connection());
+    if (!c) return FailOnServer(db, c, nullptr, copy, nullptr);
+    PGresult* started = PQexec(c, copy.toUtf8().constData());
+    if (!started || PQresultStatus(started) != PGRES_COPY_OUT)
+        return FailOnServer(db, c, started, copy, nullptr);
+    PQclear(started);
+    char* line = nullptr;
+    int size = 0;
+    while ((size = PQgetCopyData(c, &line, 0)) > 0) {
+        each(QByteArrayView(line, size > 0 && line[size - 1] == '\n' ? size - 1 : size));
+        PQfreemem(line);
+    }
+    PGresult* done = PQgetResult(c);
+    if (size != -1 || !done || PQresultStatus(done) != PGRES_COMMAND_OK)
+        return FailOnServer(db, c, done, copy, nullptr);
+    PQclear(done);
+    while (PGresult* rest = PQgetResult(c)) PQclear(rest);
+    return true;
+}
+
 bool RunWithTexts(Database& db, const QString& sql, const QList<QString>& values) {
     PGconn* c = Handle(db.Connection());
     if (!c) return FailOnServer(db, c, nullptr, sql, nullptr);

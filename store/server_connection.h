@@ -5,6 +5,7 @@
 #include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
+#include <functional>
 #include <memory>
 #include <type_traits>
 
@@ -94,6 +95,12 @@ private:
     QString copy_;
     bool open_ = false;
 };
+
+// Runs `copy` (a COPY … TO STDOUT) on db's connection and hands each row's line, without its
+// line break, to `each` as it arrives: the fastest way many rows come from the server, without
+// holding them all at once. False, with the failure noted on db, when it failed.
+bool CopyFromServer(Database& db, const QString& copy,
+                    const std::function<void(QByteArrayView line)>& each);
 
 // Runs a statement on db's connection in its open transaction with its values ($1, $2 …) sent
 // apart from its text, as libpq sends them: a value of many megabytes, such as an array of a
