@@ -419,7 +419,7 @@ bool PartyUpdates::Write() {
 
 bool PartyUpdates::WriteInBulk() {
     // In the order of the table's key: the server then adds each entry beside the last one
-    // instead of somewhere in the whole key, which halves its work for a large import.
+    // instead of somewhere in the whole key, a third less work for a large import.
     std::vector<const Tallies::Tally*> sorted;
     sorted.reserve(pending_->All().size());
     for (const Tallies::Tally& t : pending_->All())
