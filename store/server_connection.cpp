@@ -194,6 +194,11 @@ void CopyRows::AddNumber(qint64 number) {
 
 namespace {
 
+// Reads and drops what is left of a command's results, so the connection can take the next.
+void ClearResults(PGconn* c) {
+    while (PGresult* rest = PQgetResult(c)) PQclear(rest);
+}
+
 // Notes a failed statement on db with the server's own message and SQLSTATE, as a failed
 // statement of the driver has them; a failure without a result lost the connection. Reads
 // what is left of the statement's results, so the connection can take the next one.
@@ -206,11 +211,20 @@ bool FailOnServer(Database& db, PGconn* c, PGresult* result, const QString& what
                                                : ""),
                       QSqlError::StatementError, QString::fromLatin1(state ? state : ""));
     if (result) PQclear(result);
-    if (c)
-        while (PGresult* rest = PQgetResult(c)) PQclear(rest);
+    if (c) ClearResults(c);
     db.NoteFailure(e);
     if (error) *error = e;
     return false;
+}
+
+// Reads the result of a COPY that has ended: false, noted on db, when it failed.
+bool CopyEnded(Database& db, PGconn* c, const QString& what, QSqlError* error) {
+    PGresult* done = PQgetResult(c);
+    if (!done || PQresultStatus(done) != PGRES_COMMAND_OK)
+        return FailOnServer(db, c, done, what, error);
+    PQclear(done);
+    ClearResults(c);
+    return true;
 }
 
 }  // namespace
@@ -224,7 +238,7 @@ void CopyStream::Cancel() {
     open_ = false;
     if (PGconn* c = Handle(db_.Connection())) {
         PQputCopyEnd(c, "cancelled");
-        while (PGresult* rest = PQgetResult(c)) PQclear(rest);
+        ClearResults(c);
     }
 }
 
@@ -257,11 +271,7 @@ bool CopyStream::Finish(QSqlError* error) {
     PGconn* c = Handle(db_.Connection());
     if (!c || PQputCopyEnd(c, nullptr) != 1) return Fail(nullptr, error);
     open_ = false;
-    PGresult* done = PQgetResult(c);
-    if (!done || PQresultStatus(done) != PGRES_COMMAND_OK) return Fail(done, error);
-    PQclear(done);
-    while (PGresult* rest = PQgetResult(c)) PQclear(rest);
-    return true;
+    return CopyEnded(db_, c, u"COPY"_s, error);
 }
 
 bool CopyFromServer(Database& db, const QString& copy,
@@ -272,18 +282,11 @@ bool CopyFromServer(Database& db, const QString& copy,
     if (!started || PQresultStatus(started) != PGRES_COPY_OUT)
         return FailOnServer(db, c, started, copy, nullptr);
     PQclear(started);
+    // Rows until the end (-1) or a failure (-2), which the COPY's result then tells.
     char* line = nullptr;
-    int size = 0;
-    while ((size = PQgetCopyData(c, &line, 0)) > 0) {
-        each(QByteArrayView(line, size > 0 && line[size - 1] == '\n' ? size - 1 : size));
-        PQfreemem(line);
-    }
-    PGresult* done = PQgetResult(c);
-    if (size != -1 || !done || PQresultStatus(done) != PGRES_COMMAND_OK)
-        return FailOnServer(db, c, done, copy, nullptr);
-    PQclear(done);
-    while (PGresult* rest = PQgetResult(c)) PQclear(rest);
-    return true;
+    for (int size; (size = PQgetCopyData(c, &line, 0)) > 0; PQfreemem(line))
+        each(QByteArrayView(line, line[size - 1] == '\n' ? size - 1 : size));
+    return CopyEnded(db, c, copy, nullptr);
 }
 
 bool RunWithTexts(Database& db, const QString& sql, const QList<QString>& values) {

@@ -253,12 +253,12 @@ std::unique_ptr<ImportSink> ServerRecordStore::BeginImport(const ImportPlan& pla
 std::optional<QList<RecordKey>> ServerRecordStore::ListKeys() {
     Database db(ctx_);
     QList<RecordKey> keys;
-    const std::optional<RecordKey> kept = KeyOfDat(KeptDat());
+    const RecordKey kept = KeyOfTime(CurrentTextDate());
     // Streamed: a million keys come in half the time the rows of a query take.
     if (db.OpenDatabase() &&
         CopyFromServer(db, u"COPY (SELECT Dat FROM 凭证 ORDER BY Dat) TO STDOUT"_s,
                        [&](QByteArrayView dat) {
-                           if (const auto key = KeyOfDat(dat); key && key != kept)
+                           if (const auto key = KeyOfDat(dat); key && *key != kept)
                                keys.append(*key);
                        }))
         return keys;
